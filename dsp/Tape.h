@@ -1,0 +1,137 @@
+#pragma once
+
+#include "dsp/Biquad.h"
+
+#include <array>
+#include <span>
+
+namespace ostratapedelay::dsp {
+
+using corvana::dsp::Biquad;
+
+// One section of a fixed equalisation curve.
+struct TapeSection {
+    int type = -1;          // 0 high-pass, 1 peaking, 2 high shelf; other values leave the biquad as it is
+    double frequency = 0.0; // Hz
+    double q = 0.0;
+    double gain = 0.0;      // dB, ignored by the high-pass
+};
+
+// Before the saturator: a presence dip and a treble lift.
+inline constexpr std::array<TapeSection, 2> kBeforeCurve{{
+    {1, 2160.1962, 0.553154, -4.163867},
+    {2, 8017.1193, 0.397066, 8.282617},
+}};
+
+// After the saturator: subsonic high-pass, low peak and dip, presence lift, treble cut.
+inline constexpr std::array<TapeSection, 5> kAfterCurve{{
+    {0, 24.6164, 0.906503, 0.0},
+    {1, 36.1782, 3.0, 0.874088},
+    {1, 68.735, 3.0, -2.345599},
+    {1, 2148.3941, 0.576209, 5.85763},
+    {2, 4085.476, 0.402043, -5.949434},
+}};
+
+// Tape colouring of one channel: fixed pre-emphasis, drive, a smooth symmetric
+// saturator (direct, antiderivative or oversampled by two), fixed de-emphasis and
+// a make-up division by the drive.
+//
+// One instance is used by one thread at a time. The shared lookup tables are
+// built once per process and are read-only afterwards.
+class Tape {
+public:
+    static constexpr int kDirect = 0;
+    static constexpr int kAntiderivative = 1;
+    static constexpr int kOversampled = 2;
+
+    // Delay of the oversampled mode in samples at the host rate.
+    static constexpr int kOversampledLatency = 31;
+
+    static constexpr int kTableSize = 16386;     // entries of the antiderivative table
+    static constexpr int kTableResolution = 256; // entries per unit of input
+    static constexpr int kHalfbandTaps = 63;
+
+    // Designs `biquads[i]` from `sections[i]` for `rate` (only the common length
+    // is used). Any thread; real-time safe.
+    static void design(std::span<const TapeSection> sections, std::span<Biquad> biquads, double rate) noexcept;
+
+    // The saturator f(x) = x / (1 + (|x|/0.41)^3.1)^(1/3.1): odd, unit slope at
+    // 0, bounded by +-0.41. Any thread; real-time safe.
+    static double saturate(double x) noexcept;
+
+    // Antiderivative F of the saturator from 0, interpolated from the shared
+    // table; 0 for a non-finite x. Any thread; real-time safe once the tables
+    // exist (the first call builds them).
+    static double integral(double x) noexcept;
+
+    // The shared read-only tables, built on first use under thread-safe
+    // one-time initialisation. Any thread.
+    static const std::array<double, kTableSize>& antiderivativeTable();
+    static const std::array<double, kHalfbandTaps>& halfband();
+
+    // Designs the sections for `sampleRate` (48000 when it is not a usable
+    // rate), zeroes every state and raises the first flag. Keeps the mode and
+    // the drive. Not real-time safe on the very first call in the process
+    // (builds the shared tables); owner's thread.
+    void prepare(double sampleRate);
+
+    // Zeroes the section states, previous sample and histories, raises the
+    // first flag. Owner's thread; real-time safe.
+    void clear() noexcept;
+
+    // Selects the saturator (0 direct, 1 antiderivative, anything else
+    // oversampled). A change clears the previous sample and the histories.
+    // Owner's thread; real-time safe.
+    void setMode(int newMode) noexcept;
+    int mode() const noexcept { return mode_; }
+
+    // Latency of the current mode in samples (31 when oversampled, else 0).
+    int latency() const noexcept { return (mode_ == kDirect || mode_ == kAntiderivative) ? 0 : kOversampledLatency; }
+
+    // Per-block drive update (linear gain): sets the target; on the first block
+    // after prepare or clear the current drive jumps to it and the first flag is
+    // lowered. Owner's thread; real-time safe.
+    void setDrive(double linearGain) noexcept;
+
+    // Sets both the current and target drive and lowers the first flag, so the
+    // drive does not glide. Owner's thread; real-time safe.
+    void jumpDrive(double linearGain) noexcept;
+
+    void setDriveTarget(double linearGain) noexcept { driveTarget_ = linearGain; }
+    void setDriveCurrent(double linearGain) noexcept { driveCurrent_ = linearGain; }
+    void setFirst(bool isFirst) noexcept { first_ = isFirst; }
+    double driveTarget() const noexcept { return driveTarget_; }
+    double driveCurrent() const noexcept { return driveCurrent_; }
+    bool first() const noexcept { return first_; }
+
+    // The most recent sample after the drive gain (the meter's source).
+    double lastDriven() const noexcept { return lastDriven_; }
+
+    // One sample through the stage. Owner's thread; real-time safe.
+    double tick(double x) noexcept;
+
+private:
+    double twice(double v) noexcept;
+    void clearSaturator() noexcept;
+
+    std::array<Biquad, 2> pre_{};
+    std::array<Biquad, 5> post_{};
+    double driveCurrent_ = 1.0;
+    double driveTarget_ = 1.0;
+    double smooth_ = 0.0;
+    double lastDriven_ = 0.0;
+    bool first_ = true;
+    int mode_ = kOversampled;
+    double previous_ = 0.0;
+
+    // Oversampled mode: input history (32) and oversampled output history (64).
+    std::array<double, 32> inHistory_{};
+    std::array<double, 64> outHistory_{};
+    int inIndex_ = 0;
+    int outIndex_ = 0;
+
+    const double* table_ = nullptr;   // shared antiderivative table
+    const double* taps_ = nullptr;    // shared half-band taps
+};
+
+} // namespace ostratapedelay::dsp
