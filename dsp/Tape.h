@@ -113,6 +113,7 @@ public:
 private:
     double twice(double v) noexcept;
     void clearSaturator() noexcept;
+    void clearStates() noexcept;
 
     std::array<Biquad, 2> pre_{};
     std::array<Biquad, 5> post_{};

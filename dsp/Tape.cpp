@@ -1,0 +1,278 @@
+#include "dsp/Tape.h"
+
+#include "dsp/OnePole.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace ostratapedelay::dsp {
+
+namespace {
+
+constexpr double kCeiling = 0.41;
+constexpr double kKnee = 3.1;
+constexpr double kInverseKnee = 0.3225806451612903; // 1 / 3.1
+
+// Slope of F far out, where f has settled just below the ceiling.
+constexpr double kTailSlope = 0.40999997901571605;
+constexpr double kTableEnd = 64.0;
+
+// Beyond this |x|/0.41 the saturator equals the ceiling to double precision;
+// capping here also keeps infinities and overflow of the power from giving 0/inf.
+constexpr double kSaturated = 1.0e6;
+
+struct SharedTables {
+    std::array<double, Tape::kTableSize> antiderivative{};
+    std::array<double, Tape::kHalfbandTaps> halfband{};
+};
+
+// Modified Bessel function of the first kind, order 0, by its power series.
+double besselI0(double z)
+{
+    double term = 1.0;
+    double sum = 1.0;
+    for (int k = 1; k < 40; ++k) {
+        const double factor = z / (2.0 * k);
+        term *= factor * factor;
+        sum += term;
+    }
+    return sum;
+}
+
+SharedTables buildTables()
+{
+    SharedTables t;
+
+    // Simpson's rule on eight sub-intervals per table step.
+    t.antiderivative[0] = 0.0;
+    constexpr double step = 1.0 / Tape::kTableResolution;
+    constexpr double sub = step / 8.0;
+    for (int i = 0; i + 1 < Tape::kTableSize; ++i) {
+        double area = 0.0;
+        for (int s = 0; s < 8; ++s) {
+            const double a = i * step + s * sub;
+            area += (Tape::saturate(a) + 4.0 * Tape::saturate(a + sub / 2.0) + Tape::saturate(a + sub)) / 12288.0;
+        }
+        t.antiderivative[static_cast<std::size_t>(i) + 1] = t.antiderivative[static_cast<std::size_t>(i)] + area;
+    }
+
+    // Kaiser-windowed (beta 8) half-band low-pass, 63 taps.
+    constexpr int half = (Tape::kHalfbandTaps - 1) / 2;
+    for (int n = -half; n <= half; ++n) {
+        const double ideal = n == 0 ? 0.5 : std::sin(std::numbers::pi * n / 2.0) / (std::numbers::pi * n);
+        const double r = static_cast<double>(n) / half;
+        const double window = besselI0(8.0 * std::sqrt(1.0 - r * r)) / 427.56411572180474;
+        t.halfband[static_cast<std::size_t>(n + half)] = ideal * window;
+    }
+    return t;
+}
+
+const SharedTables& sharedTables()
+{
+    // Function-local static: built once, thread-safe, read-only afterwards.
+    static const SharedTables tables = buildTables();
+    return tables;
+}
+
+} // namespace
+
+void Tape::design(std::span<const TapeSection> sections, std::span<Biquad> biquads, double rate) noexcept
+{
+    rate = corvana::dsp::usableRate(rate);
+    const std::size_t count = std::min(sections.size(), biquads.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        const TapeSection& s = sections[i];
+        const double f = std::min(0.49 * rate, s.frequency);
+        const double w = 2.0 * std::numbers::pi * f / rate;
+        const double cw = std::cos(w);
+        const double alpha = std::sin(w) / (2.0 * s.q);
+        const double A = std::pow(10.0, s.gain / 40.0);
+        Biquad& b = biquads[i];
+        switch (s.type) {
+        case 0:
+            b.setCoefficients((1.0 + cw) / 2.0, -(1.0 + cw), (1.0 + cw) / 2.0, 1.0 + alpha, -2.0 * cw, 1.0 - alpha);
+            break;
+        case 1:
+            b.setCoefficients(1.0 + alpha * A, -2.0 * cw, 1.0 - alpha * A, 1.0 + alpha / A, -2.0 * cw, 1.0 - alpha / A);
+            break;
+        case 2: {
+            const double sa = 2.0 * std::sqrt(A) * alpha;
+            b.setCoefficients(A * ((A + 1.0) + (A - 1.0) * cw + sa), -2.0 * A * ((A - 1.0) + (A + 1.0) * cw),
+                              A * ((A + 1.0) + (A - 1.0) * cw - sa), (A + 1.0) - (A - 1.0) * cw + sa,
+                              2.0 * ((A - 1.0) - (A + 1.0) * cw), (A + 1.0) - (A - 1.0) * cw - sa);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+double Tape::saturate(double x) noexcept
+{
+    const double a = std::fabs(x) / kCeiling;
+    if (!(a < kSaturated))
+        return std::isnan(x) ? x : std::copysign(kCeiling, x);
+    return x / std::pow(1.0 + std::pow(a, kKnee), kInverseKnee);
+}
+
+double Tape::integral(double x) noexcept
+{
+    if (!std::isfinite(x))
+        return 0.0;
+    const auto& table = sharedTables().antiderivative;
+    const double a = std::fabs(x);
+    if (a >= kTableEnd)
+        return (a - kTableEnd) * kTailSlope + table[16384];
+    const double u = a * kTableResolution;
+    const double fi = std::floor(u);
+    const auto i = static_cast<std::size_t>(fi);
+    const double t = u - fi;
+    const double x0 = fi / kTableResolution;
+    const double t2 = t * t;
+    const double t3 = t2 * t;
+    const double m0 = saturate(x0) / kTableResolution;
+    const double m1 = saturate(x0 + 1.0 / kTableResolution) / kTableResolution;
+    return (2.0 * t3 - 3.0 * t2 + 1.0) * table[i] + (t3 - 2.0 * t2 + t) * m0 + (3.0 * t2 - 2.0 * t3) * table[i + 1]
+           + (t3 - t2) * m1;
+}
+
+const std::array<double, Tape::kTableSize>& Tape::antiderivativeTable() { return sharedTables().antiderivative; }
+
+const std::array<double, Tape::kHalfbandTaps>& Tape::halfband() { return sharedTables().halfband; }
+
+void Tape::prepare(double sampleRate)
+{
+    const double rate = corvana::dsp::usableRate(sampleRate);
+    design(kBeforeCurve, pre_, rate);
+    design(kAfterCurve, post_, rate);
+    smooth_ = corvana::dsp::onePoleCoefficient(0.02, rate);
+    const SharedTables& tables = sharedTables();
+    table_ = tables.antiderivative.data();
+    taps_ = tables.halfband.data();
+    clear();
+}
+
+void Tape::clear() noexcept
+{
+    clearStates();
+    first_ = true;
+}
+
+void Tape::clearStates() noexcept
+{
+    for (Biquad& b : pre_)
+        b.clear();
+    for (Biquad& b : post_)
+        b.clear();
+    clearSaturator();
+    lastDriven_ = 0.0;
+}
+
+void Tape::clearSaturator() noexcept
+{
+    previous_ = 0.0;
+    inHistory_.fill(0.0);
+    outHistory_.fill(0.0);
+    inIndex_ = 0;
+    outIndex_ = 0;
+}
+
+void Tape::setMode(int newMode) noexcept
+{
+    if (newMode != mode_) {
+        mode_ = newMode;
+        clearSaturator();
+    }
+}
+
+namespace {
+bool usableDrive(double g) noexcept { return std::isfinite(g) && g > 0.0; }
+} // namespace
+
+void Tape::setDrive(double linearGain) noexcept
+{
+    // A zero, negative or non-finite drive would break the make-up division.
+    if (!usableDrive(linearGain))
+        return;
+    driveTarget_ = linearGain;
+    if (first_) {
+        driveCurrent_ = linearGain;
+        first_ = false;
+    }
+}
+
+void Tape::jumpDrive(double linearGain) noexcept
+{
+    if (!usableDrive(linearGain))
+        return;
+    driveTarget_ = driveCurrent_ = linearGain;
+    first_ = false;
+}
+
+double Tape::twice(double v) noexcept
+{
+    if (taps_ == nullptr) // ticked before prepare: tables still to be fetched
+        taps_ = sharedTables().halfband.data();
+
+    inHistory_[static_cast<std::size_t>(inIndex_)] = v;
+    double acc = 0.0;
+    for (int k = 0; k < 32; ++k)
+        acc += taps_[2 * k] * inHistory_[static_cast<std::size_t>((inIndex_ - k) & 31)];
+    const double interpolated = 2.0 * acc;
+    const double direct = inHistory_[static_cast<std::size_t>((inIndex_ - 15) & 31)];
+    inIndex_ = (inIndex_ + 1) & 31;
+
+    const int j = outIndex_;
+    outHistory_[static_cast<std::size_t>(j)] = saturate(interpolated);
+    double out = 0.0;
+    for (int k = 0; k < 32; ++k)
+        out += taps_[2 * k] * outHistory_[static_cast<std::size_t>((j - 2 * k) & 63)];
+    out += taps_[31] * outHistory_[static_cast<std::size_t>((j - 31) & 63)];
+    outHistory_[static_cast<std::size_t>(j + 1)] = saturate(direct);
+    outIndex_ = (j + 2) & 63;
+    return out;
+}
+
+double Tape::tick(double x) noexcept
+{
+    // A non-finite input would stay in the filter states for good.
+    if (!std::isfinite(x))
+        x = 0.0;
+
+    driveCurrent_ += (driveTarget_ - driveCurrent_) * smooth_;
+    const double v = pre_[1].tick(pre_[0].tick(x)) * driveCurrent_;
+    if (!std::isfinite(v)) {
+        // Only an input near the limit of the double range gets here; start afresh.
+        clearStates();
+        return 0.0;
+    }
+    lastDriven_ = v;
+
+    double y;
+    if (mode_ == kDirect) {
+        y = saturate(v);
+    } else if (mode_ == kAntiderivative) {
+        const double d = v - previous_;
+        if (std::fabs(d) > 1e-6)
+            y = (integral(v) - integral(previous_)) / d;
+        else
+            y = saturate((v + previous_) / 2.0);
+        previous_ = v;
+    } else {
+        y = twice(v);
+    }
+
+    for (Biquad& b : post_)
+        y = b.tick(y);
+    y /= driveCurrent_;
+
+    if (!std::isfinite(y)) {
+        clearStates();
+        return 0.0;
+    }
+    return y;
+}
+
+} // namespace ostratapedelay::dsp
