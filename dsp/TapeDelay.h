@@ -1,0 +1,189 @@
+#pragma once
+
+#include "dsp/Biquad.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace ostratapedelay::dsp {
+
+using corvana::dsp::Biquad;
+
+// Feedback law of the delay lines: the feedback amount is raised to `exponent`,
+// and `compression` sets how strongly the gain follows the ratio of echo level
+// to input level.
+struct Character {
+    double exponent = 1.0;
+    double compression = 0.0;
+};
+
+// Linear feedback, no level dependence.
+inline constexpr Character kPlain{1.0, 0.0};
+// The plug-in's law: square-root feedback with gentle level compression.
+inline constexpr Character kMedium{0.5, 0.371};
+
+// Two recirculating tape delay lines (left and right) with gliding delay
+// times, cut filters in the feedback path, a slow pitch and level wobble, a
+// level-dependent feedback law and ping-pong routing. The outputs are the
+// echoes only.
+//
+// One instance is used by one thread at a time; no locks. prepare() allocates,
+// everything else is real-time safe.
+class TapeDelay {
+public:
+    using Character = dsp::Character;
+    static constexpr Character kPlain = dsp::kPlain;
+    static constexpr Character kMedium = dsp::kMedium;
+
+    // High-cut steepness: 0 = 6 dB/octave, 1 = 12 dB/octave, 2 (or any other
+    // value) = 24 dB/octave.
+    using Slope = int;
+    static constexpr Slope kSlope6dB = 0;
+    static constexpr Slope kSlope12dB = 1;
+    static constexpr Slope kSlope24dB = 2;
+
+    struct Settings {
+        double timeLeft = 0.5;   // seconds
+        double timeRight = 0.5;  // seconds
+        double feedback = 0.3;   // 0..0.95
+        bool pingPong = false;
+        Character character = kPlain;
+        double lowCut = 0.0;     // Hz; 20 or below: off
+        double highCut = 0.0;    // Hz; 0 or below, or 19900 and above: off
+        double bandwidth = 0.0;  // Hz of the tape low-pass; 0: off
+        Slope slope = kSlope12dB;
+        double wobble = 0.0;     // 0..2, 1 = nominal depth
+    };
+
+    // Longest delay in seconds; the rings hold a little more for interpolation
+    // and wobble.
+    static constexpr double kMaxDelaySeconds = 6.0;
+
+    // One channel: a ring of 32-bit floats, its gliding delay time and the
+    // filter chain of its feedback path.
+    struct Line {
+        std::vector<float> buffer;
+        std::uint32_t writeIndex = 0;
+        std::uint32_t filled = 0;     // valid samples since the last clear
+        double delayCurrent = 0.0;    // samples
+        double delayTarget = 0.0;     // samples
+        double glide = 1.0;
+        Biquad lowCut;
+        Biquad highCut1;
+        Biquad highCut2;
+        Biquad bandwidth;
+        bool lowCutOn = false;
+        bool bandwidthOn = false;
+        int highCutSections = 0;
+
+        // Designs the four sections from the cut settings; a cut outside its
+        // range is switched off. Real-time safe.
+        void designCuts(double lowCutHz, double highCutHz, Slope slope, double bandwidthHz, double rate) noexcept;
+
+        // The feedback-path filter chain on one sample. Real-time safe.
+        double cut(double x) noexcept;
+
+        // Advances the glide, then reads the ring `delayCurrent + offset`
+        // samples behind the write head by Catmull-Rom interpolation. Positions
+        // outside the written history read as 0. Real-time safe.
+        double read(double offset) noexcept;
+
+        // Stores one sample (0 when not representable as a finite float) and
+        // advances the write head. Real-time safe.
+        void write(double value) noexcept;
+
+        // Adds a finite input to the slot `inputOffset` samples behind the slot
+        // just written. Real-time safe.
+        void addInput(double value, std::uint32_t inputOffset) noexcept;
+
+        // Zeroes the filter states and forgets the history (filled := 0); the
+        // ring itself is left as it is. Real-time safe.
+        void clear() noexcept;
+    };
+
+    TapeDelay() = default;
+
+    // Allocates (or reuses) the rings for `sampleRate` (48000 when it is not a
+    // finite positive rate), zeroes them and computes the rate-dependent
+    // coefficients, then clears. Not real-time safe; owner's thread. May throw
+    // std::bad_alloc, leaving the previous rings in place.
+    void prepare(double sampleRate);
+
+    // Takes new settings; the first call after prepare() or clear() jumps to
+    // them, later calls glide. Cheap when nothing changed. Owner's thread;
+    // real-time safe.
+    void set(const Settings& s) noexcept;
+
+    // Stops all echoes at once: forgets the written history of both lines and
+    // zeroes filter states, envelopes and oscillator phases. The rings are not
+    // zeroed, the write heads and the designed cuts stay. Owner's thread;
+    // real-time safe.
+    void clear() noexcept;
+
+    // One stereo sample: feeds the inputs in, returns the echoes. Owner's
+    // thread; real-time safe.
+    void tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept;
+
+    // Samples between the write head and the slot that receives the input; the
+    // owner sets it to the latency of what runs before the engine, so the
+    // first echo still follows the dry signal by the delay time.
+    std::uint32_t inputOffset = 0;
+
+    double sampleRate() const noexcept { return rate_; }
+    std::size_t capacity() const noexcept { return capacity_; }
+    const Line& left() const noexcept { return left_; }
+    const Line& right() const noexcept { return right_; }
+    // Current delay of a line in samples (after the glide so far).
+    double delaySamples(bool rightLine) const noexcept
+    {
+        return rightLine ? right_.delayCurrent : left_.delayCurrent;
+    }
+    double feedbackCurrent() const noexcept { return feedbackCurrent_; }
+    // Gain applied to the most recent recirculation (before ping-pong's square).
+    double lastGain() const noexcept { return lastGain_; }
+
+private:
+    double feedbackGain(double inLeft, double inRight, double yL, double yR) noexcept;
+
+    Line left_;
+    Line right_;
+    std::size_t capacity_ = 0;
+    double rate_ = 48000.0;
+
+    double feedbackCurrent_ = 0.0;
+    double feedbackTarget_ = 0.0;
+    double smooth_ = 0.0;
+    double lastGain_ = 0.0;
+
+    Character character_ = kPlain;
+    bool plain_ = true;
+    double levelExponent_ = 0.0;          // E
+    double poweredFor_ = -1.0;            // feedback amount whose power is cached
+    double poweredExponent_ = 1.0;
+    double powered_ = 0.0;
+
+    double inputEnvelope_ = 0.0;
+    double echoEnvelope_ = 0.0;
+    double attack_ = 0.0;
+    double echoRelease_ = 0.0;
+    double inputRelease_ = 0.0;
+
+    bool pingPong_ = false;
+
+    double wobbleCurrent_ = 0.0;
+    double wobbleTarget_ = 0.0;
+    double depthPerUnit_ = 0.0;
+    double phase1_ = 0.0;
+    double phase2_ = 0.0;
+    double increment1_ = 0.0;
+    double increment2_ = 0.0;
+
+    double designedLowCut_ = -1.0;
+    double designedHighCut_ = -1.0;
+    double designedBandwidth_ = -1.0;
+    Slope designedSlope_ = -1;
+
+    bool first_ = true;
+};
+
+} // namespace ostratapedelay::dsp
