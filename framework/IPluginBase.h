@@ -36,8 +36,8 @@ public:
   IParam* GetParam(int idx) noexcept;
   const IParam* GetParam(int idx) const noexcept;
 
-  /** Appends every parameter's real value as a double, in index order. False when an
-   *  append leaves the chunk empty. */
+  /** Appends every parameter's real value as a double, in index order. False as soon as
+   *  an append fails (the chunk did not grow). */
   bool SerializeParams(IByteChunk& chunk) const;
 
   /** Reads parameter values written by SerializeParams from startPos, constrained, then
