@@ -1,0 +1,124 @@
+// Parameter text must not change when the host process switches to a comma locale.
+#include "framework/IParam.h"
+#include "framework/NumberText.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+using plug::IParam;
+
+namespace
+{
+
+constexpr const char* kCommaLocale = "de_DE.UTF-8";
+
+/** Switches LC_NUMERIC to a locale with a decimal comma for the test, generating one under
+ *  the build folder when the system has none installed. */
+class CommaLocale : public testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    if (!std::setlocale(LC_NUMERIC, kCommaLocale))
+    {
+      const std::filesystem::path dir = std::filesystem::path(OSTRA_BUILD_DIR) / "test-locales";
+      std::error_code ec;
+      std::filesystem::create_directories(dir, ec);
+      const std::string target = (dir / kCommaLocale).string();
+      if (!std::filesystem::exists(target))
+      {
+        // Test processes may run in parallel: build under a private name, then rename.
+        const std::string scratch = target + "." + std::to_string(getpid());
+        const std::string command =
+          "localedef -i de_DE -f UTF-8 '" + scratch + "' >/dev/null 2>&1";
+        (void)std::system(command.c_str());
+        std::filesystem::rename(scratch, target, ec);
+        std::filesystem::remove_all(scratch, ec);
+      }
+      setenv("LOCPATH", dir.c_str(), 1);
+      if (!std::setlocale(LC_NUMERIC, kCommaLocale))
+        GTEST_SKIP() << "no locale with a decimal comma (" << kCommaLocale
+                     << ") is installed and localedef could not make one";
+    }
+    if (std::localeconv()->decimal_point[0] != ',')
+      GTEST_SKIP() << kCommaLocale << " does not use a decimal comma here";
+  }
+
+  void TearDown() override { std::setlocale(LC_NUMERIC, "C"); }
+};
+
+} // namespace
+
+TEST_F(CommaLocale, TheLocaleReallyChangesPrintf)
+{
+  // Guards the other tests: they would pass trivially under a '.' locale.
+  char buf[16];
+  std::snprintf(buf, sizeof(buf), "%.1f", 1.5);
+  EXPECT_STREQ(buf, "1,5");
+}
+
+TEST_F(CommaLocale, DisplayUsesADecimalPoint)
+{
+  IParam time, sign;
+  time.InitDouble("Time", 500.0, 1.0, 2000.0, 0.1, "ms", 0, "", IParam::ShapePowCurve(3.0));
+  sign.InitDouble("Gain", 0.0, -10.0, 10.0, 0.01, "", IParam::kFlagSignDisplay);
+  std::string out;
+  time.GetDisplay(0.5, true, out);
+  EXPECT_EQ(out, "250.9");
+  time.Set(1234.5);
+  time.GetDisplayWithLabel(out);
+  EXPECT_EQ(out, "1234.5 ms");
+  sign.GetDisplay(2.25, false, out);
+  EXPECT_EQ(out, "+2.25");
+  EXPECT_NE(time.GetJSON(1).find("\"min\":1,\"max\":2000,\"default\":500"), std::string::npos);
+}
+
+TEST_F(CommaLocale, TypedNumbersReadADecimalPoint)
+{
+  IParam p;
+  p.InitDouble("Feedback", 30.0, 0.0, 95.0, 0.1, "%");
+  EXPECT_EQ(p.StringToValue("12.5"), 12.5);
+  EXPECT_EQ(p.StringToValue("12,5"), 12.0);
+  EXPECT_EQ(plug::ParseLeadingDouble("-0.25e1"), -2.5);
+}
+
+TEST(NumberText, MatchesTheCLocaleFormatting)
+{
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "C"), nullptr);
+  const double values[] = {0.0, 1.0, -1.0, 0.05, 0.15, 2.5, 1.0 / 3.0, 250.875, -1234.5678,
+                           1e-7, 123456789.123, 1e20, 0.045, 2.675};
+  for (double v : values)
+  {
+    for (int precision = 0; precision <= 6; ++precision)
+    {
+      char expected[64];
+      std::snprintf(expected, sizeof(expected), "%.*f", precision, v);
+      std::string want = expected;
+      if (want.find_first_not_of("-0.") == std::string::npos && want[0] == '-')
+        want.erase(0, 1);
+      EXPECT_EQ(plug::FormatFixed(v, precision), want) << v << " at " << precision;
+    }
+  }
+  EXPECT_EQ(plug::FormatFixed(3.0, 1, true), "+3.0");
+  EXPECT_EQ(plug::FormatFixed(-3.0, 1, true), "-3.0");
+  EXPECT_EQ(plug::FormatFixed(-0.001, 2), "0.00");
+}
+
+TEST(NumberText, ParsesLikeStrtodInTheCLocale)
+{
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "C"), nullptr);
+  const char* texts[] = {"0",     "12.5",  "  -3.25xyz", "+7", "1e3", "1e",  ".5",  "5.",
+                         "-.5e-1", "abc",  "",           "+-5", "- 5", "0x10", "0x1p3", "-0X.8",
+                         "1e400", "-1e400", "1e-400",    "inf", "-Infinity", "\t\n42"};
+  for (const char* text : texts)
+    EXPECT_EQ(plug::ParseLeadingDouble(text), std::strtod(text, nullptr)) << '"' << text << '"';
+  EXPECT_TRUE(std::isnan(plug::ParseLeadingDouble("nan")));
+  EXPECT_EQ(plug::ParseLeadingDouble(nullptr), 0.0);
+}
