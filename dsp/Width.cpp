@@ -37,7 +37,7 @@ void Width::prepare(double sampleRate) noexcept
         const double f = std::min(kSideHighPassHz, 0.49 * rate);
         const double w = 2.0 * std::numbers::pi * f / rate;
         const double cw = std::cos(w);
-        const double alpha = std::sin(w) / std::numbers::sqrt2; // Q = 1/sqrt(2);
+        const double alpha = std::sin(w) / std::numbers::sqrt2; // Q = 1/sqrt(2)
         highPass_.setCoefficients((1.0 + cw) / 2.0, -(1.0 + cw), (1.0 + cw) / 2.0, 1.0 + alpha, -2.0 * cw, 1.0 - alpha);
     }
     for (std::size_t i = 0; i < allpass_.size(); ++i) {
