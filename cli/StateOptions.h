@@ -1,0 +1,39 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace CLI
+{
+class App;
+}
+namespace plug
+{
+class IPluginBase;
+}
+
+namespace ostratapedelay::cli
+{
+
+/**
+ * The options that set up the plug-in's state before a command runs: parameter values and
+ * the host tempo. Every command that runs the effect takes them, so options added here
+ * (presets by name or file) reach all of them at once.
+ */
+struct StateOptions
+{
+  static constexpr double kDefaultTempo = 120.0;
+
+  std::vector<std::string> sets; // "Name=value", applied in order
+  double tempo = kDefaultTempo;  // beats per minute, given to the processor as the host's tempo
+};
+
+/** Registers --set and --tempo on a command. Main thread. */
+void addStateOptions(CLI::App& command, StateOptions& options);
+
+/** Applies the options to a plug-in at its defaults: the --set values in order, with notes
+ *  for constrained values on `notes`. Throws CliError. Main thread, before processing. */
+void applyStateOptions(plug::IPluginBase& plugin, const StateOptions& options, std::ostream& notes);
+
+} // namespace ostratapedelay::cli
