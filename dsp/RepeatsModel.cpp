@@ -105,7 +105,12 @@ void RepeatsModel::makeSlots(double tL, double tR, bool pingPong)
             slots_.push_back({n * tL, false, n});
             slots_.push_back({n * tR, true, n});
         }
-        std::stable_sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) { return a.time < b.time; });
+        // Left before right at equal times, also when the two echoes have
+        // different numbers (n * tL == m * tR), so the order never depends on
+        // which was appended first.
+        std::stable_sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) {
+            return a.time < b.time || (a.time == b.time && !a.right && b.right);
+        });
     }
     starts_.clear();
     for (const Slot& s : slots_)
