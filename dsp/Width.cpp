@@ -113,6 +113,16 @@ void Width::targets(float& side, float& synth) const noexcept
     synth = treatAsMono ? w * 0.75f : w * 0.375f;
 }
 
+void Width::glide(float& gain, float target) const noexcept
+{
+    const float before = gain;
+    gain += (target - gain) * smooth_;
+    // In float the step falls below half an ulp some 1e-4 short of the target
+    // at usual rates; without the second test the gain would never arrive.
+    if (std::fabs(target - gain) < kSnap || gain == before)
+        gain = target;
+}
+
 void Width::process(const double* inL, const double* inR, double* outL, double* outR, int frames) noexcept
 {
     for (int i = 0; i < frames; ++i) {
@@ -138,12 +148,8 @@ void Width::tick(double& left, double& right) noexcept
     float sideTarget;
     float synthTarget;
     targets(sideTarget, synthTarget);
-    sideGain_ += (sideTarget - sideGain_) * smooth_;
-    if (std::fabs(sideTarget - sideGain_) < kSnap)
-        sideGain_ = sideTarget;
-    synthGain_ += (synthTarget - synthGain_) * smooth_;
-    if (std::fabs(synthTarget - synthGain_) < kSnap)
-        synthGain_ = synthTarget;
+    glide(sideGain_, sideTarget);
+    glide(synthGain_, synthTarget);
 
     double delta = side * (static_cast<double>(sideGain_) - 1.0);
     if (synthGain_ > 0.0f) {

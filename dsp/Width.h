@@ -82,6 +82,7 @@ public:
 
 private:
     void targets(float& side, float& synth) const noexcept;
+    void glide(float& gain, float target) const noexcept;
 
     double sampleRate_ = 48000.0;
     float width_ = 0.0f;
