@@ -1,0 +1,123 @@
+// The single-writer single-reader ring queue and the main-thread timer.
+#include "framework/IRingQueue.h"
+#include "framework/Timer.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+using plug::IRingQueue;
+using plug::Timer;
+
+TEST(RingQueue, HoldsOneLessThanItsSlotsAndDropsWhenFull)
+{
+  IRingQueue<int> q(513);
+  EXPECT_EQ(q.Capacity(), 512);
+  for (int i = 0; i < 512; ++i)
+    ASSERT_TRUE(q.Push(i)) << i;
+  EXPECT_FALSE(q.Push(512));
+  EXPECT_EQ(q.ElementsAvailable(), 512);
+
+  int v = -1;
+  for (int i = 0; i < 512; ++i)
+  {
+    ASSERT_TRUE(q.Pop(v));
+    ASSERT_EQ(v, i);
+  }
+  EXPECT_FALSE(q.Pop(v));
+  EXPECT_EQ(v, 511); // a failed pop leaves the target alone
+  EXPECT_EQ(q.ElementsAvailable(), 0);
+}
+
+TEST(RingQueue, KeepsOrderAcrossTheWrap)
+{
+  IRingQueue<int> q(5);
+  int next = 0, expected = 0, v = 0;
+  for (int round = 0; round < 20; ++round)
+  {
+    for (int k = 0; k < 3; ++k)
+      ASSERT_TRUE(q.Push(next++));
+    EXPECT_EQ(q.ElementsAvailable(), 3);
+    for (int k = 0; k < 3; ++k)
+    {
+      ASSERT_TRUE(q.Pop(v));
+      ASSERT_EQ(v, expected++);
+    }
+  }
+  // Degenerate slot counts still give a usable queue of one entry.
+  IRingQueue<int> tiny(0);
+  EXPECT_EQ(tiny.Capacity(), 1);
+  EXPECT_TRUE(tiny.Push(1));
+  EXPECT_FALSE(tiny.Push(2));
+}
+
+TEST(RingQueue, OneWriterOneReaderThreadsLoseNothing)
+{
+  struct Entry
+  {
+    int index;
+    double value;
+  };
+  IRingQueue<Entry> q(33);
+  constexpr int kCount = 200000;
+  std::thread writer([&] {
+    for (int i = 0; i < kCount; ++i)
+      while (!q.Push({i, i * 0.5}))
+        std::this_thread::yield();
+  });
+  int expected = 0;
+  Entry e{};
+  while (expected < kCount)
+  {
+    if (!q.Pop(e))
+    {
+      std::this_thread::yield();
+      continue;
+    }
+    ASSERT_EQ(e.index, expected);
+    ASSERT_EQ(e.value, expected * 0.5);
+    ++expected;
+  }
+  writer.join();
+  EXPECT_EQ(q.ElementsAvailable(), 0);
+}
+
+TEST(Timer, TicksCallTheCallableUntilStopped)
+{
+  int calls = 0;
+  Timer timer([&](Timer& t) {
+    ++calls;
+    EXPECT_EQ(&t, &timer);
+  }, 20);
+  EXPECT_EQ(timer.GetPeriodMs(), 20);
+  EXPECT_TRUE(timer.IsRunning());
+  timer.Tick();
+  timer.Tick();
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(timer.NTicks(), 2u);
+  timer.Stop();
+  timer.Tick();
+  EXPECT_EQ(calls, 2);
+}
+
+TEST(Timer, RunUntilPumpsOnTheCallingThread)
+{
+  const auto caller = std::this_thread::get_id();
+  int calls = 0;
+  Timer timer([&](Timer&) {
+    EXPECT_EQ(std::this_thread::get_id(), caller);
+    ++calls;
+  }, 1);
+  timer.RunUntil([&] { return calls >= 3; });
+  EXPECT_EQ(calls, 3);
+
+  // Stopping from inside the callback ends the loop even though `done` never says so.
+  Timer selfStopping([&](Timer& t) {
+    if (++calls == 5)
+      t.Stop();
+  }, 1);
+  selfStopping.RunUntil([] { return false; });
+  EXPECT_EQ(calls, 5);
+  EXPECT_FALSE(selfStopping.IsRunning());
+}
