@@ -160,6 +160,10 @@ public:
   void SetRenderingOffline(bool offline) { mRenderingOffline.store(offline, std::memory_order_relaxed); }
   bool GetRenderingOffline() const { return mRenderingOffline.load(std::memory_order_relaxed); }
 
+  /** The host's bypass switch (the binding passes audio through while it is on). Atomic:
+   *  set by the binding on the host's thread, read by the idle timer and the state writer. */
+  void SetBypassed(bool bypassed) { mBypassed.store(bypassed, std::memory_order_relaxed); }
+  bool GetBypassed() const { return mBypassed.load(std::memory_order_relaxed); }
   /** Whether the binding has processing switched on; calls OnActivate on a change. */
   void SetActive(bool active);
   bool IsActive() const { return mActive; }
@@ -209,6 +213,7 @@ private:
   ITimeInfo mTimeInfo;
   std::atomic<double> mSampleRate{48000.0};
   std::atomic<bool> mRenderingOffline{false};
+  std::atomic<bool> mBypassed{false};
   int mBlockSize = 0;
   int mLatency = 0;
   int mTailSize = 0;
