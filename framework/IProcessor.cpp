@@ -144,7 +144,8 @@ void IProcessor::SetChannelConnections(ERoute direction, int first, int count, b
     if (!connected)
     {
       // The scratch buffer may hold converted host audio from when it was connected.
-      std::fill(channel.mScratchBuf.begin(), channel.mScratchBuf.end(), 0.0);
+      if (channel.mConnected)
+        std::fill(channel.mScratchBuf.begin(), channel.mScratchBuf.end(), 0.0);
       pointers[static_cast<size_t>(c)] = channel.mScratchBuf.empty() ? nullptr : channel.mScratchBuf.data();
       if (direction == kInput)
         mInFloat[static_cast<size_t>(c)] = nullptr;
