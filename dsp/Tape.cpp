@@ -22,9 +22,18 @@ constexpr double kTableEnd = 64.0;
 // capping here also keeps infinities and overflow of the power from giving 0/inf.
 constexpr double kSaturated = 1.0e6;
 
+// Table of h(a) = f(x)/x over a = |x|/0.41 in [0, 64], 32 steps per unit,
+// each entry the value and the slope times the step (for cubic Hermite).
+constexpr int kShapeResolution = 32;
+constexpr double kShapeEnd = 64.0;
+constexpr int kShapeEntries = static_cast<int>(kShapeEnd) * kShapeResolution + 2;
+
 struct SharedTables {
     std::array<double, Tape::kTableSize> antiderivative{};
     std::array<double, Tape::kHalfbandTaps> halfband{};
+    std::array<double, 2 * kShapeEntries> shape{};
+    // The 32 taps at odd distance from the centre, newest-last order.
+    alignas(16) std::array<double, 32> evenTaps{};
 };
 
 // Modified Bessel function of the first kind, order 0, by its power series.
@@ -65,6 +74,18 @@ SharedTables buildTables()
         const double window = besselI0(8.0 * std::sqrt(1.0 - r * r)) / 427.56411572180474;
         t.halfband[static_cast<std::size_t>(n + half)] = ideal * window;
     }
+    // Entry q multiplies the sample 31 - q steps back.
+    for (std::size_t q = 0; q < 32; ++q)
+        t.evenTaps[q] = t.halfband[2 * (31 - q)];
+
+    for (int i = 0; i < kShapeEntries; ++i) {
+        const double a = static_cast<double>(i) / kShapeResolution;
+        const double p = std::pow(a, kKnee);
+        const double h = std::pow(1.0 + p, -kInverseKnee);
+        const double slope = -std::pow(a, kKnee - 1.0) * h / (1.0 + p);
+        t.shape[static_cast<std::size_t>(2 * i)] = h;
+        t.shape[static_cast<std::size_t>(2 * i + 1)] = slope / kShapeResolution;
+    }
     return t;
 }
 
@@ -73,6 +94,36 @@ const SharedTables& sharedTables()
     // Function-local static: built once, thread-safe, read-only afterwards.
     static const SharedTables tables = buildTables();
     return tables;
+}
+
+// f(x) from the shape table; exact formula past its end (and for NaN).
+inline double shapeAt(const double* shape, double x) noexcept
+{
+    const double a = std::fabs(x) * (1.0 / kCeiling);
+    if (!(a < kShapeEnd))
+        return Tape::saturate(x);
+    const double u = a * kShapeResolution;
+    const int i = static_cast<int>(u);
+    const double t = u - i;
+    const double* e = shape + 2 * i;
+    const double t2 = t * t;
+    const double t3 = t2 * t;
+    const double h = (2.0 * t3 - 3.0 * t2 + 1.0) * e[0] + (t3 - 2.0 * t2 + t) * e[1] + (3.0 * t2 - 2.0 * t3) * e[2]
+                     + (t3 - t2) * e[3];
+    return x * h;
+}
+
+// Four partial sums keep the adds independent so the compiler can pair them.
+inline double dot32(const double* c, const double* x) noexcept
+{
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    for (int q = 0; q < 32; q += 4) {
+        s0 += c[q] * x[q];
+        s1 += c[q + 1] * x[q + 1];
+        s2 += c[q + 2] * x[q + 2];
+        s3 += c[q + 3] * x[q + 3];
+    }
+    return (s0 + s2) + (s1 + s3);
 }
 
 } // namespace
@@ -117,6 +168,8 @@ double Tape::saturate(double x) noexcept
     return x / std::pow(1.0 + std::pow(a, kKnee), kInverseKnee);
 }
 
+double Tape::saturateFast(double x) noexcept { return shapeAt(sharedTables().shape.data(), x); }
+
 double Tape::integral(double x) noexcept
 {
     if (!std::isfinite(x))
@@ -149,8 +202,9 @@ void Tape::prepare(double sampleRate)
     design(kAfterCurve, post_, rate);
     smooth_ = corvana::dsp::onePoleCoefficient(0.02, rate);
     const SharedTables& tables = sharedTables();
-    table_ = tables.antiderivative.data();
-    taps_ = tables.halfband.data();
+    shape_ = tables.shape.data();
+    taps_ = tables.evenTaps.data();
+    centreTap_ = tables.halfband[31];
     clear();
 }
 
@@ -174,7 +228,8 @@ void Tape::clearSaturator() noexcept
 {
     previous_ = 0.0;
     inHistory_.fill(0.0);
-    outHistory_.fill(0.0);
+    upHistory_.fill(0.0);
+    directHistory_.fill(0.0);
     inIndex_ = 0;
     outIndex_ = 0;
 }
@@ -213,30 +268,36 @@ void Tape::jumpDrive(double linearGain) noexcept
 
 double Tape::twice(double v) noexcept
 {
-    if (taps_ == nullptr) // ticked before prepare: tables still to be fetched
-        taps_ = sharedTables().halfband.data();
-
-    inHistory_[static_cast<std::size_t>(inIndex_)] = v;
-    double acc = 0.0;
-    for (int k = 0; k < 32; ++k)
-        acc += taps_[2 * k] * inHistory_[static_cast<std::size_t>((inIndex_ - k) & 31)];
-    const double interpolated = 2.0 * acc;
-    const double direct = inHistory_[static_cast<std::size_t>((inIndex_ - 15) & 31)];
+    // Zero-stuffed upsampling by two, the saturator at the doubled rate, and
+    // half-band decimation; only the taps at odd distance from the centre are
+    // non-zero, so each branch is one 32-term sum. Filter delay 15.5 + 15.5.
+    const auto n = static_cast<std::size_t>(inIndex_);
+    inHistory_[n] = v;
+    inHistory_[n + 32] = v;
+    const double* window = inHistory_.data() + n + 1; // oldest .. newest
+    const double interpolated = 2.0 * dot32(taps_, window);
+    const double direct = window[31 - 15];
     inIndex_ = (inIndex_ + 1) & 31;
 
-    const int j = outIndex_;
-    outHistory_[static_cast<std::size_t>(j)] = saturate(interpolated);
-    double out = 0.0;
-    for (int k = 0; k < 32; ++k)
-        out += taps_[2 * k] * outHistory_[static_cast<std::size_t>((j - 2 * k) & 63)];
-    out += taps_[31] * outHistory_[static_cast<std::size_t>((j - 31) & 63)];
-    outHistory_[static_cast<std::size_t>(j + 1)] = saturate(direct);
-    outIndex_ = (j + 2) & 63;
+    const auto m = static_cast<std::size_t>(outIndex_);
+    const double up = shapeAt(shape_, interpolated);
+    upHistory_[m] = up;
+    upHistory_[m + 32] = up;
+    // The centre tap meets the original-rate sample from 16 steps back.
+    const double out = dot32(taps_, upHistory_.data() + m + 1) + centreTap_ * directHistory_[(m + 16) & 31];
+    directHistory_[m] = shapeAt(shape_, direct);
+    outIndex_ = (outIndex_ + 1) & 31;
     return out;
 }
 
 double Tape::tick(double x) noexcept
 {
+    if (shape_ == nullptr) { // ticked before prepare
+        const SharedTables& tables = sharedTables();
+        shape_ = tables.shape.data();
+        taps_ = tables.evenTaps.data();
+        centreTap_ = tables.halfband[31];
+    }
     // A non-finite input would stay in the filter states for good.
     if (!std::isfinite(x))
         x = 0.0;
@@ -252,13 +313,13 @@ double Tape::tick(double x) noexcept
 
     double y;
     if (mode_ == kDirect) {
-        y = saturate(v);
+        y = shapeAt(shape_, v);
     } else if (mode_ == kAntiderivative) {
         const double d = v - previous_;
         if (std::fabs(d) > 1e-6)
             y = (integral(v) - integral(previous_)) / d;
         else
-            y = saturate((v + previous_) / 2.0);
+            y = shapeAt(shape_, (v + previous_) / 2.0);
         previous_ = v;
     } else {
         y = twice(v);

@@ -59,6 +59,12 @@ public:
     // 0, bounded by +-0.41. Any thread; real-time safe.
     static double saturate(double x) noexcept;
 
+    // The saturator by cubic Hermite interpolation of a shared table of
+    // f(x)/x: within 1e-7 relative of saturate() everywhere, a few times
+    // cheaper. This is what tick uses. Any thread; real-time safe once the
+    // tables exist (the first call builds them).
+    static double saturateFast(double x) noexcept;
+
     // Antiderivative F of the saturator from 0, interpolated from the shared
     // table; 0 for a non-finite x. Any thread; real-time safe once the tables
     // exist (the first call builds them).
@@ -125,14 +131,18 @@ private:
     int mode_ = kOversampled;
     double previous_ = 0.0;
 
-    // Oversampled mode: input history (32) and oversampled output history (64).
-    std::array<double, 32> inHistory_{};
-    std::array<double, 64> outHistory_{};
+    // Oversampled mode. Each history is stored twice in a row (write at i and
+    // i + 32) so that the newest 32 entries are always contiguous and the two
+    // filter sums run as straight dot products.
+    std::array<double, 64> inHistory_{};   // driven input at the host rate
+    std::array<double, 64> upHistory_{};   // saturated interpolated samples
+    std::array<double, 32> directHistory_{}; // saturated original samples
     int inIndex_ = 0;
     int outIndex_ = 0;
 
-    const double* table_ = nullptr;   // shared antiderivative table
-    const double* taps_ = nullptr;    // shared half-band taps
+    const double* shape_ = nullptr; // shared table of f(x)/x and its slope
+    const double* taps_ = nullptr;  // shared half-band taps at odd distance, reversed
+    double centreTap_ = 0.5;
 };
 
 } // namespace ostratapedelay::dsp
