@@ -1,0 +1,102 @@
+// Counts heap allocations and mutex locks made by the thread under test while the plug-in
+// processes audio: the audio path must do neither.
+#include "PluginHost.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <cstdlib>
+#include <new>
+
+// The replacement operators pair malloc with free on purpose.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+namespace
+{
+thread_local bool tCounting = false;
+thread_local int tAllocations = 0;
+thread_local int tLocks = 0;
+
+struct Counting
+{
+  Counting()
+  {
+    tAllocations = 0;
+    tLocks = 0;
+    tCounting = true;
+  }
+  ~Counting() { tCounting = false; }
+};
+} // namespace
+
+void* operator new(std::size_t size)
+{
+  if (tCounting)
+    ++tAllocations;
+  if (void* p = std::malloc(size ? size : 1))
+    return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+extern "C" int pthread_mutex_lock(pthread_mutex_t* m)
+{
+  using Fn = int (*)(pthread_mutex_t*);
+  static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+  if (tCounting)
+    ++tLocks;
+  return real(m);
+}
+
+using namespace ostratapedelay::plugin;
+using ostra::test::PluginHost;
+
+TEST(RealtimeSafety, TheCountersSeeAllocationsAndLocks)
+{
+  Counting counting;
+  auto* volatile p = new int(3);
+  delete p;
+  pthread_mutex_t m = PTHREAD_MUTEX_INITIALIZER;
+  pthread_mutex_lock(&m);
+  pthread_mutex_unlock(&m);
+  EXPECT_EQ(tAllocations, 1);
+  EXPECT_EQ(tLocks, 1);
+}
+
+TEST(RealtimeSafety, ProcessingAllocatesNothingAndTakesNoLock)
+{
+  for (int nIn : {1, 2})
+  {
+    PluginHost host(nIn, 2, 44100.0, 256);
+    host.set(kDrive, 6.0);
+    host.set(kWobble, 100.0);
+    host.set(kWidth, 50.0);
+    host.set(kDuck, 6.0);
+    host.set(kFeedback, 50.0);
+    host.set(kSync, 0.0);
+    host.plugin->setMeterEnabled(true);
+    std::vector<std::vector<double>> in(static_cast<size_t>(nIn), std::vector<double>(256, 0.25));
+    std::vector<std::vector<double>> out(2, std::vector<double>(256));
+    std::vector<double*> inPtrs;
+    for (auto& ch : in)
+      inPtrs.push_back(ch.data());
+    double* outPtrs[2] = {out[0].data(), out[1].data()};
+
+    Counting counting;
+    for (int block = 0; block < 200; ++block)
+    {
+      if (block == 50)
+        host.plugin->SetParameterFromHost(kBypass, 1.0, 0); // host automation is on the audio path too
+      if (block == 120)
+        host.plugin->SetParameterFromHost(kBypass, 0.0, 0);
+      host.plugin->AttachBuffers(plug::kInput, 0, nIn, inPtrs.data(), 256);
+      host.plugin->AttachBuffers(plug::kOutput, 0, 2, outPtrs, 256);
+      host.plugin->ProcessBuffers(256);
+    }
+    EXPECT_EQ(tAllocations, 0) << nIn << " inputs";
+    EXPECT_EQ(tLocks, 0) << nIn << " inputs";
+  }
+}
