@@ -8,8 +8,7 @@ using namespace ostratapedelay::plugin;
 OstraTapeDelay::OstraTapeDelay() : OstraTapeDelay(makeConfig()) {}
 
 OstraTapeDelay::OstraTapeDelay(const plug::Config& config)
-  : plug::IAPIBase(config)
-  , plug::IProcessor(config)
+  : plug::IAUBinding(config)
 {
   initParameters(*this);
   mDelay.prepare(48000.0);

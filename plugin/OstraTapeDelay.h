@@ -7,11 +7,18 @@
 #include "framework/Config.h"
 #include "framework/IAPIBase.h"
 #include "framework/IProcessor.h"
+#include "framework/au/IAUBinding.h"
 #include "plugin/TapTempo.h"
+#include "presets/PresetFormat.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
 /**
  * The OstraTape-delay plug-in: a stereo tape delay with eighteen parameters (see
@@ -21,7 +28,7 @@
  * host's audio thread; OnIdle and the editor-facing calls on the main thread. The two
  * sides share only atomic or single-word fields.
  */
-class OstraTapeDelay : public plug::IAPIBase, public plug::IProcessor
+class OstraTapeDelay : public plug::IAUBinding
 {
 public:
   using Settings = ostratapedelay::dsp::TapeDelay::Settings;
@@ -71,6 +78,54 @@ public:
   /** Takes the meter accumulators (peak, mean square over the frames since the last take). */
   void takeMeter(float& peak, double& meanSquare) noexcept;
 
+  // State (any thread the host asks on; a preset load on the main thread) ------------------
+  /** Appends the state chunk: magic, version 3, accent, editor size, preset name, modified
+   *  flag, the eighteen values and the tail. */
+  bool SerializeState(plug::IByteChunk& chunk) const override;
+  /** Reads a state chunk from `startPos` and applies it; a chunk without the magic is read
+   *  as a bare parameter list. Returns the position after the last field read, or -1 when
+   *  the parameter values are cut short. */
+  int UnserializeState(const plug::IByteChunk& chunk, int startPos) override;
+
+  /** Editor accent colour index 0..5 (6 or more is stored as 0). */
+  unsigned accentIndex() const noexcept { return mAccent.load(); }
+  void setAccentIndex(unsigned index) noexcept;
+  /** True once after the accent changed. Main thread. */
+  bool takeAccentChanged() noexcept { return mAccentChanged.exchange(false); }
+  /** The editor size the last restored chunk or preset carried (points). */
+  int storedEditorWidth() const noexcept { return mStoredEditorWidth; }
+  int storedEditorHeight() const noexcept { return mStoredEditorHeight; }
+  /** The display's backing scale last reported by the editor; 1 until one is known. */
+  float platformScale() const noexcept { return mPlatformScale; }
+
+  // Preset bookkeeping (main thread unless stated) --------------------------------------
+  /** The user preset folder. Any thread. */
+  std::filesystem::path presetDirectory() const;
+  /** The user presets, sorted; empty on any error. Any thread. */
+  std::vector<corvana::presets::SavedPreset> savedPresets() const;
+  std::string presetName() const;
+  bool presetIsFactory() const;
+  bool presetModified() const noexcept { return mModified || mForcedModified; }
+  /** The current real values of all parameters, in index order. Any thread. */
+  std::vector<double> soundSnapshot() const;
+  /** Starts a new snapshot on the next idle tick; `forced` keeps the preset modified. */
+  void retakePresetSnapshot(bool forced);
+
+  void loadPreset(const corvana::presets::SavedPreset& preset);
+  void savePreset(const std::string& name, bool askFirst);
+  void removePreset(const corvana::presets::SavedPreset& preset);
+  void loadFactoryPreset(const std::string& name);
+  /** The preset bar's save: overwrites the loaded user preset at once, asks (on the next
+   *  idle tick) before replacing any other existing file. */
+  void requestSave(const std::string& name);
+  /** Whether a save waits for the next idle tick. */
+  bool hasPendingSave() const { return mPendingSaveName.has_value(); }
+
+  /** Shows a message box in the open editor; nothing without one. */
+  virtual void tell(const std::string& message, const std::string& title);
+  /** Asks a yes/no question in the open editor; false without one. */
+  virtual bool ask(const std::string& message, const std::string& title);
+
 protected:
   /** Constrains `value` to parameter `paramIdx`, sends it to the host as an edit from the
    *  editor and to the editor's controls. Main thread. */
@@ -86,6 +141,12 @@ private:
   void setupBlock(int nIn, bool gap) noexcept;
   void passThrough(double** inputs, double** outputs, int nIn, int nOut, int nFrames) noexcept;
   void applyTapInterval();
+  void applyPreset(const corvana::presets::SavedPreset& preset, bool factory);
+  void loadPresetFile(const corvana::presets::SavedPreset& preset);
+  void savePresetFile(const std::string& name, bool askFirst);
+  void removePresetFile(const corvana::presets::SavedPreset& preset);
+  void checkPresetModified();
+  void restoreEditorSize(int width, int height);
 
   // Engines: touched by the audio thread and OnReset only.
   ostratapedelay::dsp::TapeDelay mDelay;
@@ -122,4 +183,23 @@ private:
   std::atomic<float> mMeterPeak{0.0f};
   std::atomic<double> mMeterSumSquares{0.0};
   std::atomic<int> mMeterFrames{0};
+
+  // Editor data carried by the state chunk.
+  std::atomic<unsigned> mAccent{5};
+  std::atomic<bool> mAccentChanged{false};
+  int mStoredEditorWidth = 0;
+  int mStoredEditorHeight = 0;
+  float mPlatformScale = 1.0f;
+
+  // Preset bookkeeping.
+  mutable std::mutex mPresetLock; // guards mPresetName and mPresetFactory only
+  std::string mPresetName;
+  bool mPresetFactory = false;
+  std::vector<double> mSnapshot;
+  bool mModified = false;
+  bool mForcedModified = false;
+  std::atomic<bool> mRetakeRequested{false};
+  std::optional<std::string> mPendingSaveName;
+  bool mFactoryLoad = false;
+  bool mPresetLoad = false;
 };
