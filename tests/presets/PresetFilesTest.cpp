@@ -2,11 +2,13 @@
 #include "presets/Files.h"
 #include "presets/PresetFiles.h"
 #include "presets/ProductFormat.h"
+#include "ChildProcess.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace corvana::presets;
 using ostra::test::readText;
@@ -191,12 +193,20 @@ TEST_F(PresetFolder, NeverReplacesAFileItCannotReadAsThisPreset)
   std::filesystem::create_directories(folder);
   writeText(folder / "Mine.otdpreset", "my own notes, not a preset\n");
   std::filesystem::create_directory(folder / "Mine-1.otdpreset");
-  write("Mine", {1});
+  ASSERT_EQ(::mkfifo((folder / "Mine-2.otdpreset").c_str(), 0600), 0);
+  // Reading a FIFO would wait for a writer forever; the child turns a hang into a failure.
+  EXPECT_EQ(ostra::test::runInChild([&] {
+              std::string error;
+              return writePreset(kPresetFormat, folder, "Mine", std::vector<std::uint8_t>{1}, error) ? 0 : 1;
+            }),
+            0);
   EXPECT_EQ(readText(folder / "Mine.otdpreset"), "my own notes, not a preset\n");
+  EXPECT_EQ(std::filesystem::status(folder / "Mine-2.otdpreset").type(), std::filesystem::file_type::fifo);
   SavedPreset preset;
   std::string error;
-  ASSERT_TRUE(readPreset(kPresetFormat, folder / "Mine-2.otdpreset", preset, error));
+  ASSERT_TRUE(readPreset(kPresetFormat, folder / "Mine-3.otdpreset", preset, error));
   EXPECT_EQ(preset.name, "Mine");
+  EXPECT_EQ(listPresets(kPresetFormat, folder).size(), 1u);
 }
 
 TEST_F(PresetFolder, AllCandidatesTakenFailsTheWriteInsteadOfOverwriting)

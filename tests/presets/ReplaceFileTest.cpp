@@ -1,4 +1,5 @@
 #include "presets/Files.h"
+#include "ChildProcess.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,6 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using corvana::files::replaceFile;
@@ -16,27 +16,16 @@ using ostra::test::writeText;
 namespace
 {
 
-/**
- * Runs replaceFile in a child process prepared by `setup` (resource limits, another user),
- * so the limits cannot leak into the test program. Returns the child's verdict, or -1 when
- * the child did not finish normally.
- */
+/** replaceFile in a child prepared by `setup`: 0 on success, 1 on a failure with the right error. */
 template <typename Setup>
 int replaceInChild(const std::filesystem::path& path, const std::string& contents, Setup setup)
 {
-  const pid_t pid = ::fork();
-  if (pid == 0)
-  {
+  return ostra::test::runInChild([&] {
     setup();
     std::string error;
     const bool ok = replaceFile(path, contents, error);
-    const bool errorRight = error == "could not write " + path.string();
-    ::_exit(ok ? 0 : (errorRight ? 1 : 2));
-  }
-  int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-    return -1;
-  return WEXITSTATUS(status);
+    return ok ? 0 : (error == "could not write " + path.string() ? 1 : 2);
+  });
 }
 
 void expectOnlyTarget(const std::filesystem::path& folder, const std::filesystem::path& target)
@@ -85,7 +74,7 @@ TEST(ReplaceFile, StaleOrPlantedPartialFilesDoNotLeak)
 
   // A FIFO in its place would block an ordinary open for writing forever.
   ASSERT_EQ(::mkfifo(partial.c_str(), 0600), 0);
-  EXPECT_FALSE(replaceFile(target, "fifo", error));
+  EXPECT_EQ(replaceInChild(target, "fifo", [] {}), 1);
   EXPECT_EQ(readText(target), "new");
 }
 
