@@ -13,9 +13,9 @@ const JsonValue* JsonValue::member(std::string_view name) const noexcept
 {
     if (type != Type::Object)
         return nullptr;
-    for (const auto& [key, value] : object)
-        if (key == name)
-            return &value;
+    for (const auto& entry : object)
+        if (entry.name == name)
+            return &entry.value;
     return nullptr;
 }
 
@@ -210,7 +210,7 @@ private:
             JsonValue member;
             if (!readValue(member, depth + 1))
                 return false;
-            value.object.emplace_back(std::move(key), std::move(member));
+            value.object.push_back(JsonMember{std::move(key), std::move(member)});
             skipSpace();
             const char c = peek();
             ++pos_;

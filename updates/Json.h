@@ -4,11 +4,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace corvana::updates
 {
+
+struct JsonMember;
 
 /**
  * One JSON value as read from the update feed or the shared record. Objects keep their
@@ -31,7 +32,7 @@ struct JsonValue
     double number = 0.0;
     std::string string;
     std::vector<JsonValue> array;
-    std::vector<std::pair<std::string, JsonValue>> object;
+    std::vector<JsonMember> object;
 
     bool isObject() const noexcept { return type == Type::Object; }
     bool isString() const noexcept { return type == Type::String; }
@@ -39,6 +40,12 @@ struct JsonValue
 
     /** The first member named `name`, or null when this is no object or has no such member. */
     const JsonValue* member(std::string_view name) const noexcept;
+};
+
+struct JsonMember
+{
+    std::string name;
+    JsonValue value;
 };
 
 /** Containers may nest this many levels below the root value; deeper documents fail. */
