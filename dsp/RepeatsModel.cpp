@@ -175,32 +175,42 @@ bool RepeatsModel::measure(const Request& request, std::vector<Repeat>& out, con
     double energy[2] = {0.0, 0.0};
     bool quiet[2] = {false, false};
 
-    for (std::int64_t n = 0;; ++n) {
+    for (std::int64_t n = 0;;) {
         if (cursor >= count)
             return true;
         if (n % kCancelInterval == 0 && cancelled && cancelled())
             return false;
 
-        double u = 0.0;
-        if (n < tapeEnd)
-            u = tape_.tick(n < burstLength ? burst_[static_cast<std::size_t>(n)] : 0.0);
-        double yL = 0.0;
-        double yR = 0.0;
-        delay_.tick(u, u, yL, yR);
+        // Silence adds no energy, so a skipped stretch only has to end before
+        // the next cancellation check and the 60 s limit.
+        std::int64_t step = 0;
+        if (skipSilence && n >= tapeEnd) {
+            const std::int64_t allowed = std::min(kCancelInterval - n % kCancelInterval, kMaxSamples - n);
+            step = delay_.skipSilence(static_cast<std::uint32_t>(allowed), kSilenceFloor);
+        }
+        if (step == 0) {
+            step = 1;
+            double u = 0.0;
+            if (n < tapeEnd)
+                u = tape_.tick(n < burstLength ? burst_[static_cast<std::size_t>(n)] : 0.0);
+            double yL = 0.0;
+            double yR = 0.0;
+            delay_.tick(u, u, yL, yR);
 
-        for (std::size_t i = cursor; i < count; ++i) {
-            const std::int64_t start = starts_[i];
-            if (start > n)
-                break;
-            if (n < start + window) {
-                if (slots_[i].right)
-                    energy[1] += yR * yR;
-                else
-                    energy[0] += yL * yL;
+            for (std::size_t i = cursor; i < count; ++i) {
+                const std::int64_t start = starts_[i];
+                if (start > n)
+                    break;
+                if (n < start + window) {
+                    if (slots_[i].right)
+                        energy[1] += yR * yR;
+                    else
+                        energy[0] += yL * yL;
+                }
             }
         }
 
-        const std::int64_t m = n + 1;
+        const std::int64_t m = n + step;
         while (cursor < count && starts_[cursor] + window <= m) {
             const Slot& slot = slots_[cursor];
             const int side = slot.right ? 1 : 0;
@@ -229,6 +239,7 @@ bool RepeatsModel::measure(const Request& request, std::vector<Repeat>& out, con
         }
         if (m >= kMaxSamples)
             return true;
+        n = m;
     }
 }
 

@@ -40,6 +40,15 @@ public:
     // A repeat below this level counts as quiet.
     static constexpr double kQuietDb = -48.0;
 
+    // Samples below this magnitude count as silence on the fast path.
+    static constexpr double kSilenceFloor = 1e-30;
+
+    // Runs the stretches between echoes, where the lines hold only silence,
+    // in one go instead of sample by sample. The levels stay within 1e-6
+    // (relative) of the sample-by-sample run, which `false` selects (the
+    // reference for tests and benchmarks).
+    bool skipSilence = true;
+
     // Prepares both private engines at 48000 Hz and puts the tape stage in its
     // oversampled mode, once; later calls do nothing. Not real-time safe (the
     // delay rings are allocated here); owner's thread.

@@ -129,6 +129,15 @@ public:
     // first echo still follows the dry signal by the delay time.
     std::uint32_t inputOffset = 0;
 
+    // Offline fast path for silent stretches (the repeats model uses it):
+    // the caller promises zero inputs for the next `maxFrames` frames. When
+    // every filter state and every ring sample that the lines would read in
+    // the next frames is below `floor` in magnitude, those frames are run as
+    // exact silence in one go (zeros written, smoothers, envelopes and phases
+    // advanced per frame). Returns the frames advanced; 0 when the next frame
+    // must be ticked normally. Owner's thread; real-time safe.
+    std::uint32_t skipSilence(std::uint32_t maxFrames, double floor) noexcept;
+
     double sampleRate() const noexcept { return rate_; }
     std::size_t capacity() const noexcept { return capacity_; }
     const Line& left() const noexcept { return left_; }
@@ -144,6 +153,8 @@ public:
 
 private:
     double feedbackGain(double inLeft, double inRight, double yL, double yR) noexcept;
+    double gainFromEnvelopes() noexcept;
+    static std::uint32_t silentFrames(const Line& line, std::uint32_t maxFrames, double floor) noexcept;
 
     Line left_;
     Line right_;

@@ -346,3 +346,47 @@ TEST(RepeatsModel, WobbleIsIgnoredAndBadSettingsStayFinite)
         EXPECT_EQ(x.lowHz, 0.0);
     }
 }
+
+// The fast path skips silent stretches; the sample-by-sample run is the reference.
+TEST(RepeatsModel, SilenceSkipStaysWithinAMillionthOfTheReference)
+{
+    std::vector<RepeatsModel::Request> requests;
+    requests.push_back(defaultRequest());
+    RepeatsModel::Request r = defaultRequest();
+    r.settings.timeLeft = 0.25;
+    r.settings.timeRight = 0.41;
+    r.settings.feedback = 0.85;
+    r.settings.lowCut = 150.0;
+    r.settings.highCut = 3000.0;
+    r.driveDb = 12.0;
+    requests.push_back(r);
+    r.settings.pingPong = true;
+    r.settings.slope = 2;
+    requests.push_back(r);
+    r = defaultRequest();
+    r.settings.timeLeft = 2.0;
+    r.settings.timeRight = 1.5;
+    r.settings.feedback = 0.95;
+    r.settings.character = TapeDelay::kPlain;
+    requests.push_back(r);
+
+    RepeatsModel reference;
+    reference.skipSilence = false;
+    for (const RepeatsModel::Request& request : requests) {
+        std::vector<Repeat> fast;
+        std::vector<Repeat> exact;
+        ASSERT_TRUE(model().measure(request, fast, {}));
+        ASSERT_TRUE(reference.measure(request, exact, {}));
+        ASSERT_EQ(fast.size(), exact.size());
+        ASSERT_GE(fast.size(), 4u);
+        for (std::size_t i = 0; i < fast.size(); ++i) {
+            EXPECT_EQ(fast[i].time, exact[i].time);
+            EXPECT_EQ(fast[i].right, exact[i].right);
+            EXPECT_EQ(fast[i].index, exact[i].index);
+            EXPECT_EQ(fast[i].highHz, exact[i].highHz);
+            EXPECT_EQ(fast[i].lowHz, exact[i].lowHz);
+            // Energies within 1e-6 relative: 10*log10(1 + 1e-6) dB.
+            EXPECT_NEAR(fast[i].levelDb, exact[i].levelDb, 4.4e-6) << i;
+        }
+    }
+}

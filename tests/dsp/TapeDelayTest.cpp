@@ -567,3 +567,81 @@ TEST(TapeDelay, WobbleBendsTheEchoGently)
     EXPECT_LT(maxLevel, std::pow(10.0, 0.52 / 20.0) + 1e-3);  // level wobble of +-0.52 dB
     EXPECT_GT(maxLevel, std::pow(10.0, 0.4 / 20.0));
 }
+
+// The offline silence skip against plain ticking: the skipped frames are
+// silent in the reference too, and the frames after them agree.
+TEST(TapeDelay, SilenceSkipMatchesTickingSampleBySample)
+{
+    for (bool pingPong : {false, true}) {
+        TapeDelay ref;
+        TapeDelay fast;
+        TapeDelay::Settings s = plainSettings(0.3, 0.21, 0.8);
+        s.character = TapeDelay::kMedium;
+        s.pingPong = pingPong;
+        s.lowCut = 120.0;
+        s.highCut = 4000.0;
+        s.slope = 2;
+        s.bandwidth = 16000.0;
+        for (TapeDelay* d : {&ref, &fast}) {
+            d->prepare(kRate);
+            d->inputOffset = 31;
+            d->set(s);
+        }
+        constexpr int kFrames = 144000;
+        constexpr int kBurst = 400;
+        int skipped = 0;
+        double worst = 0.0;
+        double l = 0.0;
+        double r = 0.0;
+        for (int n = 0; n < kFrames;) {
+            const double in = n < kBurst ? std::sin(n * 0.3) * 0.5 : 0.0;
+            std::uint32_t k = n >= kBurst ? fast.skipSilence(777, 1e-30) : 0;
+            if (k == 0) {
+                double fl = 0.0;
+                double fr = 0.0;
+                fast.tick(in, in * 0.5, fl, fr);
+                ref.tick(in, in * 0.5, l, r);
+                worst = std::max({worst, std::abs(fl - l), std::abs(fr - r)});
+                ++n;
+                continue;
+            }
+            skipped += static_cast<int>(k);
+            for (std::uint32_t j = 0; j < k; ++j, ++n) {
+                ref.tick(0.0, 0.0, l, r);
+                ASSERT_LT(std::abs(l) + std::abs(r), 1e-29) << n;
+            }
+            ASSERT_EQ(fast.left().writeIndex, ref.left().writeIndex);
+            ASSERT_EQ(fast.right().filled, ref.right().filled);
+            ASSERT_EQ(fast.feedbackCurrent(), ref.feedbackCurrent());
+            ASSERT_NEAR(fast.lastGain(), ref.lastGain(), 1e-12);
+        }
+        EXPECT_GT(skipped, kFrames / 8) << pingPong;
+        EXPECT_LT(worst, 1e-25) << pingPong;
+    }
+}
+
+TEST(TapeDelay, SilenceSkipRefusesWhileSomethingMoves)
+{
+    TapeDelay d;
+    d.prepare(kRate);
+    TapeDelay::Settings s = plainSettings(0.01, 0.01, 0.5);
+    d.set(s);
+    EXPECT_GT(d.skipSilence(100, 1e-30), 0u);  // nothing written yet
+
+    run(d, 10, impulseAt(0));
+    // The impulse sits 470 frames ahead of the read position: skip up to it, not past it.
+    const std::uint32_t k = d.skipSilence(4000, 1e-30);
+    EXPECT_GT(k, 400u);
+    EXPECT_LT(k, 471u);
+
+    s.wobble = 0.5;
+    d.set(s);
+    EXPECT_EQ(d.skipSilence(100, 1e-30), 0u);
+    s.wobble = 0.0;
+    s.timeLeft = 0.02;
+    d.set(s);
+    double l = 0.0;
+    double r = 0.0;
+    d.tick(0.0, 0.0, l, r);
+    EXPECT_EQ(d.skipSilence(100, 1e-30), 0u);  // the wobble is still fading out / the time glides
+}

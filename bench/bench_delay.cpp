@@ -1,0 +1,166 @@
+// Cost of the delay lines per stereo frame and of one repeats measurement.
+
+#include "dsp/RepeatsModel.h"
+#include "dsp/TapeDelay.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <vector>
+
+using ostratapedelay::dsp::Repeat;
+using ostratapedelay::dsp::RepeatsModel;
+using ostratapedelay::dsp::TapeDelay;
+
+namespace {
+
+constexpr double kRate = 48000.0;
+constexpr int kFrames = 4096;
+
+std::vector<double> noise(int frames)
+{
+    std::vector<double> v(static_cast<std::size_t>(frames));
+    std::uint32_t s = 12345;
+    for (double& x : v) {
+        s = s * 1664525u + 1013904223u;
+        x = 0.25 * (s * (2.0 / 4294967296.0) - 1.0);
+    }
+    return v;
+}
+
+// The plug-in's settings: medium law, 6 dB/octave high cut, tape bandwidth.
+TapeDelay::Settings pluginSettings(bool pingPong, double wobble)
+{
+    TapeDelay::Settings s;
+    s.timeLeft = 0.5;
+    s.timeRight = 0.375;
+    s.feedback = 0.6;
+    s.pingPong = pingPong;
+    s.character = TapeDelay::kMedium;
+    s.lowCut = 80.0;
+    s.highCut = 6000.0;
+    s.slope = 0;
+    s.bandwidth = 16000.0;
+    s.wobble = wobble;
+    return s;
+}
+
+void tickFrames(benchmark::State& state, const TapeDelay::Settings& s)
+{
+    TapeDelay d;
+    d.prepare(kRate);
+    d.inputOffset = 31;
+    d.set(s);
+    const std::vector<double> in = noise(kFrames);
+    double sum = 0.0;
+    for (auto _ : state) {
+        for (int n = 0; n < kFrames; ++n) {
+            double l = 0.0;
+            double r = 0.0;
+            const double x = in[static_cast<std::size_t>(n)];
+            d.tick(x, -x, l, r);
+            sum += l + r;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    const auto frames = static_cast<double>(state.iterations()) * kFrames;
+    state.SetItemsProcessed(static_cast<std::int64_t>(frames));
+    // Printed with an SI prefix: "87n" is 87 ns per frame.
+    state.counters["s_per_frame"] =
+        benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    // Seconds of audio per second of work.
+    state.counters["x_realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
+}
+
+void BM_TapeDelayTick(benchmark::State& state)
+{
+    tickFrames(state, pluginSettings(false, 0.3));
+}
+BENCHMARK(BM_TapeDelayTick);
+
+void BM_TapeDelayTickPingPong(benchmark::State& state)
+{
+    tickFrames(state, pluginSettings(true, 0.3));
+}
+BENCHMARK(BM_TapeDelayTickPingPong);
+
+void BM_TapeDelayTickPlainNoWobble(benchmark::State& state)
+{
+    TapeDelay::Settings s = pluginSettings(false, 0.0);
+    s.character = TapeDelay::kPlain;
+    tickFrames(state, s);
+}
+BENCHMARK(BM_TapeDelayTickPlainNoWobble);
+
+void measureRequest(benchmark::State& state, const RepeatsModel::Request& request, bool skipSilence)
+{
+    RepeatsModel model;
+    model.prepare();
+    model.skipSilence = skipSilence;
+    std::vector<Repeat> out;
+    std::int64_t checks = 0;
+    for (auto _ : state) {
+        const bool done = model.measure(request, out, [&] {
+            ++checks;
+            return false;
+        });
+        benchmark::DoNotOptimize(done);
+    }
+    // Simulated samples, counted by the cancellation checks (one per 4096).
+    const double simulated = static_cast<double>(checks) * 4096.0 / static_cast<double>(state.iterations());
+    state.counters["repeats"] = static_cast<double>(out.size());
+    state.counters["sim_seconds"] = simulated / kRate;
+    state.counters["x_realtime"] =
+        benchmark::Counter(simulated / kRate * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// The plug-in's defaults: 1/4 note synced at 120 bpm (0.5 s), feedback 30 %.
+RepeatsModel::Request defaultRequest()
+{
+    RepeatsModel::Request r;
+    r.settings = pluginSettings(false, 0.0);
+    r.settings.timeLeft = 0.5;
+    r.settings.timeRight = 0.5;
+    r.settings.feedback = 0.3;
+    r.settings.lowCut = 20.0;
+    r.settings.highCut = 20000.0;
+    r.driveDb = 0.0;
+    return r;
+}
+
+// The plug-in's defaults; argument 1 runs the silence skip, 0 the
+// sample-by-sample reference.
+void BM_RepeatsMeasureDefault(benchmark::State& state)
+{
+    measureRequest(state, defaultRequest(), state.range(0) != 0);
+}
+BENCHMARK(BM_RepeatsMeasureDefault)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// Long delays and high feedback: no echo gets quiet, so the 60 s cap ends it.
+RepeatsModel::Request worstRequest()
+{
+    RepeatsModel::Request r = defaultRequest();
+    r.settings.timeLeft = 6.0;
+    r.settings.timeRight = 5.9;
+    r.settings.feedback = 0.95;
+    r.settings.character = TapeDelay::kPlain;
+    return r;
+}
+
+void BM_RepeatsMeasureWorstCase(benchmark::State& state)
+{
+    measureRequest(state, worstRequest(), state.range(0) != 0);
+}
+BENCHMARK(BM_RepeatsMeasureWorstCase)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The same with the plug-in's medium law and ping-pong.
+void BM_RepeatsMeasureLongPingPong(benchmark::State& state)
+{
+    RepeatsModel::Request r = worstRequest();
+    r.settings.character = TapeDelay::kMedium;
+    r.settings.pingPong = true;
+    measureRequest(state, r, state.range(0) != 0);
+}
+BENCHMARK(BM_RepeatsMeasureLongPingPong)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+} // namespace
