@@ -52,4 +52,11 @@ void OstraTapeDelay::OnIdle()
   applyTapInterval();
   if (param(kTap) >= 0.5)
     sendValueFromEditor(kTap, 0.0); // the tap button is momentary
+  if (mPendingSaveName)
+  {
+    const std::string name = *mPendingSaveName;
+    mPendingSaveName.reset();
+    savePreset(name, true);
+  }
+  checkPresetModified();
 }

@@ -1,0 +1,294 @@
+#include "plugin/OstraTapeDelay.h"
+
+#include "plugin/Parameters.h"
+#include "presets/FactoryPresets.h"
+#include "presets/Files.h"
+#include "presets/PresetFiles.h"
+#include "presets/ProductFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+using namespace ostratapedelay::plugin;
+using corvana::presets::SavedPreset;
+using ostratapedelay::offline::kPresetFormat;
+
+namespace
+{
+constexpr const char* kLoadTitle = "Load preset";
+constexpr const char* kSaveTitle = "Save preset";
+constexpr const char* kDeleteTitle = "Delete preset";
+constexpr const char* kLoadPrefix = "Could not load the preset: ";
+constexpr const char* kSavePrefix = "Could not save the preset: ";
+constexpr const char* kDeletePrefix = "Could not delete the preset: ";
+
+std::string trimmed(const std::string& name)
+{
+  const auto first = name.find_first_not_of(" \t");
+  if (first == std::string::npos)
+    return {};
+  const auto last = name.find_last_not_of(" \t");
+  return name.substr(first, last - first + 1);
+}
+
+bool holdsState(const SavedPreset& preset)
+{
+  return preset.state.size() >= 4 && preset.state[0] == '1' && preset.state[1] == 'S' &&
+         preset.state[2] == 'T' && preset.state[3] == 'O';
+}
+} // namespace
+
+std::filesystem::path OstraTapeDelay::presetDirectory() const
+{
+  return corvana::presets::userPresetDirectory(kPresetFormat, corvana::files::applicationSupportDirectory());
+}
+
+std::vector<SavedPreset> OstraTapeDelay::savedPresets() const
+{
+  try
+  {
+    const auto folder = presetDirectory();
+    if (folder.empty())
+      return {};
+    return corvana::presets::listPresets(kPresetFormat, folder);
+  }
+  catch (const std::exception&)
+  {
+    return {};
+  }
+}
+
+std::string OstraTapeDelay::presetName() const
+{
+  std::lock_guard lock(mPresetLock);
+  return mPresetName;
+}
+
+bool OstraTapeDelay::presetIsFactory() const
+{
+  std::lock_guard lock(mPresetLock);
+  return mPresetFactory;
+}
+
+std::vector<double> OstraTapeDelay::soundSnapshot() const
+{
+  std::vector<double> values(static_cast<size_t>(NParams()));
+  for (int i = 0; i < NParams(); ++i)
+    values[static_cast<size_t>(i)] = GetParam(i)->Value();
+  return values;
+}
+
+void OstraTapeDelay::retakePresetSnapshot(bool forced)
+{
+  mForcedModified = forced;
+  mSnapshot.clear();
+  mModified = false;
+  mRetakeRequested.store(true);
+}
+
+void OstraTapeDelay::tell(const std::string&, const std::string&)
+{
+  // Message boxes belong to the editor; without one the user is not interrupted.
+}
+
+bool OstraTapeDelay::ask(const std::string&, const std::string&)
+{
+  return false;
+}
+
+void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
+{
+  if (!holdsState(preset))
+  {
+    tell(std::string(kLoadPrefix) + "it does not hold an OstraTape-delay state.", kLoadTitle);
+    return;
+  }
+  plug::IByteChunk chunk;
+  if (chunk.AppendBytes(preset.state.data(), static_cast<int>(preset.state.size())) <= 0)
+    throw std::bad_alloc();
+  mPresetLoad = true;
+  mFactoryLoad = factory;
+  const int result = UnserializeState(chunk, 0);
+  mPresetLoad = false;
+  mFactoryLoad = false;
+  if (result < 0)
+  {
+    tell(std::string(kLoadPrefix) + "its state is damaged.", kLoadTitle);
+    return;
+  }
+
+  // The host hears every value inside one gesture per parameter; the controls follow.
+  const int n = NParams();
+  auto normalized = [this](int i) {
+    const plug::IParam* p = GetParam(i);
+    return std::clamp(p->ToNormalized(p->Constrain(p->Value())), 0.0, 1.0);
+  };
+  for (int i = 0; i < n; ++i)
+    BeginInformHostOfParamChangeFromUI(i);
+  for (int i = 0; i < n; ++i)
+    SendParameterValueFromUI(i, normalized(i));
+  for (int i = 0; i < n; ++i)
+    EndInformHostOfParamChangeFromUI(i);
+  for (int i = 0; i < n; ++i)
+    SendParameterValueFromDelegate(i, normalized(i), true);
+
+  // A window size saved with a user preset applies to an open editor; there is none to
+  // resize in this build, and a closed editor keeps its size.
+
+  {
+    std::lock_guard lock(mPresetLock);
+    mPresetName = preset.name;
+    mPresetFactory = factory;
+  }
+  retakePresetSnapshot(false);
+}
+
+void OstraTapeDelay::loadPresetFile(const SavedPreset& preset)
+{
+  SavedPreset fresh;
+  std::string error;
+  if (corvana::presets::readPreset(kPresetFormat, preset.path, fresh, error))
+    applyPreset(fresh, false);
+  else
+    tell(kLoadPrefix + error, kLoadTitle);
+}
+
+void OstraTapeDelay::loadPreset(const SavedPreset& preset)
+{
+  try
+  {
+    loadPresetFile(preset);
+  }
+  catch (const std::exception& e)
+  {
+    tell(kLoadPrefix + std::string(e.what()), kLoadTitle);
+  }
+}
+
+void OstraTapeDelay::loadFactoryPreset(const std::string& name)
+{
+  try
+  {
+    const auto& presets = ostratapedelay::offline::factoryPresets();
+    const auto it = std::find_if(presets.begin(), presets.end(),
+                                 [&](const SavedPreset& p) { return p.name == name; });
+    if (it != presets.end())
+      applyPreset(*it, true);
+  }
+  catch (const std::exception& e)
+  {
+    tell(kLoadPrefix + std::string(e.what()), kLoadTitle);
+  }
+}
+
+void OstraTapeDelay::savePresetFile(const std::string& typedName, bool askFirst)
+{
+  const std::string name = trimmed(typedName);
+  if (name.empty())
+    return;
+  const auto folder = presetDirectory();
+  if (askFirst)
+  {
+    const auto path = corvana::presets::presetPathForName(kPresetFormat, folder, name);
+    std::error_code ec;
+    if (!path.empty() && std::filesystem::exists(path, ec) &&
+        !ask("A preset named \"" + name + "\" already exists. Replace it?", kSaveTitle))
+      return;
+  }
+
+  const std::string oldName = presetName();
+  const bool oldFactory = presetIsFactory();
+  const bool oldModified = presetModified();
+  {
+    std::lock_guard lock(mPresetLock);
+    mPresetName = name;
+    mPresetFactory = false;
+  }
+  retakePresetSnapshot(false);
+
+  plug::IByteChunk chunk;
+  std::string error;
+  if (SerializeState(chunk) &&
+      corvana::presets::writePreset(kPresetFormat, folder, name,
+                                    std::span(chunk.Bytes(), static_cast<size_t>(chunk.ByteCount())), error))
+    return;
+
+  {
+    std::lock_guard lock(mPresetLock);
+    mPresetName = oldName;
+    mPresetFactory = oldFactory;
+  }
+  retakePresetSnapshot(oldModified);
+  tell(kSavePrefix + (error.empty() ? std::string("the state could not be taken") : error), kSaveTitle);
+}
+
+void OstraTapeDelay::savePreset(const std::string& name, bool askFirst)
+{
+  try
+  {
+    savePresetFile(name, askFirst);
+  }
+  catch (const std::exception& e)
+  {
+    tell(kSavePrefix + std::string(e.what()), kSaveTitle);
+  }
+}
+
+void OstraTapeDelay::removePresetFile(const SavedPreset& preset)
+{
+  std::string error;
+  if (!corvana::files::deleteNamedFile(preset.path, error))
+    tell(kDeletePrefix + error, kDeleteTitle);
+}
+
+void OstraTapeDelay::removePreset(const SavedPreset& preset)
+{
+  try
+  {
+    removePresetFile(preset);
+  }
+  catch (const std::exception& e)
+  {
+    tell(kDeletePrefix + std::string(e.what()), kDeleteTitle);
+  }
+}
+
+void OstraTapeDelay::requestSave(const std::string& name)
+{
+  if (name == presetName() && !presetIsFactory())
+  {
+    savePreset(name, false);
+    return;
+  }
+  std::error_code ec;
+  const auto path = corvana::presets::presetPathForName(kPresetFormat, presetDirectory(), name);
+  if (path.empty() || !std::filesystem::exists(path, ec))
+    savePreset(name, false);
+  else
+    mPendingSaveName = name; // asked on the next idle tick, outside the caller's callback
+}
+
+void OstraTapeDelay::checkPresetModified()
+{
+  if (mRetakeRequested.exchange(false))
+  {
+    mSnapshot = soundSnapshot();
+    mModified = mForcedModified;
+    mForcedModified = false;
+    return;
+  }
+  if (mModified || presetName().empty())
+    return;
+  const std::vector<double> current = soundSnapshot();
+  if (mSnapshot.empty() || mSnapshot.size() != current.size())
+    return;
+  for (size_t i = 0; i < current.size(); ++i)
+  {
+    if (std::abs(current[i] - mSnapshot[i]) > 1e-6 * std::max(std::abs(current[i]), 1.0))
+    {
+      mModified = true; // the editor's preset bar redraws from presetModified()
+      return;
+    }
+  }
+}
