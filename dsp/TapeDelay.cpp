@@ -200,7 +200,9 @@ void TapeDelay::Line::clear() noexcept
 
 void TapeDelay::prepare(double sampleRate)
 {
-    const double rate = corvana::dsp::usableRate(sampleRate);
+    // Beyond these limits the ring size overflows or the filter designs stop
+    // being finite; such a rate is taken as the nearest limit.
+    const double rate = std::clamp(corvana::dsp::usableRate(sampleRate), kMinSampleRate, kMaxSampleRate);
     const auto needed = static_cast<std::size_t>(std::ceil(std::max(192000.0, rate) * 6.05)) + 8;
 
     if (needed <= capacity_ && left_.buffer.size() == capacity_ && right_.buffer.size() == capacity_) {
@@ -230,6 +232,7 @@ void TapeDelay::prepare(double sampleRate)
     designedLowCut_ = -1.0;
     designedHighCut_ = -1.0;
     designedBandwidth_ = -1.0;
+    cutsDesigned_ = false;
 
     clear();
 }
@@ -282,12 +285,13 @@ void TapeDelay::set(const Settings& s) noexcept
     applyTime(left_, s.timeLeft);
     applyTime(right_, s.timeRight);
 
-    if (!sameSetting(s.lowCut, designedLowCut_) || !sameSetting(s.highCut, designedHighCut_)
+    if (!cutsDesigned_ || !sameSetting(s.lowCut, designedLowCut_) || !sameSetting(s.highCut, designedHighCut_)
         || s.slope != designedSlope_ || !sameSetting(s.bandwidth, designedBandwidth_)) {
         designedLowCut_ = s.lowCut;
         designedHighCut_ = s.highCut;
         designedSlope_ = s.slope;
         designedBandwidth_ = s.bandwidth;
+        cutsDesigned_ = true;
         left_.designCuts(s.lowCut, s.highCut, s.slope, s.bandwidth, rate_);
         right_.designCuts(s.lowCut, s.highCut, s.slope, s.bandwidth, rate_);
     }

@@ -59,6 +59,10 @@ public:
     // and wobble.
     static constexpr double kMaxDelaySeconds = 6.0;
 
+    // Rates the engine runs at; prepare() takes a rate outside as the nearest limit.
+    static constexpr double kMinSampleRate = 1.0;
+    static constexpr double kMaxSampleRate = 1536000.0;
+
     // One channel: a ring of 32-bit floats, its gliding delay time and the
     // filter chain of its feedback path.
     struct Line {
@@ -104,7 +108,7 @@ public:
     TapeDelay() = default;
 
     // Allocates (or reuses) the rings for `sampleRate` (48000 when it is not a
-    // finite positive rate), zeroes them and computes the rate-dependent
+    // finite positive rate, limited to kMinSampleRate..kMaxSampleRate), zeroes them and computes the rate-dependent
     // coefficients, then clears. Not real-time safe; owner's thread. May throw
     // std::bad_alloc, leaving the previous rings in place.
     void prepare(double sampleRate);
@@ -193,6 +197,7 @@ private:
     double designedHighCut_ = -1.0;
     double designedBandwidth_ = -1.0;
     Slope designedSlope_ = -1;
+    bool cutsDesigned_ = false;  // false forces a design on the next set()
 
     bool first_ = true;
 };

@@ -222,6 +222,8 @@ TEST(TapeDelay, PrepareSizesTheRingsForSixSecondsAtTheHighestRate)
     EXPECT_EQ(d.right().buffer.size(), static_cast<std::size_t>(std::ceil(384000.0 * 6.05)) + 8);
     d.prepare(-5.0);
     EXPECT_EQ(d.sampleRate(), 48000.0);
+    d.prepare(1e300);
+    EXPECT_EQ(d.sampleRate(), TapeDelay::kMaxSampleRate);
     d.prepare(std::numeric_limits<double>::quiet_NaN());
     EXPECT_EQ(d.sampleRate(), 48000.0);
 }
@@ -644,4 +646,39 @@ TEST(TapeDelay, SilenceSkipRefusesWhileSomethingMoves)
     double r = 0.0;
     d.tick(0.0, 0.0, l, r);
     EXPECT_EQ(d.skipSilence(100, 1e-30), 0u);  // the wobble is still fading out / the time glides
+}
+
+TEST(TapeDelay, AbsurdRatesStayFinite)
+{
+    for (double rate : {1e-310, 0.5, 8.0, 3e6}) {
+        TapeDelay d;
+        d.prepare(rate);
+        TapeDelay::Settings s = plainSettings(0.01, 0.02, 0.9);
+        s.character = TapeDelay::kMedium;
+        s.lowCut = 100.0;
+        s.highCut = 5000.0;
+        s.bandwidth = 16000.0;
+        s.wobble = 1.0;
+        d.set(s);
+        double l = 0.0;
+        double r = 0.0;
+        for (int n = 0; n < 20000; ++n) {
+            d.tick(n % 100 == 0 ? 1.0 : 0.0, 0.0, l, r);
+            ASSERT_TRUE(std::isfinite(l) && std::isfinite(r)) << rate << " " << n;
+        }
+    }
+}
+
+TEST(TapeDelay, PrepareRedesignsTheCutsForTheNewRate)
+{
+    TapeDelay d;
+    d.prepare(48000.0);
+    TapeDelay::Settings s = plainSettings(0.1, 0.1, 0.3);
+    s.lowCut = 1000.0;
+    d.set(s);
+    const double a1At48k = d.left().lowCut.a1;
+    d.prepare(96000.0);
+    d.set(s);
+    EXPECT_NE(d.left().lowCut.a1, a1At48k);
+    EXPECT_NEAR(magnitudeSquared(d.left().lowCut, 1000.0, 96000.0), 0.5, 1e-9);
 }
