@@ -158,6 +158,7 @@ public:
 private:
     double feedbackGain(double inLeft, double inRight, double yL, double yR) noexcept;
     double gainFromEnvelopes() noexcept;
+    void advancePhases() noexcept;
     static std::uint32_t silentFrames(const Line& line, std::uint32_t maxFrames, double floor) noexcept;
 
     Line left_;
