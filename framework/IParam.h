@@ -202,6 +202,8 @@ public:
   const char* GetName() const { return mName; }
   /** The stored label, or "" while the current value is shown by a display text. */
   const char* GetLabel() const;
+  /** The stored label whatever the current value (the unit name hosts are given). */
+  const char* GetUnitLabel() const { return mLabel; }
   const char* GetGroup() const { return mGroup; }
 
   int NDisplayTexts() const { return static_cast<int>(mDisplayTexts.size()); }

@@ -118,7 +118,7 @@ CFStringRef IAUBinding::UnitName(int paramIdx)
     mUnitNames.resize(static_cast<size_t>(NParams()), nullptr);
   CFStringRef& name = mUnitNames[static_cast<size_t>(paramIdx)];
   if (!name)
-    name = MakeString(GetParam(paramIdx)->GetLabel());
+    name = MakeString(GetParam(paramIdx)->GetUnitLabel());
   return name;
 }
 
@@ -157,7 +157,7 @@ OSStatus IAUBinding::GetParameterInfo(AudioUnitScope scope, AudioUnitElement ele
       const int code = param->Unit();
       if (code >= 0 && code < static_cast<int>(std::size(kUnitForCode)))
         info.unit = kUnitForCode[code];
-      else if (param->GetLabel()[0] != '\0')
+      else if (param->GetUnitLabel()[0] != '\0')
       {
         info.unit = kAudioUnitParameterUnit_CustomUnit;
         info.unitName = UnitName(idx);
