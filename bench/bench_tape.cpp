@@ -8,6 +8,7 @@
 #include "dsp/Tape.h"
 #include "dsp/TapeDelay.h"
 #include "dsp/Width.h"
+#include "tests/dsp/TapeReference.h"
 
 #include <benchmark/benchmark.h>
 
@@ -59,7 +60,7 @@ void BM_TapeTick(benchmark::State& state)
 }
 BENCHMARK(BM_TapeTick)->Arg(Tape::kDirect)->Arg(Tape::kAntiderivative)->Arg(Tape::kOversampled);
 
-// The saturator alone: the formula the oversampled path evaluates twice per sample.
+// The saturator by its formula (two pow calls): baseline for the tabled one below.
 void BM_Saturate(benchmark::State& state)
 {
     const auto in = testSignal(kBlock, 2);
@@ -111,9 +112,10 @@ void BM_DuckTick(benchmark::State& state)
 BENCHMARK(BM_DuckTick);
 
 // The per-sample chain of one stereo frame as the plug-in runs it: analyser,
-// two tape stages, the delay lines, the echo width stage, the ducker and the
-// mix law.
-void BM_Chain(benchmark::State& state)
+// two tape stages, the delay lines (when `withDelay`), the echo width stage,
+// the ducker and the mix law. Without the delay lines the tape output goes
+// straight to the width stage, which shows this file's engines' share.
+void chain(benchmark::State& state, bool withDelay)
 {
     Tape tapeL, tapeR;
     TapeDelay delay;
@@ -165,8 +167,9 @@ void BM_Chain(benchmark::State& state)
             width.setMode(mono ? Width::kMono : Width::kStereo);
             const double tl = tapeL.tick(l);
             const double tr = tapeR.tick(r);
-            double el, er;
-            delay.tick(tl, tr, el, er);
+            double el = tl, er = tr;
+            if (withDelay)
+                delay.tick(tl, tr, el, er);
             width.tick(el, er);
             const double wet = wetBase * duck.tick(std::max(std::fabs(l), std::fabs(r)));
             outL[i] = dry * l + wet * el;
@@ -177,6 +180,41 @@ void BM_Chain(benchmark::State& state)
     }
     report(state, kBlock);
 }
+
+void BM_Chain(benchmark::State& state) { chain(state, true); }
 BENCHMARK(BM_Chain);
+
+void BM_ChainWithoutDelayLines(benchmark::State& state) { chain(state, false); }
+BENCHMARK(BM_ChainWithoutDelayLines);
+
+// Baseline for the tape stage: the plain textbook loops with the pow-based
+// saturator that the optimised stage is checked against.
+void BM_TapeTickPlainReference(benchmark::State& state)
+{
+    tapetest::ReferenceTape tape;
+    tape.prepare(kRate, static_cast<int>(state.range(0)), std::pow(10.0, 12.0 / 20.0));
+    const auto in = testSignal(kBlock, 1);
+    for (auto _ : state) {
+        double acc = 0.0;
+        for (double x : in)
+            acc += tape.tick(x);
+        benchmark::DoNotOptimize(acc);
+    }
+    report(state, kBlock);
+}
+BENCHMARK(BM_TapeTickPlainReference)->Arg(Tape::kDirect)->Arg(Tape::kOversampled);
+
+void BM_SaturateTabled(benchmark::State& state)
+{
+    const auto in = testSignal(kBlock, 2);
+    for (auto _ : state) {
+        double acc = 0.0;
+        for (double x : in)
+            acc += Tape::saturateFast(8.0 * x);
+        benchmark::DoNotOptimize(acc);
+    }
+    report(state, kBlock);
+}
+BENCHMARK(BM_SaturateTabled);
 
 } // namespace

@@ -114,9 +114,10 @@ inline double shapeAt(const double* shape, double x) noexcept
     return x * h;
 }
 
-// Four partial sums keep the adds independent. With GCC or Clang they are
-// written as two-lane vectors so the sums use packed arithmetic at any
-// optimisation level; the portable loop gives bit-identical results.
+// Eight partial sums keep the additions short and independent (the two sums
+// of a sample are on its critical path). With GCC or Clang they are written
+// as two-lane vectors so they use packed arithmetic at any optimisation
+// level; the portable loop gives bit-identical results.
 #if defined(__GNUC__)
 using Lanes = double __attribute__((vector_size(16)));
 
@@ -129,25 +130,24 @@ inline Lanes loadLanes(const double* p) noexcept
 
 inline double dot32(const double* c, const double* x) noexcept
 {
-    Lanes s01{}; // partial sums for q % 4 == 0, 1
-    Lanes s23{}; // partial sums for q % 4 == 2, 3
-    for (int q = 0; q < 32; q += 4) {
-        s01 += loadLanes(c + q) * loadLanes(x + q);
-        s23 += loadLanes(c + q + 2) * loadLanes(x + q + 2);
+    Lanes s0{}, s1{}, s2{}, s3{}; // s_k holds the sums for q % 8 == 2k, 2k + 1
+    for (int q = 0; q < 32; q += 8) {
+        s0 += loadLanes(c + q) * loadLanes(x + q);
+        s1 += loadLanes(c + q + 2) * loadLanes(x + q + 2);
+        s2 += loadLanes(c + q + 4) * loadLanes(x + q + 4);
+        s3 += loadLanes(c + q + 6) * loadLanes(x + q + 6);
     }
-    return (s01[0] + s23[0]) + (s01[1] + s23[1]);
+    const Lanes s = (s0 + s1) + (s2 + s3);
+    return s[0] + s[1];
 }
 #else
 inline double dot32(const double* c, const double* x) noexcept
 {
-    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-    for (int q = 0; q < 32; q += 4) {
-        s0 += c[q] * x[q];
-        s1 += c[q + 1] * x[q + 1];
-        s2 += c[q + 2] * x[q + 2];
-        s3 += c[q + 3] * x[q + 3];
-    }
-    return (s0 + s2) + (s1 + s3);
+    double s[8] = {};
+    for (int q = 0; q < 32; q += 8)
+        for (int k = 0; k < 8; ++k)
+            s[k] += c[q + k] * x[q + k];
+    return (((s[0] + s[2]) + (s[4] + s[6])) + ((s[1] + s[3]) + (s[5] + s[7])));
 }
 #endif
 
@@ -195,25 +195,36 @@ double Tape::saturate(double x) noexcept
 
 double Tape::saturateFast(double x) noexcept { return shapeAt(sharedTables().shape.data(), x); }
 
-double Tape::integral(double x) noexcept
+namespace {
+
+// F(x) by cubic Hermite interpolation of the antiderivative table, the end
+// slopes taken from `f`.
+template <typename Saturator>
+double interpolateIntegral(const double* table, double x, Saturator f) noexcept
 {
     if (!std::isfinite(x))
         return 0.0;
-    const auto& table = sharedTables().antiderivative;
     const double a = std::fabs(x);
     if (a >= kTableEnd)
         return (a - kTableEnd) * kTailSlope + table[16384];
-    const double u = a * kTableResolution;
+    const double u = a * Tape::kTableResolution;
     const double fi = std::floor(u);
     const auto i = static_cast<std::size_t>(fi);
     const double t = u - fi;
-    const double x0 = fi / kTableResolution;
+    const double x0 = fi / Tape::kTableResolution;
     const double t2 = t * t;
     const double t3 = t2 * t;
-    const double m0 = saturate(x0) / kTableResolution;
-    const double m1 = saturate(x0 + 1.0 / kTableResolution) / kTableResolution;
+    const double m0 = f(x0) / Tape::kTableResolution;
+    const double m1 = f(x0 + 1.0 / Tape::kTableResolution) / Tape::kTableResolution;
     return (2.0 * t3 - 3.0 * t2 + 1.0) * table[i] + (t3 - 2.0 * t2 + t) * m0 + (3.0 * t2 - 2.0 * t3) * table[i + 1]
            + (t3 - t2) * m1;
+}
+
+} // namespace
+
+double Tape::integral(double x) noexcept
+{
+    return interpolateIntegral(sharedTables().antiderivative.data(), x, [](double v) { return saturate(v); });
 }
 
 const std::array<double, Tape::kTableSize>& Tape::antiderivativeTable() { return sharedTables().antiderivative; }
@@ -230,6 +241,7 @@ void Tape::prepare(double sampleRate)
     shape_ = tables.shape.data();
     taps_ = tables.evenTaps.data();
     centreTap_ = tables.halfband[31];
+    antiderivative_ = tables.antiderivative.data();
     clear();
 }
 
@@ -252,6 +264,7 @@ void Tape::clearStates() noexcept
 void Tape::clearSaturator() noexcept
 {
     previous_ = 0.0;
+    previousIntegral_ = 0.0;
     inHistory_.fill(0.0);
     upHistory_.fill(0.0);
     directHistory_.fill(0.0);
@@ -322,6 +335,7 @@ double Tape::tick(double x) noexcept
         shape_ = tables.shape.data();
         taps_ = tables.evenTaps.data();
         centreTap_ = tables.halfband[31];
+        antiderivative_ = tables.antiderivative.data();
     }
     // A non-finite input would stay in the filter states for good.
     if (!std::isfinite(x))
@@ -340,12 +354,17 @@ double Tape::tick(double x) noexcept
     if (mode_ == kDirect) {
         y = shapeAt(shape_, v);
     } else if (mode_ == kAntiderivative) {
+        // F(previous) is kept from the last sample; the slopes come from the
+        // tabled saturator.
+        const double* shape = shape_;
+        const double current = interpolateIntegral(antiderivative_, v, [shape](double s) { return shapeAt(shape, s); });
         const double d = v - previous_;
         if (std::fabs(d) > 1e-6)
-            y = (integral(v) - integral(previous_)) / d;
+            y = (current - previousIntegral_) / d;
         else
             y = shapeAt(shape_, (v + previous_) / 2.0);
         previous_ = v;
+        previousIntegral_ = current;
     } else {
         y = twice(v);
     }

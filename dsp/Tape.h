@@ -130,6 +130,7 @@ private:
     bool first_ = true;
     int mode_ = kOversampled;
     double previous_ = 0.0;
+    double previousIntegral_ = 0.0; // F(previous_)
 
     // Oversampled mode. Each history is stored twice in a row (write at i and
     // i + 32) so that the newest 32 entries are always contiguous and the two
@@ -143,6 +144,7 @@ private:
     const double* shape_ = nullptr; // shared table of f(x)/x and its slope
     const double* taps_ = nullptr;  // shared half-band taps at odd distance, reversed
     double centreTap_ = 0.5;
+    const double* antiderivative_ = nullptr; // shared antiderivative table
 };
 
 } // namespace ostratapedelay::dsp
