@@ -8,20 +8,6 @@
 
 using plug::IParam;
 
-TEST(ParamDefaults, FreshParameterIsANeutralDouble)
-{
-  IParam p;
-  EXPECT_EQ(p.Type(), IParam::kTypeNone);
-  EXPECT_EQ(p.Unit(), plug::kUnitCustom);
-  EXPECT_EQ(p.Value(), 0.0);
-  EXPECT_EQ(p.GetMin(), 0.0);
-  EXPECT_EQ(p.GetMax(), 1.0);
-  EXPECT_EQ(p.GetStep(), 1.0);
-  EXPECT_EQ(p.GetShapeID(), IParam::kShapeLinear);
-  EXPECT_EQ(p.NDisplayTexts(), 0);
-  EXPECT_STREQ(p.GetName(), "");
-}
-
 TEST(ParamKind, FirstInitialiserFixesTheKind)
 {
   IParam b, e, i, d;

@@ -82,11 +82,6 @@ TEST_F(PluginParameters, SwitchesAndNotesAreSteppedTheRestContinuous)
     EXPECT_EQ(Param(idx).FromNormalized(1.0), static_cast<double>(kNoteValues.size() - 1));
     EXPECT_EQ(Param(idx).FromNormalized(0.51), 9.0); // rounds 9.18 to an index
   }
-  for (EParams idx : {kTimeL, kFeedback, kDrive, kLowCut, kDuck, kMix})
-  {
-    EXPECT_EQ(Param(idx).Type(), IParam::kTypeDouble);
-    EXPECT_FALSE(Param(idx).GetStepped());
-  }
   // Host automation keeps the fraction of unstepped parameters.
   Param(kFeedback).Set(33.333);
   EXPECT_EQ(Param(kFeedback).Value(), 33.333);

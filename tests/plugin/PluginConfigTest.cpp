@@ -17,16 +17,6 @@ TEST(PluginConfig, VersionNumberAndUpdateVersionAgree)
   EXPECT_EQ(decoded, kUpdateVersion);
 }
 
-TEST(PluginConfig, IdsSpellTheirFourCharacters)
-{
-  const plug::Config config = makeConfig();
-  auto spell = [](std::uint32_t code) {
-    return std::string{char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
-  };
-  EXPECT_EQ(spell(config.uniqueID), "OsTd");
-  EXPECT_EQ(spell(config.mfrID), "Crvn");
-}
-
 TEST(PluginConfig, EditorSizeLimitsContainTheDesignSize)
 {
   const plug::Config config = makeConfig();
