@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <numbers>
 
 namespace ostratapedelay::dsp {
@@ -50,9 +51,12 @@ double besselI0(double z)
     return sum;
 }
 
-SharedTables buildTables()
+// Built on the heap: the tables are too large for the stack of whatever thread
+// happens to ask first.
+const SharedTables* buildTables()
 {
-    SharedTables t;
+    auto owned = std::make_unique<SharedTables>();
+    SharedTables& t = *owned;
 
     // Simpson's rule on eight sub-intervals per table step.
     t.antiderivative[0] = 0.0;
@@ -87,14 +91,14 @@ SharedTables buildTables()
         t.shape[static_cast<std::size_t>(2 * i)] = h;
         t.shape[static_cast<std::size_t>(2 * i + 1)] = slope / kShapeResolution;
     }
-    return t;
+    return owned.release(); // kept for the life of the process
 }
 
 const SharedTables& sharedTables()
 {
     // Function-local static: built once, thread-safe, read-only afterwards.
-    static const SharedTables tables = buildTables();
-    return tables;
+    static const SharedTables* const tables = buildTables();
+    return *tables;
 }
 
 // f(x) from the shape table; exact formula past its end (and for NaN).
@@ -330,7 +334,7 @@ double Tape::twice(double v) noexcept
 
 double Tape::tick(double x) noexcept
 {
-    if (shape_ == nullptr) { // ticked before prepare
+    if (shape_ == nullptr) { // ticked before prepare (normally prepare has fetched the tables)
         const SharedTables& tables = sharedTables();
         shape_ = tables.shape.data();
         taps_ = tables.evenTaps.data();
