@@ -1,0 +1,129 @@
+#pragma once
+
+#include "framework/ITimeInfo.h"
+#include "lv2/Lv2Effect.h"
+#include "lv2/Ports.h"
+
+#include <lv2/atom/atom.h>
+#include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
+#include <lv2/state/state.h>
+#include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace ostratapedelay::lv2
+{
+
+/** Frames per block when the host does not say (options bufsz:maxBlockLength or
+ *  nominalBlockLength); longer runs are processed in slices of this many frames. */
+inline constexpr int kDefaultBlockFrames = 8192;
+/** Largest block the scratch buffers are sized for, whatever the host announces. */
+inline constexpr int kMaxBlockFrames = 1 << 16;
+/** Period of the plug-in's idle tick in audio time. */
+inline constexpr double kIdlePeriodSeconds = 0.02;
+
+/**
+ * One instance of an LV2 plug-in of the bundle: translates the host's ports, atoms, state,
+ * worker and option calls into the framework's processor and parameter operations on the
+ * effect it owns.
+ *
+ * Threads follow LV2's classes: create, activate, deactivate, restore and setOptions are
+ * "instantiation" calls (never concurrent with anything else on the instance); run is the
+ * audio thread and real-time safe; work is the host's worker thread (non-real-time) and
+ * runs the effect's idle tick; save may run beside run and work.
+ */
+class Lv2Instance
+{
+public:
+  /** Null when the host lacks urid:map or the rate is unusable. Allocates. */
+  static std::unique_ptr<Lv2Instance> create(const Variant& variant, double sampleRate,
+                                             const LV2_Feature* const* features);
+
+  /** Any pointer, including null; the host connects before run. Real-time safe. */
+  void connectPort(std::uint32_t port, void* data) noexcept;
+  /** Resets processing (clears echoes and the tap sequence). */
+  void activate();
+  void deactivate() noexcept {}
+  /** One host cycle of `nFrames`. Real-time safe: no allocation, no lock, no I/O. */
+  void run(std::uint32_t nFrames) noexcept;
+
+  /** Stores the state chunk under kStateChunkUri as an atom:Chunk. */
+  LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle);
+  /** Applies a saved chunk; a damaged one is refused and leaves the effect as it was. */
+  LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
+
+  /** Worker thread: the effect's idle tick. */
+  LV2_Worker_Status work() noexcept;
+
+  /** Block length and sample-rate changes from the host. */
+  std::uint32_t setOptions(const LV2_Options_Option* options);
+
+  /** The effect, for tests and for a UI with instance access. */
+  Lv2Effect& effect() noexcept { return *mEffect; }
+
+private:
+  Lv2Instance(const Variant& variant, double sampleRate);
+
+  struct Urids
+  {
+    LV2_URID atomChunk = 0;
+    LV2_URID atomObject = 0;
+    LV2_URID atomBlank = 0;
+    LV2_URID atomFloat = 0;
+    LV2_URID atomDouble = 0;
+    LV2_URID atomInt = 0;
+    LV2_URID atomLong = 0;
+    LV2_URID stateChunk = 0;
+    LV2_URID timePosition = 0;
+    LV2_URID timeBpm = 0;
+    LV2_URID timeSpeed = 0;
+    LV2_URID timeFrame = 0;
+    LV2_URID timeBar = 0;
+    LV2_URID timeBarBeat = 0;
+    LV2_URID timeBeatsPerBar = 0;
+    LV2_URID timeBeatUnit = 0;
+    LV2_URID maxBlockLength = 0;
+    LV2_URID nominalBlockLength = 0;
+    LV2_URID sampleRate = 0;
+  };
+
+  void mapUrids(LV2_URID_Map* map);
+  void applyBlockLength(int frames);
+  void applyControls() noexcept;
+  void applySwitches() noexcept;
+  void readPosition(const LV2_Atom_Object* object) noexcept;
+  bool numberOf(const LV2_Atom* atom, double& out) const noexcept;
+  void processSegment(std::uint32_t offset, std::uint32_t nFrames) noexcept;
+  void advanceTime(std::uint32_t nFrames) noexcept;
+  void idle(std::uint32_t nFrames) noexcept;
+
+  const Variant& mVariant;
+  std::unique_ptr<Lv2Effect> mEffect;
+  Urids mUrid;
+  LV2_Worker_Schedule* mSchedule = nullptr;
+
+  // Ports (the host's buffers).
+  std::array<const float*, plugin::kNumParams> mControls{};
+  const float* mEnabled = nullptr;
+  const float* mFreeWheel = nullptr;
+  const LV2_Atom_Sequence* mControlIn = nullptr;
+  std::array<const float*, 2> mAudioIn{};
+  std::array<float*, 2> mAudioOut{};
+
+  // Audio-thread state.
+  std::array<float, plugin::kNumParams> mLastControls{};
+  bool mControlsSeen = false;
+  bool mEnabledNow = true;
+  bool mFreeWheelNow = false;
+  plug::ITimeInfo mTime;
+  double mIdleFrames = 960.0;
+  double mFramesSinceIdle = 0.0;
+  std::atomic<bool> mWorkPending{false};
+};
+
+} // namespace ostratapedelay::lv2

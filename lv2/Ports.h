@@ -1,0 +1,57 @@
+#pragma once
+
+#include "plugin/Parameters.h"
+
+#include <cstdint>
+#include <string>
+
+namespace ostratapedelay::lv2
+{
+
+/** URI of the stereo plug-in; the mono variants and every other URI of the bundle live under it. */
+inline constexpr const char* kPluginUri = "urn:corvana:ostratape-delay";
+/** Key of the state chunk in a saved LV2 state (type atom:Chunk). */
+inline constexpr const char* kStateChunkUri = "urn:corvana:ostratape-delay#state";
+/** File name of the shared object inside the bundle. */
+inline constexpr const char* kBinaryName = "ostratape-delay.so";
+
+/** One plug-in of the bundle: a channel layout of the effect under its own URI. */
+struct Variant
+{
+  const char* uri;
+  const char* name;
+  int nInputs;
+  int nOutputs;
+};
+
+/** The bundle's plug-ins, stereo first (the layouts "2-2", "1-1" and "1-2"). */
+inline constexpr Variant kVariants[] = {
+  {"urn:corvana:ostratape-delay", "OstraTape-delay", 2, 2},
+  {"urn:corvana:ostratape-delay#mono", "OstraTape-delay Mono", 1, 1},
+  {"urn:corvana:ostratape-delay#mono-stereo", "OstraTape-delay Mono to Stereo", 1, 2},
+};
+inline constexpr int kNumVariants = static_cast<int>(sizeof(kVariants) / sizeof(kVariants[0]));
+
+/**
+ * Port layout, the same in every variant: one control input per parameter in parameter
+ * order, the host's bypass switch, the free-wheeling flag, the time-position input, then
+ * the audio inputs and outputs.
+ */
+inline constexpr std::uint32_t kPortEnabled = plugin::kNumParams;
+inline constexpr std::uint32_t kPortFreeWheel = kPortEnabled + 1;
+inline constexpr std::uint32_t kPortControl = kPortFreeWheel + 1;
+inline constexpr std::uint32_t kPortAudio = kPortControl + 1;
+
+inline constexpr std::uint32_t numPorts(const Variant& v)
+{
+  return kPortAudio + static_cast<std::uint32_t>(v.nInputs + v.nOutputs);
+}
+
+/** Port symbol of a parameter: its name in lower case with spaces as underscores
+ *  ("Duck Release" -> "duck_release"). Any thread; allocates. */
+std::string portSymbol(const char* paramName);
+
+/** Symbol of audio input or output `channel` ("in", "in_l", "out_r", ...). */
+std::string audioSymbol(bool input, int channel, int nChannels);
+
+} // namespace ostratapedelay::lv2
