@@ -59,6 +59,9 @@ double ParseLeadingDouble(const char* text)
     format = std::chars_format::hex;
     exponentChar = 'p';
     p += 2;
+    // "0x-1" is the number 0 followed by text, not a negative hexadecimal number.
+    if (*p == '+' || *p == '-')
+      return negative ? -0.0 : 0.0;
   }
   const char* end = p + std::strlen(p);
   double value = 0.0;

@@ -116,7 +116,7 @@ TEST(NumberText, ParsesLikeStrtodInTheCLocale)
   ASSERT_NE(std::setlocale(LC_NUMERIC, "C"), nullptr);
   const char* texts[] = {"0",     "12.5",  "  -3.25xyz", "+7", "1e3", "1e",  ".5",  "5.",
                          "-.5e-1", "abc",  "",           "+-5", "- 5", "0x10", "0x1p3", "-0X.8",
-                         "1e400", "-1e400", "1e-400",    "inf", "-Infinity", "\t\n42"};
+                         "1e400", "-1e400", "1e-400",    "inf", "-Infinity", "\t\n42", "0x-1", "-0x+2"};
   for (const char* text : texts)
     EXPECT_EQ(plug::ParseLeadingDouble(text), std::strtod(text, nullptr)) << '"' << text << '"';
   EXPECT_TRUE(std::isnan(plug::ParseLeadingDouble("nan")));
