@@ -34,12 +34,17 @@ const void* findFeature(const LV2_Feature* const* features, const char* uri)
 std::unique_ptr<Lv2Instance> Lv2Instance::create(const Variant& variant, double sampleRate,
                                                  const LV2_Feature* const* features)
 {
-  auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
-  if (!map || !map->map || !std::isfinite(sampleRate) || sampleRate <= 0.0)
+  if (!std::isfinite(sampleRate) || sampleRate <= 0.0)
     return nullptr;
-
   std::unique_ptr<Lv2Instance> instance(new Lv2Instance(variant, sampleRate));
-  instance->mapUrids(map);
+
+  // Without URIDs (a bare host such as a file renderer) the effect still runs: it just
+  // cannot read time positions or options, nor save its state.
+  auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
+  if (map && map->map)
+    instance->mapUrids(map);
+  else
+    return instance;
   instance->mSchedule =
     static_cast<LV2_Worker_Schedule*>(const_cast<void*>(findFeature(features, LV2_WORKER__schedule)));
 
@@ -82,6 +87,7 @@ Lv2Instance::Lv2Instance(const Variant& variant, double sampleRate)
 
 void Lv2Instance::mapUrids(LV2_URID_Map* map)
 {
+  mHasUrids = true;
   auto m = [map](const char* uri) { return map->map(map->handle, uri); };
   mUrid.atomChunk = m(LV2_ATOM__Chunk);
   mUrid.atomObject = m(LV2_ATOM__Object);
@@ -161,7 +167,7 @@ void Lv2Instance::run(std::uint32_t nFrames) noexcept
 
   // Each time position takes effect at its own frame: the run is cut at every event.
   std::uint32_t pos = 0;
-  if (mControlIn && mControlIn->atom.size >= sizeof(LV2_Atom_Sequence_Body))
+  if (mHasUrids && mControlIn && mControlIn->atom.size >= sizeof(LV2_Atom_Sequence_Body))
   {
     LV2_ATOM_SEQUENCE_FOREACH(mControlIn, ev)
     {
@@ -360,6 +366,8 @@ LV2_Worker_Status Lv2Instance::work() noexcept
 
 LV2_State_Status Lv2Instance::save(LV2_State_Store_Function store, LV2_State_Handle handle)
 {
+  if (!mHasUrids)
+    return LV2_STATE_ERR_NO_FEATURE;
   if (!store)
     return LV2_STATE_ERR_UNKNOWN;
   plug::IByteChunk chunk;
@@ -371,6 +379,8 @@ LV2_State_Status Lv2Instance::save(LV2_State_Store_Function store, LV2_State_Han
 
 LV2_State_Status Lv2Instance::restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle)
 {
+  if (!mHasUrids)
+    return LV2_STATE_ERR_NO_FEATURE;
   if (!retrieve)
     return LV2_STATE_ERR_UNKNOWN;
   size_t size = 0;
@@ -408,6 +418,8 @@ LV2_State_Status Lv2Instance::restore(LV2_State_Retrieve_Function retrieve, LV2_
 std::uint32_t Lv2Instance::setOptions(const LV2_Options_Option* options)
 {
   std::uint32_t status = LV2_OPTIONS_SUCCESS;
+  if (!mHasUrids)
+    return LV2_OPTIONS_ERR_UNKNOWN;
   for (const LV2_Options_Option* o = options; o && o->key != 0; ++o)
   {
     if (o->key == mUrid.maxBlockLength || o->key == mUrid.nominalBlockLength)

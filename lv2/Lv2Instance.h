@@ -40,7 +40,8 @@ inline constexpr double kIdlePeriodSeconds = 0.02;
 class Lv2Instance
 {
 public:
-  /** Null when the host lacks urid:map or the rate is unusable. Allocates. */
+  /** Null when the rate is unusable. Without urid:map the instance processes audio but
+   *  reads no atoms or options and keeps no state. Allocates. */
   static std::unique_ptr<Lv2Instance> create(const Variant& variant, double sampleRate,
                                              const LV2_Feature* const* features);
 
@@ -105,6 +106,7 @@ private:
   const Variant& mVariant;
   std::unique_ptr<Lv2Effect> mEffect;
   Urids mUrid;
+  bool mHasUrids = false;
   LV2_Worker_Schedule* mSchedule = nullptr;
 
   // Ports (the host's buffers).

@@ -147,8 +147,7 @@ void writePlugin(std::ostream& out, plug::IPluginBase& plugin, const Variant& va
       << "    doap:release [ doap:revision \"1.0.0\" ] ;\n"
       << "    lv2:minorVersion 0 ;\n"
       << "    lv2:microVersion 0 ;\n"
-      << "    lv2:requiredFeature urid:map ;\n"
-      << "    lv2:optionalFeature lv2:hardRTCapable , opts:options , work:schedule ;\n"
+      << "    lv2:optionalFeature urid:map , lv2:hardRTCapable , opts:options , work:schedule ;\n"
       << "    lv2:extensionData state:interface , work:interface , opts:interface ;\n"
       << "    opts:supportedOption bufsz:maxBlockLength , bufsz:nominalBlockLength , param:sampleRate ;\n"
       << "    lv2:port\n";
@@ -167,6 +166,7 @@ void writePlugin(std::ostream& out, plug::IPluginBase& plugin, const Variant& va
       << "        atom:bufferType atom:Sequence ;\n"
       << "        atom:supports time:Position ;\n"
       << "        lv2:designation lv2:control ;\n"
+      << "        lv2:portProperty lv2:connectionOptional ;\n"
       << "        lv2:index " << kPortControl << " ;\n"
       << "        lv2:symbol \"control\" ;\n"
       << "        lv2:name \"Control\"\n"
