@@ -67,6 +67,8 @@ bool parseNumber(std::string_view text, std::string_view unit, double& number, s
     negative = rest.front() == '-';
     rest.remove_prefix(1);
   }
+  if (rest.empty() || rest.front() == '+' || rest.front() == '-')
+    return false;
   double magnitude = 0.0;
   const char* last = rest.data() + rest.size();
   const auto [end, ec] = std::from_chars(rest.data(), last, magnitude, std::chars_format::fixed);

@@ -1,0 +1,49 @@
+#include "cli/CommandLine.h"
+
+#include "cli/CliError.h"
+#include "cli/DemoCommand.h"
+#include "cli/ParamsCommand.h"
+#include "cli/RenderCommand.h"
+#include "cli/RepeatsCommand.h"
+#include "cli/UpdatesCommand.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+namespace ostratapedelay::cli
+{
+
+int runCommandLine(int argc, const char* const* argv)
+{
+  CLI::App app{"ostratape: the OstraTape-delay tape delay by Corvana, version 1.0.0, on the command line",
+               "ostratape"};
+  app.set_version_flag("--version", "ostratape 1.0.0 (OstraTape-delay by Corvana)");
+  app.require_subcommand(1);
+
+  int exitCode = 0;
+  addRenderCommand(app, exitCode);
+  addRepeatsCommand(app, exitCode);
+  addParamsCommand(app, exitCode);
+  addDemoCommand(app, exitCode);
+  addUpdatesCommand(app, exitCode);
+
+  try
+  {
+    app.parse(argc, argv);
+  }
+  catch (const CLI::ParseError& e)
+  {
+    const int code = app.exit(e);
+    // Usage errors share the status of every other mistake the user can fix.
+    return code == 0 ? 0 : kExitUserError;
+  }
+  catch (const std::exception& e)
+  {
+    std::cerr << "ostratape: " << e.what() << '\n';
+    return 1;
+  }
+  return exitCode;
+}
+
+} // namespace ostratapedelay::cli
