@@ -16,6 +16,20 @@ OstraTapeDelay::OstraTapeDelay(const plug::Config& config)
     tape.prepare(48000.0);
   for (auto& width : mWidth)
     width.prepare(48000.0);
+
+  mUpdateCheck = std::make_shared<corvana::updates::UpdateCheck>(
+    corvana::updates::defaultConfig(kUpdateProductSlug, kUpdateVersion));
+  mUpdateWorker = std::make_unique<corvana::updates::UpdateWorker>(
+    [check = mUpdateCheck] {
+      check->checkIfDue();
+      check->reload();
+    },
+    [check = mUpdateCheck] { check->cancel(); });
+}
+
+OstraTapeDelay::~OstraTapeDelay()
+{
+  mUpdateWorker.reset();
 }
 
 double OstraTapeDelay::param(int idx) const noexcept

@@ -10,6 +10,8 @@
 #include "framework/au/IAUBinding.h"
 #include "plugin/TapTempo.h"
 #include "presets/PresetFormat.h"
+#include "updates/UpdateCheck.h"
+#include "updates/UpdateWorker.h"
 
 #include <atomic>
 #include <chrono>
@@ -44,6 +46,8 @@ public:
   /** Hands the framework the plug-in's configuration, creates its parameters and prepares
    *  the engines at 48000 Hz. Main thread; allocates. */
   OstraTapeDelay();
+  /** Ends the update worker at once (a running fetch is cancelled). Main thread. */
+  ~OstraTapeDelay() override;
 
   // Audio side (host's audio thread) ------------------------------------------------------
   /** Re-prepares the engines for the framework's current sample rate. Allocates only when
@@ -90,6 +94,9 @@ public:
   /** Editor accent colour index 0..5 (6 or more is stored as 0). */
   unsigned accentIndex() const noexcept { return mAccent.load(); }
   void setAccentIndex(unsigned index) noexcept;
+  /** The update check whose notice the editor shows. */
+  std::shared_ptr<corvana::updates::UpdateCheck> updateCheck() const { return mUpdateCheck; }
+
   /** True once after the accent changed. Main thread. */
   bool takeAccentChanged() noexcept { return mAccentChanged.exchange(false); }
   /** The editor size the last restored chunk or preset carried (points). */
@@ -202,4 +209,8 @@ private:
   std::optional<std::string> mPendingSaveName;
   bool mFactoryLoad = false;
   bool mPresetLoad = false;
+
+  // The update check is shared with the editor's notice; the worker goes first on shutdown.
+  std::shared_ptr<corvana::updates::UpdateCheck> mUpdateCheck;
+  std::unique_ptr<corvana::updates::UpdateWorker> mUpdateWorker;
 };
