@@ -1,6 +1,7 @@
 #include "plugin/OstraTapeDelay.h"
 
 #include "plugin/Parameters.h"
+#include "plugin/StateChunk.h"
 #include "presets/FactoryPresets.h"
 #include "presets/Files.h"
 #include "presets/PresetFiles.h"
@@ -81,8 +82,10 @@ std::vector<double> OstraTapeDelay::soundSnapshot() const
 
 void OstraTapeDelay::retakePresetSnapshot(bool forced)
 {
+  // A host restore calls this on its own thread while the idle tick may be comparing, so
+  // the snapshot itself is left to the idle tick: it replaces it before any comparison
+  // once it sees the request.
   mForcedModified = forced;
-  mSnapshot.clear();
   mModified = false;
   mRetakeRequested.store(true);
 }
@@ -107,11 +110,35 @@ void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
   plug::IByteChunk chunk;
   if (chunk.AppendBytes(preset.state.data(), static_cast<int>(preset.state.size())) <= 0)
     throw std::bad_alloc();
-  mPresetLoad = true;
-  mFactoryLoad = factory;
-  const int result = UnserializeState(chunk, 0);
-  mPresetLoad = false;
-  mFactoryLoad = false;
+
+  // A damaged preset would leave the sound half replaced and the rest at defaults, losing
+  // the user's settings; check the whole parameter block first so it changes nothing.
+  StateHeader header;
+  if (!readStateHeader(chunk, 0, header) || !stateValuesComplete(chunk, header))
+  {
+    tell(std::string(kLoadPrefix) + "its state is damaged.", kLoadTitle);
+    return;
+  }
+
+  struct LoadFlags
+  {
+    OstraTapeDelay& plugin;
+    LoadFlags(OstraTapeDelay& p, bool factoryLoad) : plugin(p)
+    {
+      plugin.mPresetLoad = true;
+      plugin.mFactoryLoad = factoryLoad;
+    }
+    ~LoadFlags() // also when the reader throws, so a later host restore is not taken for a load
+    {
+      plugin.mPresetLoad = false;
+      plugin.mFactoryLoad = false;
+    }
+  };
+  int result = -1;
+  {
+    const LoadFlags flags(*this, factory);
+    result = UnserializeState(chunk, 0);
+  }
   if (result < 0)
   {
     tell(std::string(kLoadPrefix) + "its state is damaged.", kLoadTitle);
@@ -254,8 +281,13 @@ void OstraTapeDelay::removePreset(const SavedPreset& preset)
   }
 }
 
-void OstraTapeDelay::requestSave(const std::string& name)
+void OstraTapeDelay::requestSave(const std::string& typedName)
 {
+  // Decide on the name that will be saved: an untrimmed name would miss its own file here
+  // and then replace it without the question once trimmed.
+  const std::string name = trimmed(typedName);
+  if (name.empty())
+    return;
   if (name == presetName() && !presetIsFactory())
   {
     savePreset(name, false);

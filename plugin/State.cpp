@@ -1,7 +1,10 @@
 #include "plugin/OstraTapeDelay.h"
 
 #include "plugin/Parameters.h"
+#include "plugin/StateChunk.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -9,15 +12,20 @@ using namespace ostratapedelay::plugin;
 
 namespace
 {
-// The four-character code 'OTS1'; stored little-endian it reads "1STO".
-constexpr std::uint32_t kStateMagic = ('O' << 24) | ('T' << 16) | ('S' << 8) | '1';
-constexpr std::int32_t kStateVersion = 3;
 // Single-precision 1000 / 456: the editor's only proportion.
 constexpr double kAspect = static_cast<double>(1000.0f / 456.0f);
 constexpr unsigned kAccentCount = 6;
+// Version-3 chunk without the name: header, modified word, count, values, five tail words.
+constexpr int kFixedChunkBytes = 52 + 8 * kNumParams;
 
+// Nearest integer, halves away from zero; sizes from a damaged chunk may be anything, so
+// the result is kept inside the int range instead of wrapping.
 int roundHalfAway(double v)
 {
+  if (!(v > double(INT_MIN)))
+    return INT_MIN;
+  if (!(v < double(INT_MAX)))
+    return INT_MAX;
   return static_cast<int>(std::lround(v));
 }
 } // namespace
@@ -32,6 +40,7 @@ void OstraTapeDelay::setAccentIndex(unsigned index) noexcept
 
 bool OstraTapeDelay::SerializeState(plug::IByteChunk& chunk) const
 {
+  const int start = chunk.ByteCount();
   chunk.AppendValue(kStateMagic);
   chunk.AppendValue(kStateVersion);
   chunk.AppendValue(static_cast<std::uint32_t>(mAccent.load()));
@@ -50,7 +59,9 @@ bool OstraTapeDelay::SerializeState(plug::IByteChunk& chunk) const
   chunk.AppendValue(static_cast<std::int32_t>(kNumParams));
   for (int i = 0; i < kNumParams; ++i)
     chunk.AppendValue(GetParam(i)->Value());
-  if (chunk.ByteCount() == 0)
+  // An append that found no memory leaves a hole; such a chunk must never pass for a state.
+  const int valuesEnd = start + kFixedChunkBytes - 20 + static_cast<int>(name.size());
+  if (chunk.ByteCount() != valuesEnd)
     return false;
 
   const std::uint32_t bypass = GetBypassed() ? 1 : 0;
@@ -59,7 +70,7 @@ bool OstraTapeDelay::SerializeState(plug::IByteChunk& chunk) const
   chunk.AppendValue(bypass);
   chunk.AppendValue(static_cast<std::uint32_t>(presetIsFactory() ? 1 : 0));
   chunk.AppendValue(bypass);
-  return true;
+  return chunk.ByteCount() == valuesEnd + 20;
 }
 
 void OstraTapeDelay::restoreEditorSize(int width, int height)
@@ -69,11 +80,12 @@ void OstraTapeDelay::restoreEditorSize(int width, int height)
     width = 1000;
     height = 456;
   }
-  if (!mFactoryLoad)
-  {
-    mStoredEditorWidth = width;
-    mStoredEditorHeight = height;
-  }
+  // A factory preset carries a size only because the chunk has a place for one; it must
+  // not change the window the user chose, open or closed.
+  if (mFactoryLoad)
+    return;
+  mStoredEditorWidth = width;
+  mStoredEditorHeight = height;
   if (IsEditorOpen() || width <= 0 || height <= 0)
     return;
   const double s = mPlatformScale;
@@ -91,44 +103,20 @@ void OstraTapeDelay::restoreEditorSize(int width, int height)
 
 int OstraTapeDelay::UnserializeState(const plug::IByteChunk& chunk, int startPos)
 {
-  const int size = chunk.ByteCount();
-  std::uint32_t magic = 0;
-  if (startPos < 0 || startPos > size - 4 || chunk.ReadValue(magic, startPos) < 0 || magic != kStateMagic)
-    return UnserializeParams(chunk, startPos);
-
-  std::int32_t version = 0;
-  std::uint32_t accent = 0;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::int32_t nameLength = 0;
-  int pos = startPos + 4;
-  if ((pos = chunk.ReadValue(version, pos)) < 0 || (pos = chunk.ReadValue(accent, pos)) < 0 ||
-      (pos = chunk.ReadValue(width, pos)) < 0 || (pos = chunk.ReadValue(height, pos)) < 0 ||
-      (pos = chunk.ReadValue(nameLength, pos)) < 0)
-    return UnserializeParams(chunk, startPos);
-
-  std::string name;
-  if (nameLength > 0)
-  {
-    if (nameLength > size - pos)
-      return UnserializeParams(chunk, startPos); // the name runs past the end
-    name.assign(reinterpret_cast<const char*>(chunk.Bytes()) + pos, static_cast<size_t>(nameLength));
-    name.resize(std::strlen(name.c_str()));
-    pos += nameLength;
-  }
-
-  std::uint32_t modifiedWord = 0;
-  std::int32_t count = 0;
-  if ((pos = chunk.ReadValue(modifiedWord, pos)) < 0 || (pos = chunk.ReadValue(count, pos)) < 0 || count < 0)
+  // Without the magic, or with a header that is cut short, the chunk can only be the
+  // framework's own form: a bare list of parameter values. Nothing has changed yet.
+  StateHeader header;
+  if (!readStateHeader(chunk, startPos, header))
     return UnserializeParams(chunk, startPos);
 
   if (!mFactoryLoad)
-    setAccentIndex(accent);
-  restoreEditorSize(width, height);
+    setAccentIndex(header.accent);
+  restoreEditorSize(header.width, header.height);
 
   for (int i = 0; i < kNumParams; ++i)
     GetParam(i)->SetToDefault();
-  for (std::int32_t i = 0; i < count; ++i)
+  int pos = header.valuesPos;
+  for (std::int32_t i = 0; i < header.count; ++i)
   {
     double value = 0.0;
     if ((pos = chunk.ReadValue(value, pos)) < 0)
@@ -137,14 +125,15 @@ int OstraTapeDelay::UnserializeState(const plug::IByteChunk& chunk, int startPos
       GetParam(i)->Set(value);
   }
 
-  // Tail: T is where the parameter values end.
+  // Tail: `tail` is where the parameter values end.
+  const int size = chunk.ByteCount();
   const int tail = pos;
   int result = tail;
   bool factory = false;
-  if (version >= 2 && tail <= size - 8)
+  if (header.version >= 2 && tail <= size - 8)
   {
     result = tail + 8;
-    if (version != 2 && tail <= size - 16)
+    if (header.version != 2 && tail <= size - 16)
     {
       std::uint32_t factoryWord = 0;
       chunk.ReadValue(factoryWord, tail + 12);
@@ -164,10 +153,10 @@ int OstraTapeDelay::UnserializeState(const plug::IByteChunk& chunk, int startPos
 
   {
     std::lock_guard lock(mPresetLock);
-    mPresetName = name;
+    mPresetName = header.name;
     mPresetFactory = factory;
   }
-  retakePresetSnapshot(modifiedWord != 0);
+  retakePresetSnapshot(header.modifiedWord != 0);
 
   for (int i = 0; i < kNumParams; ++i)
   {
