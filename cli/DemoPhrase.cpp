@@ -60,8 +60,8 @@ std::vector<std::vector<double>> synthesiseDemoPhrase(int sampleRate)
     const auto end = std::min(frames, start + static_cast<size_t>((ring + 0.3) * rate));
     // Constant-power pan.
     const double angle = (note.pan + 1.0) * std::numbers::pi / 4.0;
-    const double gainL = std::cos(angle) * 0.32;
-    const double gainR = std::sin(angle) * 0.32;
+    const double gainL = std::cos(angle) * 0.2;
+    const double gainR = std::sin(angle) * 0.2;
     for (size_t i = start; i < end; ++i)
     {
       const double y = pluck(static_cast<double>(i - start) / rate, frequency, ring);
