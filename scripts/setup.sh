@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build ccache pkg-config git python3
+  build-essential cmake ninja-build ccache pkg-config git python3 locales
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcurl4-openssl-dev libcli11-dev
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2
