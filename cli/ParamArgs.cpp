@@ -191,7 +191,7 @@ ParamAssignment parseParamAssignment(plug::IPluginBase& plugin, std::string_view
   const double shown = param.GetNegateDisplay() ? -number : number;
   if (shown < param.GetMin() || shown > param.GetMax())
   {
-    result.note = paramName + " " + std::string(valueText) + " is outside " +
+    result.note = paramName + ": " + std::string(valueText) + " is outside " +
                   numberWithLabel(param, param.GetMin()) + " .. " + numberWithLabel(param, param.GetMax()) +
                   "; using " + displayWithLabel(param, result.value);
   }

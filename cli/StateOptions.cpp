@@ -1,6 +1,8 @@
 #include "cli/StateOptions.h"
 
 #include "cli/ParamArgs.h"
+#include "framework/IPluginBase.h"
+#include "plugin/Parameters.h"
 
 #include <CLI/CLI.hpp>
 
@@ -27,12 +29,42 @@ void addStateOptions(CLI::App& command, StateOptions& options)
               return "tempo must be a number of beats per minute above 1 and at most 1000";
             return {};
           },
-          "BPM", "tempo"));
+          "", "tempo"));
 }
+
+namespace
+{
+
+// A value that the other settings make irrelevant is most likely a mistake on the command
+// line ("Time L=375" while Sync is on), so say so.
+void noteIneffectiveSets(plug::IPluginBase& plugin, const std::vector<std::string>& sets, std::ostream& notes)
+{
+  using namespace ostratapedelay::plugin;
+  const bool sync = plugin.GetParam(kSync)->Bool();
+  const bool link = plugin.GetParam(kLink)->Bool();
+  std::vector<bool> seen(static_cast<size_t>(plugin.NParams()), false);
+  for (const std::string& text : sets)
+  {
+    const int index = findParam(plugin, text.substr(0, text.find('=')));
+    if (index < 0 || seen[static_cast<size_t>(index)])
+      continue;
+    seen[static_cast<size_t>(index)] = true;
+    const std::string name = plugin.GetParam(index)->GetName();
+    if (sync && (index == kTimeL || index == kTimeR))
+      notes << "note: Sync is on, so " << name << " has no effect (add --set Sync=off)\n";
+    else if (!sync && (index == kNoteL || index == kNoteR))
+      notes << "note: Sync is off, so " << name << " has no effect (add --set Sync=on)\n";
+    else if (link && (index == kTimeR || index == kNoteR))
+      notes << "note: Link is on, so " << name << " follows the left side (add --set Link=off)\n";
+  }
+}
+
+} // namespace
 
 void applyStateOptions(plug::IPluginBase& plugin, const StateOptions& options, std::ostream& notes)
 {
   applyParamAssignments(plugin, options.sets, notes);
+  noteIneffectiveSets(plugin, options.sets, notes);
 }
 
 } // namespace ostratapedelay::cli
