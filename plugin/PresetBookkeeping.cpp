@@ -153,10 +153,16 @@ void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
   };
   for (int i = 0; i < n; ++i)
     BeginInformHostOfParamChangeFromUI(i);
+  // Telling the host goes through the normalised form, which gives back the values only
+  // to the last few bits; keep the preset's own values so that loading and saving again
+  // never lets them drift.
+  const std::vector<double> exact = soundSnapshot();
   for (int i = 0; i < n; ++i)
     SendParameterValueFromUI(i, normalized(i));
   for (int i = 0; i < n; ++i)
     EndInformHostOfParamChangeFromUI(i);
+  for (int i = 0; i < n; ++i)
+    GetParam(i)->Set(exact[static_cast<size_t>(i)]);
   for (int i = 0; i < n; ++i)
     SendParameterValueFromDelegate(i, normalized(i), true);
 
