@@ -7,25 +7,20 @@
 #include <cstring>
 #include <memory>
 
-namespace plug
-{
+namespace plug {
 
-namespace
-{
+namespace {
 
-double PositionOrUnknown(double position)
-{
+double PositionOrUnknown(double position) {
   return position > 0.0 && std::isfinite(position) ? position : -1.0;
 }
 
 } // namespace
 
-void IAUBinding::CallRenderNotify(AudioUnitRenderActionFlags flags, AudioUnitRenderActionFlags* ioActionFlags,
-                                  const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 nFrames,
-                                  AudioBufferList* ioData)
-{
-  for (RenderNotify& slot : mRenderNotify)
-  {
+void IAUBinding::CallRenderNotify(AudioUnitRenderActionFlags flags, AudioUnitRenderActionFlags *ioActionFlags,
+                                  const AudioTimeStamp *timeStamp, UInt32 bus, UInt32 nFrames,
+                                  AudioBufferList *ioData) {
+  for (RenderNotify &slot : mRenderNotify) {
     const AURenderCallback proc = slot.proc.load(std::memory_order_acquire);
     if (!proc)
       continue;
@@ -34,29 +29,25 @@ void IAUBinding::CallRenderNotify(AudioUnitRenderActionFlags flags, AudioUnitRen
   }
 }
 
-void IAUBinding::FillTimeInfo(const AudioTimeStamp&)
-{
+void IAUBinding::FillTimeInfo(const AudioTimeStamp &) {
   const HostCallbackInfo cb = mHostCallbacks;
   ITimeInfo info;
 
-  if (cb.beatAndTempoProc)
-  {
+  if (cb.beatAndTempoProc) {
     Float64 beat = -1.0;
     Float64 tempo = 0.0;
-    if (cb.beatAndTempoProc(cb.hostUserData, &beat, &tempo) == noErr)
-    {
+    if (cb.beatAndTempoProc(cb.hostUserData, &beat, &tempo) == noErr) {
       info.mTempo = tempo;
       info.mPPQPos = beat;
     }
   }
-  if (cb.musicalTimeLocationProc)
-  {
+  if (cb.musicalTimeLocationProc) {
     UInt32 toNextBeat = 0;
     Float32 numerator = 0.0f;
     UInt32 denominator = 0;
     Float64 downBeat = -1.0;
-    if (cb.musicalTimeLocationProc(cb.hostUserData, &toNextBeat, &numerator, &denominator, &downBeat) == noErr)
-    {
+    if (cb.musicalTimeLocationProc(cb.hostUserData, &toNextBeat, &numerator, &denominator, &downBeat) ==
+        noErr) {
       if (numerator >= 1.0f && numerator <= 256.0f)
         info.mNumerator = static_cast<int>(numerator);
       if (denominator >= 1 && denominator <= 256)
@@ -73,8 +64,7 @@ void IAUBinding::FillTimeInfo(const AudioTimeStamp&)
   else if (cb.transportStateProc)
     transport = cb.transportStateProc(cb.hostUserData, &playing, &changed, &samplePos, &cycling, &cycleStart,
                                       &cycleEnd);
-  if (transport == noErr)
-  {
+  if (transport == noErr) {
     info.mPlaying = playing != 0;
     info.mLooping = cycling != 0;
     info.mSamplePos = samplePos;
@@ -92,18 +82,17 @@ void IAUBinding::FillTimeInfo(const AudioTimeStamp&)
   SetTimeInfo(info);
 }
 
-OSStatus IAUBinding::PullInputs(AudioUnitRenderActionFlags* ioActionFlags, const AudioTimeStamp* timeStamp,
-                                UInt32 nFrames)
-{
+OSStatus IAUBinding::PullInputs(AudioUnitRenderActionFlags *ioActionFlags, const AudioTimeStamp *timeStamp,
+                                UInt32 nFrames) {
   SetChannelConnections(kInput, 0, NChannels(kInput), false);
-  void* storage = mInputListStorage.data();
+  void *storage = mInputListStorage.data();
   size_t space = mInputListStorage.size();
-  auto* list = static_cast<AudioBufferList*>(std::align(alignof(AudioBufferList), sizeof(AudioBufferList), storage, space));
+  auto *list = static_cast<AudioBufferList *>(
+      std::align(alignof(AudioBufferList), sizeof(AudioBufferList), storage, space));
   const UInt32 bytes = nFrames * sizeof(float);
 
-  for (int b = 0; b < NBuses(kInput); ++b)
-  {
-    const InputBus& bus = mInputBuses[static_cast<size_t>(b)];
+  for (int b = 0; b < NBuses(kInput); ++b) {
+    const InputBus &bus = mInputBuses[static_cast<size_t>(b)];
     if (bus.source == InputSource::kNone)
       continue;
     const int first = FirstChannel(kInput, b);
@@ -114,22 +103,21 @@ OSStatus IAUBinding::PullInputs(AudioUnitRenderActionFlags* ioActionFlags, const
     for (int i = 0; i < n; ++i)
       list->mBuffers[i] = {1, bytes, mInFloat[static_cast<size_t>(first + i)].data()};
 
-    const OSStatus err =
-      bus.source == InputSource::kCallback
-        ? bus.callback.inputProc(bus.callback.inputProcRefCon, ioActionFlags, timeStamp, static_cast<UInt32>(b),
-                                 nFrames, list)
-        : AudioUnitRender(bus.connection.sourceAudioUnit, ioActionFlags, timeStamp,
-                          bus.connection.sourceOutputNumber, nFrames, list);
+    const OSStatus err = bus.source == InputSource::kCallback
+                             ? bus.callback.inputProc(bus.callback.inputProcRefCon, ioActionFlags, timeStamp,
+                                                      static_cast<UInt32>(b), nFrames, list)
+                             : AudioUnitRender(bus.connection.sourceAudioUnit, ioActionFlags, timeStamp,
+                                               bus.connection.sourceOutputNumber, nFrames, list);
     if (err != noErr)
       return err;
 
     // A source may answer with buffers of its own; one that is missing or short reads as ours.
-    for (int i = 0; i < n; ++i)
-    {
-      float* own = mInFloat[static_cast<size_t>(first + i)].data();
-      const AudioBuffer& buffer = list->mBuffers[i];
-      const bool usable = i < static_cast<int>(list->mNumberBuffers) && buffer.mData && buffer.mDataByteSize >= bytes;
-      mInPtrs[static_cast<size_t>(first + i)] = usable ? static_cast<float*>(buffer.mData) : own;
+    for (int i = 0; i < n; ++i) {
+      float *own = mInFloat[static_cast<size_t>(first + i)].data();
+      const AudioBuffer &buffer = list->mBuffers[i];
+      const bool usable =
+          i < static_cast<int>(list->mNumberBuffers) && buffer.mData && buffer.mDataByteSize >= bytes;
+      mInPtrs[static_cast<size_t>(first + i)] = usable ? static_cast<float *>(buffer.mData) : own;
     }
     SetChannelConnections(kInput, first, n, true);
     AttachBuffers(kInput, first, n, &mInPtrs[static_cast<size_t>(first)], static_cast<int>(nFrames));
@@ -137,9 +125,8 @@ OSStatus IAUBinding::PullInputs(AudioUnitRenderActionFlags* ioActionFlags, const
   return noErr;
 }
 
-OSStatus IAUBinding::Render(AudioUnitRenderActionFlags* ioActionFlags, const AudioTimeStamp* timeStamp,
-                            UInt32 outputBus, UInt32 nFrames, AudioBufferList* ioData)
-{
+OSStatus IAUBinding::Render(AudioUnitRenderActionFlags *ioActionFlags, const AudioTimeStamp *timeStamp,
+                            UInt32 outputBus, UInt32 nFrames, AudioBufferList *ioData) {
   if (!IsInitialized())
     return kAudioUnitErr_Uninitialized;
   if (!timeStamp || !ioData)
@@ -164,12 +151,10 @@ OSStatus IAUBinding::Render(AudioUnitRenderActionFlags* ioActionFlags, const Aud
     ioActionFlags = &localFlags;
   CallRenderNotify(kAudioUnitRenderAction_PreRender, ioActionFlags, timeStamp, outputBus, nFrames, ioData);
 
-  if (!mHasRendered || timeStamp->mSampleTime != mLastRenderSampleTime)
-  {
-    if (const OSStatus err = PullInputs(ioActionFlags, timeStamp, nFrames); err != noErr)
-    {
-      CallRenderNotify(kAudioUnitRenderAction_PostRender | kAudioUnitRenderAction_PostRenderError, ioActionFlags,
-                       timeStamp, outputBus, nFrames, ioData);
+  if (!mHasRendered || timeStamp->mSampleTime != mLastRenderSampleTime) {
+    if (const OSStatus err = PullInputs(ioActionFlags, timeStamp, nFrames); err != noErr) {
+      CallRenderNotify(kAudioUnitRenderAction_PostRender | kAudioUnitRenderAction_PostRenderError,
+                       ioActionFlags, timeStamp, outputBus, nFrames, ioData);
       return err;
     }
     SetChannelConnections(kOutput, 0, NChannels(kOutput), false);
@@ -184,10 +169,9 @@ OSStatus IAUBinding::Render(AudioUnitRenderActionFlags* ioActionFlags, const Aud
     mHasRendered = true;
   }
 
-  for (int i = 0; i < n; ++i)
-  {
-    AudioBuffer& buffer = ioData->mBuffers[i];
-    float* rendered = mOutFloat[static_cast<size_t>(first + i)].data();
+  for (int i = 0; i < n; ++i) {
+    AudioBuffer &buffer = ioData->mBuffers[i];
+    float *rendered = mOutFloat[static_cast<size_t>(first + i)].data();
     if (!buffer.mData)
       buffer.mData = rendered; // the host asked the unit for its buffers
     else if (buffer.mData != rendered)

@@ -8,8 +8,8 @@
 
 extern "C" {
 
-typedef struct OpaqueAudioComponent* AudioComponent;
-typedef struct ComponentInstanceRecord* AudioComponentInstance;
+typedef struct OpaqueAudioComponent *AudioComponent;
+typedef struct ComponentInstanceRecord *AudioComponentInstance;
 typedef AudioComponentInstance AudioUnit;
 
 typedef struct AudioComponentDescription {
@@ -20,28 +20,29 @@ typedef struct AudioComponentDescription {
   UInt32 componentFlagsMask;
 } AudioComponentDescription;
 
-typedef OSStatus (*AudioComponentMethod)(void* self, ...);
+typedef OSStatus (*AudioComponentMethod)(void *self, ...);
 
 typedef struct AudioComponentPlugInInterface {
-  OSStatus (*Open)(void* self, AudioComponentInstance mInstance);
-  OSStatus (*Close)(void* self);
+  OSStatus (*Open)(void *self, AudioComponentInstance mInstance);
+  OSStatus (*Close)(void *self);
   AudioComponentMethod (*Lookup)(SInt16 selector);
-  void* reserved;
+  void *reserved;
 } AudioComponentPlugInInterface;
 
-typedef AudioComponentPlugInInterface* (*AudioComponentFactoryFunction)(const AudioComponentDescription* inDesc);
+typedef AudioComponentPlugInInterface *(*AudioComponentFactoryFunction)(
+    const AudioComponentDescription *inDesc);
 
 enum : OSType {
-  kAudioUnitType_Output = 0x61756F75,         // 'auou'
-  kAudioUnitType_MusicDevice = 0x61756D75,    // 'aumu'
-  kAudioUnitType_MusicEffect = 0x61756D66,    // 'aumf'
-  kAudioUnitType_FormatConverter = 0x61756663,// 'aufc'
-  kAudioUnitType_Effect = 0x61756678,         // 'aufx'
-  kAudioUnitType_Mixer = 0x61756D78,          // 'aumx'
-  kAudioUnitType_Panner = 0x6175706E,         // 'aupn'
-  kAudioUnitType_Generator = 0x6175676E,      // 'augn'
-  kAudioUnitType_OfflineEffect = 0x61756F6C,  // 'auol'
-  kAudioUnitType_MIDIProcessor = 0x61756D69,  // 'aumi'
+  kAudioUnitType_Output = 0x61756F75,          // 'auou'
+  kAudioUnitType_MusicDevice = 0x61756D75,     // 'aumu'
+  kAudioUnitType_MusicEffect = 0x61756D66,     // 'aumf'
+  kAudioUnitType_FormatConverter = 0x61756663, // 'aufc'
+  kAudioUnitType_Effect = 0x61756678,          // 'aufx'
+  kAudioUnitType_Mixer = 0x61756D78,           // 'aumx'
+  kAudioUnitType_Panner = 0x6175706E,          // 'aupn'
+  kAudioUnitType_Generator = 0x6175676E,       // 'augn'
+  kAudioUnitType_OfflineEffect = 0x61756F6C,   // 'auol'
+  kAudioUnitType_MIDIProcessor = 0x61756D69,   // 'aumi'
 };
 
 typedef UInt32 AudioUnitPropertyID;
@@ -108,11 +109,11 @@ enum : SInt16 {
   kAudioUnitProcessMultipleSelect = 0x0015,
 };
 
-typedef OSStatus (*AURenderCallback)(void* inRefCon, AudioUnitRenderActionFlags* ioActionFlags,
-                                     const AudioTimeStamp* inTimeStamp, UInt32 inBusNumber, UInt32 inNumberFrames,
-                                     AudioBufferList* ioData);
+typedef OSStatus (*AURenderCallback)(void *inRefCon, AudioUnitRenderActionFlags *ioActionFlags,
+                                     const AudioTimeStamp *inTimeStamp, UInt32 inBusNumber,
+                                     UInt32 inNumberFrames, AudioBufferList *ioData);
 
-typedef void (*AudioUnitPropertyListenerProc)(void* inRefCon, AudioUnit inUnit, AudioUnitPropertyID inID,
+typedef void (*AudioUnitPropertyListenerProc)(void *inRefCon, AudioUnit inUnit, AudioUnitPropertyID inID,
                                               AudioUnitScope inScope, AudioUnitElement inElement);
 
 typedef UInt32 AUParameterEventType;
@@ -138,44 +139,47 @@ typedef struct AudioUnitParameterEvent {
 } AudioUnitParameterEvent;
 
 // Method shapes that Lookup returns, cast to AudioComponentMethod.
-typedef OSStatus (*AudioUnitInitializeProc)(void* self);
-typedef OSStatus (*AudioUnitUninitializeProc)(void* self);
-typedef OSStatus (*AudioUnitGetPropertyInfoProc)(void* self, AudioUnitPropertyID prop, AudioUnitScope scope,
-                                                 AudioUnitElement elem, UInt32* outDataSize, Boolean* outWritable);
-typedef OSStatus (*AudioUnitGetPropertyProc)(void* self, AudioUnitPropertyID inID, AudioUnitScope inScope,
-                                             AudioUnitElement inElement, void* outData, UInt32* ioDataSize);
-typedef OSStatus (*AudioUnitSetPropertyProc)(void* self, AudioUnitPropertyID inID, AudioUnitScope inScope,
-                                             AudioUnitElement inElement, const void* inData, UInt32 inDataSize);
-typedef OSStatus (*AudioUnitAddPropertyListenerProc)(void* self, AudioUnitPropertyID prop,
-                                                     AudioUnitPropertyListenerProc proc, void* userData);
-typedef OSStatus (*AudioUnitRemovePropertyListenerProc)(void* self, AudioUnitPropertyID prop,
+typedef OSStatus (*AudioUnitInitializeProc)(void *self);
+typedef OSStatus (*AudioUnitUninitializeProc)(void *self);
+typedef OSStatus (*AudioUnitGetPropertyInfoProc)(void *self, AudioUnitPropertyID prop, AudioUnitScope scope,
+                                                 AudioUnitElement elem, UInt32 *outDataSize,
+                                                 Boolean *outWritable);
+typedef OSStatus (*AudioUnitGetPropertyProc)(void *self, AudioUnitPropertyID inID, AudioUnitScope inScope,
+                                             AudioUnitElement inElement, void *outData, UInt32 *ioDataSize);
+typedef OSStatus (*AudioUnitSetPropertyProc)(void *self, AudioUnitPropertyID inID, AudioUnitScope inScope,
+                                             AudioUnitElement inElement, const void *inData,
+                                             UInt32 inDataSize);
+typedef OSStatus (*AudioUnitAddPropertyListenerProc)(void *self, AudioUnitPropertyID prop,
+                                                     AudioUnitPropertyListenerProc proc, void *userData);
+typedef OSStatus (*AudioUnitRemovePropertyListenerProc)(void *self, AudioUnitPropertyID prop,
                                                         AudioUnitPropertyListenerProc proc);
-typedef OSStatus (*AudioUnitRemovePropertyListenerWithUserDataProc)(void* self, AudioUnitPropertyID prop,
+typedef OSStatus (*AudioUnitRemovePropertyListenerWithUserDataProc)(void *self, AudioUnitPropertyID prop,
                                                                     AudioUnitPropertyListenerProc proc,
-                                                                    void* userData);
-typedef OSStatus (*AudioUnitAddRenderNotifyProc)(void* self, AURenderCallback proc, void* userData);
-typedef OSStatus (*AudioUnitRemoveRenderNotifyProc)(void* self, AURenderCallback proc, void* userData);
-typedef OSStatus (*AudioUnitGetParameterProc)(void* self, AudioUnitParameterID inID, AudioUnitScope inScope,
-                                              AudioUnitElement inElement, AudioUnitParameterValue* outValue);
-typedef OSStatus (*AudioUnitSetParameterProc)(void* self, AudioUnitParameterID inID, AudioUnitScope inScope,
+                                                                    void *userData);
+typedef OSStatus (*AudioUnitAddRenderNotifyProc)(void *self, AURenderCallback proc, void *userData);
+typedef OSStatus (*AudioUnitRemoveRenderNotifyProc)(void *self, AURenderCallback proc, void *userData);
+typedef OSStatus (*AudioUnitGetParameterProc)(void *self, AudioUnitParameterID inID, AudioUnitScope inScope,
+                                              AudioUnitElement inElement, AudioUnitParameterValue *outValue);
+typedef OSStatus (*AudioUnitSetParameterProc)(void *self, AudioUnitParameterID inID, AudioUnitScope inScope,
                                               AudioUnitElement inElement, AudioUnitParameterValue inValue,
                                               UInt32 inBufferOffsetInFrames);
-typedef OSStatus (*AudioUnitScheduleParametersProc)(void* self, const AudioUnitParameterEvent* inParameterEvent,
+typedef OSStatus (*AudioUnitScheduleParametersProc)(void *self,
+                                                    const AudioUnitParameterEvent *inParameterEvent,
                                                     UInt32 inNumParamEvents);
-typedef OSStatus (*AudioUnitRenderProc)(void* self, AudioUnitRenderActionFlags* ioActionFlags,
-                                        const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber,
-                                        UInt32 inNumberFrames, AudioBufferList* ioData);
-typedef OSStatus (*AudioUnitResetProc)(void* self, AudioUnitScope inScope, AudioUnitElement inElement);
+typedef OSStatus (*AudioUnitRenderProc)(void *self, AudioUnitRenderActionFlags *ioActionFlags,
+                                        const AudioTimeStamp *inTimeStamp, UInt32 inOutputBusNumber,
+                                        UInt32 inNumberFrames, AudioBufferList *ioData);
+typedef OSStatus (*AudioUnitResetProc)(void *self, AudioUnitScope inScope, AudioUnitElement inElement);
 
 // Component registry and instances. AudioComponentRegister stands for what the system does when
 // it finds the plug-in's bundle: it records the factory under the description.
-AudioComponent AudioComponentRegister(const AudioComponentDescription* inDesc, CFStringRef inName, UInt32 inVersion,
-                                      AudioComponentFactoryFunction inFactory);
-AudioComponent AudioComponentFindNext(AudioComponent inComponent, const AudioComponentDescription* inDesc);
-OSStatus AudioComponentGetDescription(AudioComponent inComponent, AudioComponentDescription* outDesc);
-OSStatus AudioComponentGetVersion(AudioComponent inComponent, UInt32* outVersion);
-OSStatus AudioComponentCopyName(AudioComponent inComponent, CFStringRef* outName);
-OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentInstance* outInstance);
+AudioComponent AudioComponentRegister(const AudioComponentDescription *inDesc, CFStringRef inName,
+                                      UInt32 inVersion, AudioComponentFactoryFunction inFactory);
+AudioComponent AudioComponentFindNext(AudioComponent inComponent, const AudioComponentDescription *inDesc);
+OSStatus AudioComponentGetDescription(AudioComponent inComponent, AudioComponentDescription *outDesc);
+OSStatus AudioComponentGetVersion(AudioComponent inComponent, UInt32 *outVersion);
+OSStatus AudioComponentCopyName(AudioComponent inComponent, CFStringRef *outName);
+OSStatus AudioComponentInstanceNew(AudioComponent inComponent, AudioComponentInstance *outInstance);
 OSStatus AudioComponentInstanceDispose(AudioComponentInstance inInstance);
 AudioComponent AudioComponentInstanceGetComponent(AudioComponentInstance inInstance);
 Boolean AudioComponentInstanceCanDo(AudioComponentInstance inInstance, SInt16 inSelectorID);
@@ -185,27 +189,28 @@ Boolean AudioComponentInstanceCanDo(AudioComponentInstance inInstance, SInt16 in
 OSStatus AudioUnitInitialize(AudioUnit inUnit);
 OSStatus AudioUnitUninitialize(AudioUnit inUnit);
 OSStatus AudioUnitGetPropertyInfo(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitScope inScope,
-                                  AudioUnitElement inElement, UInt32* outDataSize, Boolean* outWritable);
+                                  AudioUnitElement inElement, UInt32 *outDataSize, Boolean *outWritable);
 OSStatus AudioUnitGetProperty(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitScope inScope,
-                              AudioUnitElement inElement, void* outData, UInt32* ioDataSize);
+                              AudioUnitElement inElement, void *outData, UInt32 *ioDataSize);
 OSStatus AudioUnitSetProperty(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitScope inScope,
-                              AudioUnitElement inElement, const void* inData, UInt32 inDataSize);
-OSStatus AudioUnitAddPropertyListener(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitPropertyListenerProc inProc,
-                                      void* inProcUserData);
+                              AudioUnitElement inElement, const void *inData, UInt32 inDataSize);
+OSStatus AudioUnitAddPropertyListener(AudioUnit inUnit, AudioUnitPropertyID inID,
+                                      AudioUnitPropertyListenerProc inProc, void *inProcUserData);
 OSStatus AudioUnitRemovePropertyListenerWithUserData(AudioUnit inUnit, AudioUnitPropertyID inID,
-                                                     AudioUnitPropertyListenerProc inProc, void* inProcUserData);
-OSStatus AudioUnitAddRenderNotify(AudioUnit inUnit, AURenderCallback inProc, void* inProcUserData);
-OSStatus AudioUnitRemoveRenderNotify(AudioUnit inUnit, AURenderCallback inProc, void* inProcUserData);
+                                                     AudioUnitPropertyListenerProc inProc,
+                                                     void *inProcUserData);
+OSStatus AudioUnitAddRenderNotify(AudioUnit inUnit, AURenderCallback inProc, void *inProcUserData);
+OSStatus AudioUnitRemoveRenderNotify(AudioUnit inUnit, AURenderCallback inProc, void *inProcUserData);
 OSStatus AudioUnitGetParameter(AudioUnit inUnit, AudioUnitParameterID inID, AudioUnitScope inScope,
-                               AudioUnitElement inElement, AudioUnitParameterValue* outValue);
+                               AudioUnitElement inElement, AudioUnitParameterValue *outValue);
 OSStatus AudioUnitSetParameter(AudioUnit inUnit, AudioUnitParameterID inID, AudioUnitScope inScope,
                                AudioUnitElement inElement, AudioUnitParameterValue inValue,
                                UInt32 inBufferOffsetInFrames);
-OSStatus AudioUnitScheduleParameters(AudioUnit inUnit, const AudioUnitParameterEvent* inParameterEvent,
+OSStatus AudioUnitScheduleParameters(AudioUnit inUnit, const AudioUnitParameterEvent *inParameterEvent,
                                      UInt32 inNumParamEvents);
-OSStatus AudioUnitRender(AudioUnit inUnit, AudioUnitRenderActionFlags* ioActionFlags,
-                         const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber, UInt32 inNumberFrames,
-                         AudioBufferList* ioData);
+OSStatus AudioUnitRender(AudioUnit inUnit, AudioUnitRenderActionFlags *ioActionFlags,
+                         const AudioTimeStamp *inTimeStamp, UInt32 inOutputBusNumber, UInt32 inNumberFrames,
+                         AudioBufferList *ioData);
 OSStatus AudioUnitReset(AudioUnit inUnit, AudioUnitScope inScope, AudioUnitElement inElement);
 
-}  // extern "C"
+} // extern "C"

@@ -83,7 +83,7 @@ typedef struct AudioUnitConnection {
 
 typedef struct AURenderCallbackStruct {
   AURenderCallback inputProc;
-  void* inputProcRefCon;
+  void *inputProcRefCon;
 } AURenderCallbackStruct;
 
 typedef struct AUChannelInfo {
@@ -107,23 +107,26 @@ typedef struct AUHostVersionIdentifier {
 } AUHostVersionIdentifier;
 
 // Host callbacks: any of them may be null when the host does not know the answer.
-typedef OSStatus (*HostCallback_GetBeatAndTempo)(void* inHostUserData, Float64* outCurrentBeat,
-                                                 Float64* outCurrentTempo);
-typedef OSStatus (*HostCallback_GetMusicalTimeLocation)(void* inHostUserData, UInt32* outDeltaSampleOffsetToNextBeat,
-                                                        Float32* outTimeSig_Numerator,
-                                                        UInt32* outTimeSig_Denominator,
-                                                        Float64* outCurrentMeasureDownBeat);
-typedef OSStatus (*HostCallback_GetTransportState)(void* inHostUserData, Boolean* outIsPlaying,
-                                                   Boolean* outTransportStateChanged,
-                                                   Float64* outCurrentSampleInTimeLine, Boolean* outIsCycling,
-                                                   Float64* outCycleStartBeat, Float64* outCycleEndBeat);
-typedef OSStatus (*HostCallback_GetTransportState2)(void* inHostUserData, Boolean* outIsPlaying,
-                                                    Boolean* outIsRecording, Boolean* outTransportStateChanged,
-                                                    Float64* outCurrentSampleInTimeLine, Boolean* outIsCycling,
-                                                    Float64* outCycleStartBeat, Float64* outCycleEndBeat);
+typedef OSStatus (*HostCallback_GetBeatAndTempo)(void *inHostUserData, Float64 *outCurrentBeat,
+                                                 Float64 *outCurrentTempo);
+typedef OSStatus (*HostCallback_GetMusicalTimeLocation)(void *inHostUserData,
+                                                        UInt32 *outDeltaSampleOffsetToNextBeat,
+                                                        Float32 *outTimeSig_Numerator,
+                                                        UInt32 *outTimeSig_Denominator,
+                                                        Float64 *outCurrentMeasureDownBeat);
+typedef OSStatus (*HostCallback_GetTransportState)(void *inHostUserData, Boolean *outIsPlaying,
+                                                   Boolean *outTransportStateChanged,
+                                                   Float64 *outCurrentSampleInTimeLine, Boolean *outIsCycling,
+                                                   Float64 *outCycleStartBeat, Float64 *outCycleEndBeat);
+typedef OSStatus (*HostCallback_GetTransportState2)(void *inHostUserData, Boolean *outIsPlaying,
+                                                    Boolean *outIsRecording,
+                                                    Boolean *outTransportStateChanged,
+                                                    Float64 *outCurrentSampleInTimeLine,
+                                                    Boolean *outIsCycling, Float64 *outCycleStartBeat,
+                                                    Float64 *outCycleEndBeat);
 
 typedef struct HostCallbackInfo {
-  void* hostUserData;
+  void *hostUserData;
   HostCallback_GetBeatAndTempo beatAndTempoProc;
   HostCallback_GetMusicalTimeLocation musicalTimeLocationProc;
   HostCallback_GetTransportState transportStateProc;
@@ -131,11 +134,11 @@ typedef struct HostCallbackInfo {
 } HostCallbackInfo;
 
 struct MIDIPacketList;
-typedef OSStatus (*AUMIDIOutputCallback)(void* userData, const AudioTimeStamp* timeStamp, UInt32 midiOutNum,
-                                         const struct MIDIPacketList* pktlist);
+typedef OSStatus (*AUMIDIOutputCallback)(void *userData, const AudioTimeStamp *timeStamp, UInt32 midiOutNum,
+                                         const struct MIDIPacketList *pktlist);
 typedef struct AUMIDIOutputCallbackStruct {
   AUMIDIOutputCallback midiOutputCallback;
-  void* userData;
+  void *userData;
 } AUMIDIOutputCallbackStruct;
 
 typedef UInt32 AudioUnitParameterUnit;
@@ -218,7 +221,7 @@ typedef struct AudioUnitParameterNameInfo {
 
 typedef struct AudioUnitParameterStringFromValue {
   AudioUnitParameterID inParamID;
-  const AudioUnitParameterValue* inValue;
+  const AudioUnitParameterValue *inValue;
   CFStringRef outString;
 } AudioUnitParameterStringFromValue;
 
@@ -228,4 +231,4 @@ typedef struct AudioUnitParameterValueFromString {
   AudioUnitParameterValue outValue;
 } AudioUnitParameterValueFromString;
 
-}  // extern "C"
+} // extern "C"

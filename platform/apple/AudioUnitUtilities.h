@@ -37,22 +37,24 @@ typedef struct AudioUnitEvent {
   } mArgument;
 } AudioUnitEvent;
 
-typedef struct AUListenerBase* AUParameterListenerRef;
+typedef struct AUListenerBase *AUParameterListenerRef;
 typedef AUParameterListenerRef AUEventListenerRef;
 
-typedef void (*AUEventListenerProc)(void* inCallbackRefCon, void* inObject, const AudioUnitEvent* inEvent,
+typedef void (*AUEventListenerProc)(void *inCallbackRefCon, void *inObject, const AudioUnitEvent *inEvent,
                                     UInt64 inEventHostTime, AudioUnitParameterValue inParameterValue);
 
-OSStatus AUEventListenerCreate(AUEventListenerProc inProc, void* inUserData, CFRunLoopRef inRunLoop,
+OSStatus AUEventListenerCreate(AUEventListenerProc inProc, void *inUserData, CFRunLoopRef inRunLoop,
                                CFStringRef inRunLoopMode, Float32 inNotificationInterval,
-                               Float32 inNotificationGranularity, AUEventListenerRef* outListener);
-OSStatus AUEventListenerAddEventType(AUEventListenerRef inListener, void* inObject, const AudioUnitEvent* inEvent);
-OSStatus AUEventListenerRemoveEventType(AUEventListenerRef inListener, void* inObject, const AudioUnitEvent* inEvent);
+                               Float32 inNotificationGranularity, AUEventListenerRef *outListener);
+OSStatus AUEventListenerAddEventType(AUEventListenerRef inListener, void *inObject,
+                                     const AudioUnitEvent *inEvent);
+OSStatus AUEventListenerRemoveEventType(AUEventListenerRef inListener, void *inObject,
+                                        const AudioUnitEvent *inEvent);
 OSStatus AUListenerDispose(AUParameterListenerRef inListener);
 
 // Tells every listener registered for this event; inSendingListener (may be null) is skipped.
 // For a value change the listeners receive the parameter's current value.
-OSStatus AUEventListenerNotify(AUEventListenerRef inSendingListener, void* inSendingObject,
-                               const AudioUnitEvent* inEvent);
+OSStatus AUEventListenerNotify(AUEventListenerRef inSendingListener, void *inSendingObject,
+                               const AudioUnitEvent *inEvent);
 
-}  // extern "C"
+} // extern "C"

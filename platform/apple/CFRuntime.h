@@ -25,24 +25,26 @@ enum CFTypeIDs : CFTypeID {
 struct CFObject {
   explicit CFObject(CFTypeID id, bool immortal = false) : typeID(id), immortal(immortal) {}
   virtual ~CFObject() = default;
-  CFObject(const CFObject&) = delete;
-  CFObject& operator=(const CFObject&) = delete;
+  CFObject(const CFObject &) = delete;
+  CFObject &operator=(const CFObject &) = delete;
 
   const CFTypeID typeID;
   const bool immortal;
   std::atomic<CFIndex> retainCount{1};
 };
 
-inline CFObject* object(CFTypeRef cf) { return const_cast<CFObject*>(static_cast<const CFObject*>(cf)); }
-
-// Type checks that tolerate null and foreign pointers of another CF type.
-template <typename T>
-T* as(CFTypeRef cf, CFTypeID id) {
-  if (!cf || object(cf)->typeID != id) return nullptr;
-  return static_cast<T*>(object(cf));
+inline CFObject *object(CFTypeRef cf) {
+  return const_cast<CFObject *>(static_cast<const CFObject *>(cf));
 }
 
-}  // namespace ostra::apple
+// Type checks that tolerate null and foreign pointers of another CF type.
+template <typename T> T *as(CFTypeRef cf, CFTypeID id) {
+  if (!cf || object(cf)->typeID != id)
+    return nullptr;
+  return static_cast<T *>(object(cf));
+}
+
+} // namespace ostra::apple
 
 struct __CFString : ostra::apple::CFObject {
   explicit __CFString(std::string s, bool immortal = false)
@@ -68,21 +70,21 @@ struct __CFDictionary : ostra::apple::CFObject {
   ~__CFDictionary() override;
   CFDictionaryKeyCallBacks keyCallBacks{};
   CFDictionaryValueCallBacks valueCallBacks{};
-  std::vector<std::pair<const void*, const void*>> entries;
+  std::vector<std::pair<const void *, const void *>> entries;
 };
 
 struct __CFArray : ostra::apple::CFObject {
   __CFArray() : CFObject(ostra::apple::kArrayTypeID) {}
   ~__CFArray() override;
   CFArrayCallBacks callBacks{};
-  std::vector<const void*> values;
+  std::vector<const void *> values;
 };
 
 struct __CFURL : ostra::apple::CFObject {
   __CFURL() : CFObject(ostra::apple::kURLTypeID) {}
   ~__CFURL() override;
-  CFStringRef path = nullptr;    // POSIX path, owned
-  CFStringRef string = nullptr;  // "file://" form, owned
+  CFStringRef path = nullptr;   // POSIX path, owned
+  CFStringRef string = nullptr; // "file://" form, owned
 };
 
 struct __CFBundle : ostra::apple::CFObject {

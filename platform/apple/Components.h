@@ -7,7 +7,7 @@
 extern "C" {
 
 typedef SInt32 ComponentResult;
-typedef char** Handle;
+typedef char **Handle;
 typedef AudioComponentInstance ComponentInstance;
 
 // On 64-bit systems the block is followed by the call's arguments in reverse order, each at its
@@ -20,7 +20,7 @@ typedef struct ComponentParameters {
   long params[1];
 } ComponentParameters;
 
-typedef ComponentResult (*ComponentRoutineProcPtr)(ComponentParameters* cp, Handle componentStorage);
+typedef ComponentResult (*ComponentRoutineProcPtr)(ComponentParameters *cp, Handle componentStorage);
 
 enum : SInt16 {
   kComponentOpenSelect = -1,
@@ -37,4 +37,4 @@ enum : OSStatus {
 void SetComponentInstanceStorage(ComponentInstance aComponentInstance, Handle theStorage);
 Handle GetComponentInstanceStorage(ComponentInstance aComponentInstance);
 
-}  // extern "C"
+} // extern "C"

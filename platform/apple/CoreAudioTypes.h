@@ -8,7 +8,7 @@ extern "C" {
 typedef UInt32 AudioFormatID;
 typedef UInt32 AudioFormatFlags;
 
-enum : AudioFormatID { kAudioFormatLinearPCM = 0x6C70636D };  // 'lpcm'
+enum : AudioFormatID { kAudioFormatLinearPCM = 0x6C70636D }; // 'lpcm'
 
 enum : AudioFormatFlags {
   kAudioFormatFlagIsFloat = 1U << 0,
@@ -39,7 +39,7 @@ typedef struct AudioStreamBasicDescription {
 typedef struct AudioBuffer {
   UInt32 mNumberChannels;
   UInt32 mDataByteSize;
-  void* mData;
+  void *mData;
 } AudioBuffer;
 
 // Variable length: mNumberBuffers entries follow, the first one declared here.
@@ -88,4 +88,4 @@ enum : AudioChannelLayoutTag {
   kAudioChannelLayoutTag_Unknown = 0xFFFF0000,
 };
 
-}  // extern "C"
+} // extern "C"

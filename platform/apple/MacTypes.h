@@ -27,4 +27,4 @@ enum : OSStatus {
   kAudio_MemFullError = -108,
 };
 
-}  // extern "C"
+} // extern "C"

@@ -29,17 +29,18 @@ enum : SInt16 {
   kMusicDeviceStopNoteSelect = 0x0106,
 };
 
-typedef OSStatus (*MusicDeviceMIDIEventProc)(void* self, UInt32 inStatus, UInt32 inData1, UInt32 inData2,
+typedef OSStatus (*MusicDeviceMIDIEventProc)(void *self, UInt32 inStatus, UInt32 inData1, UInt32 inData2,
                                              UInt32 inOffsetSampleFrame);
-typedef OSStatus (*MusicDeviceSysExProc)(void* self, const UInt8* inData, UInt32 inLength);
-typedef OSStatus (*MusicDeviceStartNoteProc)(void* self, MusicDeviceInstrumentID inInstrument,
-                                             MusicDeviceGroupID inGroupID, NoteInstanceID* outNoteInstanceID,
-                                             UInt32 inOffsetSampleFrame, const MusicDeviceNoteParams* inParams);
-typedef OSStatus (*MusicDeviceStopNoteProc)(void* self, MusicDeviceGroupID inGroupID,
+typedef OSStatus (*MusicDeviceSysExProc)(void *self, const UInt8 *inData, UInt32 inLength);
+typedef OSStatus (*MusicDeviceStartNoteProc)(void *self, MusicDeviceInstrumentID inInstrument,
+                                             MusicDeviceGroupID inGroupID, NoteInstanceID *outNoteInstanceID,
+                                             UInt32 inOffsetSampleFrame,
+                                             const MusicDeviceNoteParams *inParams);
+typedef OSStatus (*MusicDeviceStopNoteProc)(void *self, MusicDeviceGroupID inGroupID,
                                             NoteInstanceID inNoteInstanceID, UInt32 inOffsetSampleFrame);
 
 OSStatus MusicDeviceMIDIEvent(AudioUnit inUnit, UInt32 inStatus, UInt32 inData1, UInt32 inData2,
                               UInt32 inOffsetSampleFrame);
-OSStatus MusicDeviceSysEx(AudioUnit inUnit, const UInt8* inData, UInt32 inLength);
+OSStatus MusicDeviceSysEx(AudioUnit inUnit, const UInt8 *inData, UInt32 inLength);
 
-}  // extern "C"
+} // extern "C"

@@ -7,13 +7,13 @@ namespace ostra::apple {
 
 // Sets the bundle CFBundleGetMainBundle answers with: the host application's identity.
 // Main thread, before the host opens any unit.
-void setMainBundle(const char* identifier, const char* version);
+void setMainBundle(const char *identifier, const char *version);
 
 // Makes CFBundleGetBundleWithIdentifier find a bundle at a POSIX path. Registering an identifier
 // again replaces its path and version. Main thread.
-void registerBundle(const char* identifier, const char* path, const char* version);
+void registerBundle(const char *identifier, const char *path, const char *version);
 
-}  // namespace ostra::apple
+} // namespace ostra::apple
 
 #include "platform/apple/AUComponent.h"
 
@@ -24,4 +24,4 @@ namespace ostra::apple {
 AudioComponentInstance makeBareInstance();
 void disposeBareInstance(AudioComponentInstance instance);
 
-}  // namespace ostra::apple
+} // namespace ostra::apple

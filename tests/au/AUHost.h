@@ -11,8 +11,7 @@
 #include <functional>
 #include <vector>
 
-namespace au_test
-{
+namespace au_test {
 
 constexpr OSType kSubtype = 0x4F735464;      // 'OsTd'
 constexpr OSType kManufacturer = 0x4372766E; // 'Crvn'
@@ -24,8 +23,7 @@ AudioComponentDescription Description(OSType subtype = kSubtype);
 AudioComponent TapeDelayComponent();
 
 /** What the host's transport callbacks answer; `has*` switches a callback off. */
-struct Transport
-{
+struct Transport {
   bool hasBeatAndTempo = true;
   bool hasMusicalTime = true;
   bool hasTransport = true;
@@ -42,13 +40,12 @@ struct Transport
 };
 
 /** One open unit with its input signal, transport and render bookkeeping. */
-class Host
-{
+class Host {
 public:
   explicit Host(AudioComponent component = TapeDelayComponent());
   ~Host();
-  Host(const Host&) = delete;
-  Host& operator=(const Host&) = delete;
+  Host(const Host &) = delete;
+  Host &operator=(const Host &) = delete;
 
   AudioUnit Unit() const { return mUnit; }
 
@@ -65,7 +62,7 @@ public:
 
   /** Renders `frames` at `sampleTime` into `output` (one vector per channel). When
    *  hostBuffers is false the unit is asked to provide its own buffers. */
-  OSStatus Render(UInt32 frames, Float64 sampleTime, std::vector<std::vector<float>>& output,
+  OSStatus Render(UInt32 frames, Float64 sampleTime, std::vector<std::vector<float>> &output,
                   bool hostBuffers = true);
 
   Float32 GetParam(AudioUnitParameterID id);
@@ -77,13 +74,11 @@ public:
   OSStatus RestoreState(CFTypeRef state);
 
   /** The plug-in object through the unit's private property, as its view factory gets it. */
-  template <typename T>
-  T* Object()
-  {
-    void* object = nullptr;
+  template <typename T> T *Object() {
+    void *object = nullptr;
     UInt32 size = sizeof object;
     EXPECT_EQ(AudioUnitGetProperty(mUnit, 0xFFFFFF9Bu, kAudioUnitScope_Global, 0, &object, &size), noErr);
-    return static_cast<T*>(object);
+    return static_cast<T *>(object);
   }
 
   /** Input samples per channel, indexed by absolute sample time modulo the length. */
@@ -96,22 +91,22 @@ public:
   UInt32 lastPulledFrames = 0;
 
 private:
-  static OSStatus InputProc(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp* timeStamp, UInt32 bus,
-                            UInt32 frames, AudioBufferList* data);
-  static OSStatus BeatAndTempo(void* user, Float64* beat, Float64* tempo);
-  static OSStatus MusicalTime(void* user, UInt32* toNextBeat, Float32* numerator, UInt32* denominator,
-                              Float64* downBeat);
-  static OSStatus TransportState(void* user, Boolean* playing, Boolean* changed, Float64* samplePos,
-                                 Boolean* cycling, Float64* cycleStart, Float64* cycleEnd);
+  static OSStatus InputProc(void *refCon, AudioUnitRenderActionFlags *, const AudioTimeStamp *timeStamp,
+                            UInt32 bus, UInt32 frames, AudioBufferList *data);
+  static OSStatus BeatAndTempo(void *user, Float64 *beat, Float64 *tempo);
+  static OSStatus MusicalTime(void *user, UInt32 *toNextBeat, Float32 *numerator, UInt32 *denominator,
+                              Float64 *downBeat);
+  static OSStatus TransportState(void *user, Boolean *playing, Boolean *changed, Float64 *samplePos,
+                                 Boolean *cycling, Float64 *cycleStart, Float64 *cycleEnd);
 
   AudioUnit mUnit = nullptr;
 };
 
 /** A class-info dictionary with chosen entries, for restores of foreign or damaged state. */
 plug::CFRef<CFMutableDictionaryRef> CopyDictionary(CFDictionaryRef source);
-void SetNumber(CFMutableDictionaryRef dict, const char* key, SInt64 value);
-void SetData(CFMutableDictionaryRef dict, const char* key, const std::vector<UInt8>& bytes);
-void RemoveKey(CFMutableDictionaryRef dict, const char* key);
-std::vector<UInt8> DataBytes(CFDictionaryRef dict, const char* key);
+void SetNumber(CFMutableDictionaryRef dict, const char *key, SInt64 value);
+void SetData(CFMutableDictionaryRef dict, const char *key, const std::vector<UInt8> &bytes);
+void RemoveKey(CFMutableDictionaryRef dict, const char *key);
+std::vector<UInt8> DataBytes(CFDictionaryRef dict, const char *key);
 
 } // namespace au_test

@@ -9,30 +9,30 @@
 
 using namespace au_test;
 
-namespace
-{
+namespace {
 
-std::string Text(CFStringRef s)
-{
+std::string Text(CFStringRef s) {
   char buffer[256] = {};
   EXPECT_TRUE(CFStringGetCString(s, buffer, sizeof buffer, kCFStringEncodingUTF8));
   return buffer;
 }
 
-AudioUnitParameterInfo Info(Host& host, AudioUnitParameterID id)
-{
+AudioUnitParameterInfo Info(Host &host, AudioUnitParameterID id) {
   AudioUnitParameterInfo info{};
   UInt32 size = sizeof info;
-  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, id, &info,
-                                 &size),
+  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, id,
+                                 &info, &size),
             noErr);
+  // The host releases the name, as the flags say.
+  EXPECT_EQ(Text(info.cfNameString), info.name);
+  CFRelease(info.cfNameString);
+  info.cfNameString = nullptr;
   return info;
 }
 
-TEST(AUParameters, HostAutomationIsConstrainedAndReachesThePlugin)
-{
+TEST(AUParameters, HostAutomationIsConstrainedAndReachesThePlugin) {
   Host host(ProbeComponent());
-  auto* plugin = host.Object<ProbeTapeDelay>();
+  auto *plugin = host.Object<ProbeTapeDelay>();
   EXPECT_EQ(AudioUnitSetParameter(host.Unit(), 7, kAudioUnitScope_Global, 0, 40.0f, 17), noErr);
   EXPECT_EQ(host.GetParam(7), 40.0f);
   EXPECT_EQ(plugin->lastChange, 7);
@@ -46,9 +46,12 @@ TEST(AUParameters, HostAutomationIsConstrainedAndReachesThePlugin)
   EXPECT_EQ(host.GetParam(3), 5.0f);
 
   Float32 value = 0;
-  EXPECT_EQ(AudioUnitGetParameter(host.Unit(), 18, kAudioUnitScope_Global, 0, &value), kAudioUnitErr_InvalidParameter);
-  EXPECT_EQ(AudioUnitSetParameter(host.Unit(), 18, kAudioUnitScope_Global, 0, 1.0f, 0), kAudioUnitErr_InvalidParameter);
-  EXPECT_EQ(AudioUnitSetParameter(host.Unit(), 7, kAudioUnitScope_Input, 0, 1.0f, 0), kAudioUnitErr_InvalidScope);
+  EXPECT_EQ(AudioUnitGetParameter(host.Unit(), 18, kAudioUnitScope_Global, 0, &value),
+            kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(AudioUnitSetParameter(host.Unit(), 18, kAudioUnitScope_Global, 0, 1.0f, 0),
+            kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(AudioUnitSetParameter(host.Unit(), 7, kAudioUnitScope_Input, 0, 1.0f, 0),
+            kAudioUnitErr_InvalidScope);
   EXPECT_EQ(host.GetParam(7), 95.0f);
 
   AudioUnitParameterEvent events[2] = {};
@@ -65,32 +68,29 @@ TEST(AUParameters, HostAutomationIsConstrainedAndReachesThePlugin)
   EXPECT_EQ(host.GetParam(9), 6.0f);
 }
 
-TEST(AUParameters, InfoFlagsUnitsAndRanges)
-{
+TEST(AUParameters, InfoFlagsUnitsAndRanges) {
   Host host;
   UInt32 size = 0;
-  ASSERT_EQ(AudioUnitGetPropertyInfo(host.Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, &size,
-                                     nullptr),
+  ASSERT_EQ(AudioUnitGetPropertyInfo(host.Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0,
+                                     &size, nullptr),
             noErr);
   ASSERT_EQ(size, 18 * sizeof(AudioUnitParameterID));
   AudioUnitParameterID ids[18] = {};
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, ids, &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0,
+                                 ids, &size),
             noErr);
   EXPECT_EQ(ids[0], 0u);
   EXPECT_EQ(ids[17], 17u);
-  ASSERT_EQ(AudioUnitGetPropertyInfo(host.Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Input, 0, &size,
-                                     nullptr),
+  ASSERT_EQ(AudioUnitGetPropertyInfo(host.Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Input, 0,
+                                     &size, nullptr),
             noErr);
   EXPECT_EQ(size, 0u);
 
   constexpr UInt32 kBase = 0xC8800010;
-  for (AudioUnitParameterID id = 0; id < 18; ++id)
-  {
+  for (AudioUnitParameterID id = 0; id < 18; ++id) {
     const AudioUnitParameterInfo info = Info(host, id);
     EXPECT_EQ(info.flags & kBase, kBase) << id;
     EXPECT_EQ(info.flags & kAudioUnitParameterFlag_NonRealTime, 0u) << id;
-    EXPECT_EQ(Text(info.cfNameString), info.name);
-    CFRelease(info.cfNameString); // the host releases the name, as the flags say
   }
 
   const AudioUnitParameterInfo bypass = Info(host, 0);
@@ -113,7 +113,8 @@ TEST(AUParameters, InfoFlagsUnitsAndRanges)
 
   // Low Cut shows "Off" at its default, yet its unit name stays "Hz".
   const AudioUnitParameterInfo lowCut = Info(host, 10);
-  EXPECT_EQ(lowCut.flags, kBase | kAudioUnitParameterFlag_ValuesHaveStrings | kAudioUnitParameterFlag_DisplayLogarithmic);
+  EXPECT_EQ(lowCut.flags,
+            kBase | kAudioUnitParameterFlag_ValuesHaveStrings | kAudioUnitParameterFlag_DisplayLogarithmic);
   EXPECT_EQ(Text(lowCut.unitName), "Hz");
 
   const AudioUnitParameterInfo width = Info(host, 13);
@@ -123,40 +124,42 @@ TEST(AUParameters, InfoFlagsUnitsAndRanges)
 
   AudioUnitParameterInfo info{};
   size = sizeof info;
-  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 18, &info, &size),
+  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 18,
+                                 &info, &size),
             kAudioUnitErr_InvalidParameter);
-  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Output, 1, &info, &size),
+  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Output, 1,
+                                 &info, &size),
             kAudioUnitErr_InvalidParameter);
   size = 8;
-  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 1, &info, &size),
+  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 1,
+                                 &info, &size),
             kAudio_ParamError); // too small a buffer is never overrun
 }
 
-TEST(AUParameters, TextsBothWays)
-{
+TEST(AUParameters, TextsBothWays) {
   Host host;
   CFArrayRef strings = nullptr;
   UInt32 size = sizeof strings;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 3,
-                                 &strings, &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterValueStrings,
+                                 kAudioUnitScope_Global, 3, &strings, &size),
             noErr);
   ASSERT_EQ(CFArrayGetCount(strings), 19);
   EXPECT_EQ(Text(static_cast<CFStringRef>(CFArrayGetValueAtIndex(strings, 13))), "1/4");
   EXPECT_EQ(Text(static_cast<CFStringRef>(CFArrayGetValueAtIndex(strings, 18))), "Whole");
   CFRelease(strings);
   // A continuous parameter with one named value has no list of value texts.
-  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 10,
-                                 &strings, &size),
+  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterValueStrings,
+                                 kAudioUnitScope_Global, 10, &strings, &size),
             kAudioUnitErr_InvalidProperty);
-  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 7,
-                                 &strings, &size),
+  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterValueStrings,
+                                 kAudioUnitScope_Global, 7, &strings, &size),
             kAudioUnitErr_InvalidProperty);
 
-  auto fromValue = [&](AudioUnitParameterID id, const Float32* value) {
+  auto fromValue = [&](AudioUnitParameterID id, const Float32 *value) {
     AudioUnitParameterStringFromValue request{id, value, nullptr};
     UInt32 n = sizeof request;
-    EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global,
-                                   0, &request, &n),
+    EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterStringFromValue,
+                                   kAudioUnitScope_Global, 0, &request, &n),
               noErr);
     const std::string text = Text(request.outString);
     CFRelease(request.outString);
@@ -171,8 +174,8 @@ TEST(AUParameters, TextsBothWays)
   auto toValue = [&](AudioUnitParameterID id, CFStringRef text) {
     AudioUnitParameterValueFromString request{id, text, -1.0f};
     UInt32 n = sizeof request;
-    EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterValueFromString, kAudioUnitScope_Global,
-                                   0, &request, &n),
+    EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterValueFromString,
+                                   kAudioUnitScope_Global, 0, &request, &n),
               noErr);
     return request.outValue;
   };
@@ -182,52 +185,49 @@ TEST(AUParameters, TextsBothWays)
 
   AudioUnitParameterIDName name{16, 5, nullptr};
   size = sizeof name;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, &name,
-                                 &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0,
+                                 &name, &size),
             noErr);
   EXPECT_EQ(Text(name.outName), "Duck ");
   CFRelease(name.outName);
   name = {16, kAudioUnitParameterName_Full, nullptr};
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, &name,
-                                 &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0,
+                                 &name, &size),
             noErr);
   EXPECT_EQ(Text(name.outName), "Duck Release");
   CFRelease(name.outName);
 
   AudioUnitParameterNameInfo clump{0, kAudioUnitParameterName_Full, nullptr};
   size = sizeof clump;
-  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0, &clump,
-                                 &size),
+  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global,
+                                 0, &clump, &size),
             kAudioUnitErr_PropertyNotInUse);
 }
 
-struct Heard
-{
+struct Heard {
   std::vector<AudioUnitEventType> types;
   std::vector<AudioUnitParameterID> ids;
   std::vector<Float32> values;
 };
 
-void Hear(void* user, void*, const AudioUnitEvent* event, UInt64, AudioUnitParameterValue value)
-{
-  auto* heard = static_cast<Heard*>(user);
+void Hear(void *user, void *, const AudioUnitEvent *event, UInt64, AudioUnitParameterValue value) {
+  auto *heard = static_cast<Heard *>(user);
   heard->types.push_back(event->mEventType);
   heard->ids.push_back(event->mArgument.mParameter.mParameterID);
   heard->values.push_back(value);
 }
 
-TEST(AUParameters, EditorEditsReachTheHostInsideGestures)
-{
+TEST(AUParameters, EditorEditsReachTheHostInsideGestures) {
   Host host;
-  auto* plugin = host.Object<OstraTapeDelay>();
+  auto *plugin = host.Object<OstraTapeDelay>();
   Heard heard;
   AUEventListenerRef listener = nullptr;
   ASSERT_EQ(AUEventListenerCreate(Hear, &heard, nullptr, nullptr, 0.0f, 0.0f, &listener), noErr);
   AudioUnitEvent event{};
   event.mArgument.mParameter = {host.Unit(), 7, kAudioUnitScope_Global, 0};
-  for (AudioUnitEventType t : {kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
-                               kAudioUnitEvent_EndParameterChangeGesture})
-  {
+  for (AudioUnitEventType t :
+       {kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
+        kAudioUnitEvent_EndParameterChangeGesture}) {
     event.mEventType = t;
     ASSERT_EQ(AUEventListenerAddEventType(listener, nullptr, &event), noErr);
   }
@@ -238,10 +238,9 @@ TEST(AUParameters, EditorEditsReachTheHostInsideGestures)
   plugin->EndInformHostOfParamChangeFromUI(7);
   plugin->BeginInformHostOfParamChangeFromUI(9); // not listened to
 
-  const std::vector<AudioUnitEventType> expected = {kAudioUnitEvent_BeginParameterChangeGesture,
-                                                    kAudioUnitEvent_ParameterValueChange,
-                                                    kAudioUnitEvent_ParameterValueChange,
-                                                    kAudioUnitEvent_EndParameterChangeGesture};
+  const std::vector<AudioUnitEventType> expected = {
+      kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
+      kAudioUnitEvent_ParameterValueChange, kAudioUnitEvent_EndParameterChangeGesture};
   EXPECT_EQ(heard.types, expected);
   ASSERT_EQ(heard.values.size(), 4u);
   EXPECT_FLOAT_EQ(heard.values[1], 47.5f);
@@ -250,32 +249,37 @@ TEST(AUParameters, EditorEditsReachTheHostInsideGestures)
   EXPECT_EQ(AUListenerDispose(listener), noErr);
 }
 
-TEST(AUParameters, PropertyListenersHearChangesUntilRemoved)
-{
+TEST(AUParameters, PropertyListenersHearChangesUntilRemoved) {
   Host host;
-  struct Calls
-  {
+  struct Calls {
     int count = 0;
     AudioUnitPropertyID id = 0;
     AudioUnit unit = nullptr;
   } calls;
-  auto listener = [](void* user, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement) {
-    auto* c = static_cast<Calls*>(user);
+  auto listener = [](void *user, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement) {
+    auto *c = static_cast<Calls *>(user);
     ++c->count;
     c->id = id;
     c->unit = unit;
   };
-  ASSERT_EQ(AudioUnitAddPropertyListener(host.Unit(), kAudioUnitProperty_SampleRate, listener, &calls), noErr);
+  ASSERT_EQ(AudioUnitAddPropertyListener(host.Unit(), kAudioUnitProperty_SampleRate, listener, &calls),
+            noErr);
   ASSERT_EQ(host.SetSampleRate(88200.0), noErr);
   EXPECT_EQ(calls.count, 1);
   EXPECT_EQ(calls.id, kAudioUnitProperty_SampleRate);
   EXPECT_EQ(calls.unit, host.Unit());
   ASSERT_EQ(host.SetMaxFrames(64), noErr); // another property: not heard
   EXPECT_EQ(calls.count, 1);
-  ASSERT_EQ(AudioUnitRemovePropertyListenerWithUserData(host.Unit(), kAudioUnitProperty_SampleRate, listener, &calls),
+  ASSERT_EQ(AudioUnitAddPropertyListener(host.Unit(), kAudioUnitProperty_ParameterInfo, listener, &calls),
+            noErr);
+  host.Object<OstraTapeDelay>()->InformHostOfParameterDetailsChange();
+  EXPECT_EQ(calls.count, 2);
+  EXPECT_EQ(calls.id, kAudioUnitProperty_ParameterInfo);
+  ASSERT_EQ(AudioUnitRemovePropertyListenerWithUserData(host.Unit(), kAudioUnitProperty_SampleRate, listener,
+                                                        &calls),
             noErr);
   ASSERT_EQ(host.SetSampleRate(44100.0), noErr);
-  EXPECT_EQ(calls.count, 1);
+  EXPECT_EQ(calls.count, 2);
 }
 
 } // namespace

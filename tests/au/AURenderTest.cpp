@@ -8,28 +8,24 @@
 
 using namespace au_test;
 
-namespace
-{
+namespace {
 
-bool AllFinite(const std::vector<std::vector<float>>& out)
-{
-  for (const auto& ch : out)
+bool AllFinite(const std::vector<std::vector<float>> &out) {
+  for (const auto &ch : out)
     for (float s : ch)
       if (!std::isfinite(s))
         return false;
   return true;
 }
 
-double Energy(const std::vector<float>& ch)
-{
+double Energy(const std::vector<float> &ch) {
   double e = 0.0;
   for (float s : ch)
     e += static_cast<double>(s) * s;
   return e;
 }
 
-TEST(AURender, FormatsFollowTheChannelLayouts)
-{
+TEST(AURender, FormatsFollowTheChannelLayouts) {
   {
     Host host;
     // Two in with the output still open is fine; one output then makes (2, 1), which no layout has.
@@ -50,7 +46,8 @@ TEST(AURender, FormatsFollowTheChannelLayouts)
 
   AudioStreamBasicDescription f{};
   UInt32 size = sizeof f;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &f, &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &f,
+                                 &size),
             noErr);
   EXPECT_EQ(f.mChannelsPerFrame, 2u);
   EXPECT_EQ(f.mFormatFlags, 0x29u);
@@ -61,18 +58,18 @@ TEST(AURender, FormatsFollowTheChannelLayouts)
   AudioStreamBasicDescription bad = f;
   bad.mFormatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
   bad.mBitsPerChannel = 16;
-  EXPECT_EQ(AudioUnitSetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &bad,
-                                 sizeof bad),
+  EXPECT_EQ(AudioUnitSetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0,
+                                 &bad, sizeof bad),
             kAudioUnitErr_InvalidProperty);
   bad = f;
   bad.mFormatFlags = kAudioFormatFlagsNativeFloatPacked; // interleaved stereo
-  EXPECT_EQ(AudioUnitSetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &bad,
-                                 sizeof bad),
+  EXPECT_EQ(AudioUnitSetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0,
+                                 &bad, sizeof bad),
             kAudioUnitErr_InvalidProperty);
   bad = f;
   bad.mChannelsPerFrame = 0;
-  EXPECT_EQ(AudioUnitSetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &bad,
-                                 sizeof bad),
+  EXPECT_EQ(AudioUnitSetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0,
+                                 &bad, sizeof bad),
             kAudioUnitErr_InvalidProperty);
   EXPECT_EQ(AudioUnitSetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Global, 0, &f,
                                  sizeof f),
@@ -83,8 +80,8 @@ TEST(AURender, FormatsFollowTheChannelLayouts)
 
   AUChannelInfo infos[4] = {};
   size = sizeof infos;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0,
-                                 infos, &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global,
+                                 0, infos, &size),
             noErr);
   ASSERT_EQ(size, 3 * sizeof(AUChannelInfo));
   EXPECT_EQ(infos[0].inChannels, 1);
@@ -94,30 +91,28 @@ TEST(AURender, FormatsFollowTheChannelLayouts)
 
   AudioChannelLayoutTag tags[4] = {};
   size = sizeof tags;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_SupportedChannelLayoutTags, kAudioUnitScope_Input, 0,
-                                 tags, &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_SupportedChannelLayoutTags,
+                                 kAudioUnitScope_Input, 0, tags, &size),
             noErr);
   ASSERT_EQ(size, 2 * sizeof(AudioChannelLayoutTag));
   EXPECT_EQ(tags[0], 0x640001u);
   EXPECT_EQ(tags[1], 0x650002u);
-  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_SupportedChannelLayoutTags, kAudioUnitScope_Global,
-                                 0, tags, &size),
+  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_SupportedChannelLayoutTags,
+                                 kAudioUnitScope_Global, 0, tags, &size),
             kAudioUnitErr_InvalidScope);
 }
 
-TEST(AURender, RendersPulledInputIntoHostOrUnitBuffers)
-{
+TEST(AURender, RendersPulledInputIntoHostOrUnitBuffers) {
   Host host;
   host.Prepare(2, 2, 256);
   std::vector<std::vector<float>> out;
   // 0.8 s: past the first echo of the default 500 ms delay, whatever the mix.
   constexpr int kBlocks = 150;
   double energy = 0.0;
-  for (int block = 0; block < kBlocks; ++block)
-  {
+  for (int block = 0; block < kBlocks; ++block) {
     ASSERT_EQ(host.Render(256, block * 256.0, out, block % 2 == 0), noErr);
     ASSERT_TRUE(AllFinite(out));
-    for (const auto& ch : out)
+    for (const auto &ch : out)
       for (float s : ch)
         ASSERT_NE(s, -7.0f); // every frame was written
     energy += Energy(out[0]) + Energy(out[1]);
@@ -132,8 +127,7 @@ TEST(AURender, RendersPulledInputIntoHostOrUnitBuffers)
   EXPECT_EQ(host.inputPulls, kBlocks);
 }
 
-TEST(AURender, RefusesBadRenderCalls)
-{
+TEST(AURender, RefusesBadRenderCalls) {
   Host host;
   std::vector<std::vector<float>> out;
   EXPECT_EQ(host.Render(64, 0.0, out), kAudioUnitErr_Uninitialized);
@@ -143,7 +137,7 @@ TEST(AURender, RefusesBadRenderCalls)
   // Without a valid sample time.
   std::vector<float> l(64), r(64);
   std::vector<unsigned char> storage(sizeof(AudioBufferList) + sizeof(AudioBuffer));
-  auto* list = reinterpret_cast<AudioBufferList*>(storage.data());
+  auto *list = reinterpret_cast<AudioBufferList *>(storage.data());
   list->mNumberBuffers = 2;
   list->mBuffers[0] = {1, 64 * 4, l.data()};
   list->mBuffers[1] = {1, 64 * 4, r.data()};
@@ -159,13 +153,12 @@ TEST(AURender, RefusesBadRenderCalls)
   EXPECT_EQ(host.inputPulls, 0);
 }
 
-TEST(AURender, MaximumFramesSizeTheProcessorAndAreFixedWhileInitialised)
-{
+TEST(AURender, MaximumFramesSizeTheProcessorAndAreFixedWhileInitialised) {
   Host host;
   UInt32 frames = 0;
   UInt32 size = sizeof frames;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
-                                 &frames, &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_MaximumFramesPerSlice,
+                                 kAudioUnitScope_Global, 0, &frames, &size),
             noErr);
   EXPECT_EQ(frames, 1156u); // Apple's default until the host says otherwise
   EXPECT_EQ(host.SetMaxFrames(0), kAudioUnitErr_InvalidPropertyValue);
@@ -179,11 +172,10 @@ TEST(AURender, MaximumFramesSizeTheProcessorAndAreFixedWhileInitialised)
   EXPECT_EQ(host.Object<ProbeTapeDelay>()->GetBlockSize(), 512);
 }
 
-TEST(AURender, TransportReachesTheProcessorWithFallbacks)
-{
+TEST(AURender, TransportReachesTheProcessorWithFallbacks) {
   Host host(ProbeComponent());
   host.Prepare(2, 2, 128);
-  auto* plugin = host.Object<ProbeTapeDelay>();
+  auto *plugin = host.Object<ProbeTapeDelay>();
   std::vector<std::vector<float>> out;
 
   host.transport.tempo = 90.0;
@@ -235,11 +227,10 @@ TEST(AURender, TransportReachesTheProcessorWithFallbacks)
   EXPECT_EQ(t.mLastBar, -1.0);
 }
 
-TEST(AURender, BypassPassesAudioUntouchedWithoutProcessing)
-{
+TEST(AURender, BypassPassesAudioUntouchedWithoutProcessing) {
   Host host(ProbeComponent());
   host.Prepare(2, 2, 256);
-  auto* plugin = host.Object<ProbeTapeDelay>();
+  auto *plugin = host.Object<ProbeTapeDelay>();
   std::vector<std::vector<float>> out;
   ASSERT_EQ(host.Render(256, 0.0, out), noErr);
   ASSERT_GT(plugin->blocks.load(), 0);
@@ -249,15 +240,14 @@ TEST(AURender, BypassPassesAudioUntouchedWithoutProcessing)
   EXPECT_EQ(plugin->resets.load(), resetsBefore + 1);
   UInt32 bypass = 0;
   UInt32 size = sizeof bypass;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &bypass,
-                                 &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0,
+                                 &bypass, &size),
             noErr);
   EXPECT_EQ(bypass, 1u);
   EXPECT_FALSE(plugin->IsActive());
 
   const int blocksBefore = plugin->blocks.load();
-  for (int block = 1; block < 5; ++block)
-  {
+  for (int block = 1; block < 5; ++block) {
     const Float64 start = block * 256.0;
     ASSERT_EQ(host.Render(256, start, out), noErr);
     for (int ch = 0; ch < 2; ++ch)
@@ -272,24 +262,21 @@ TEST(AURender, BypassPassesAudioUntouchedWithoutProcessing)
   EXPECT_EQ(plugin->blocks.load(), blocksBefore + 1);
 }
 
-TEST(AURender, BypassedMonoIntoStereoCopiesLeftAndSilencesRight)
-{
+TEST(AURender, BypassedMonoIntoStereoCopiesLeftAndSilencesRight) {
   Host host;
   host.Prepare(1, 2, 64);
   ASSERT_EQ(host.SetBypass(true), noErr);
   std::vector<std::vector<float>> out;
   ASSERT_EQ(host.Render(64, 0.0, out), noErr);
-  for (int i = 0; i < 64; ++i)
-  {
+  for (int i = 0; i < 64; ++i) {
     EXPECT_EQ(out[0][i], host.signal(0, i));
     EXPECT_EQ(out[1][i], 0.0f);
   }
 }
 
-TEST(AURender, SampleRateChangesResetOnce)
-{
+TEST(AURender, SampleRateChangesResetOnce) {
   Host host(ProbeComponent());
-  auto* plugin = host.Object<ProbeTapeDelay>();
+  auto *plugin = host.Object<ProbeTapeDelay>();
   ASSERT_EQ(host.SetFormat(kAudioUnitScope_Input, 2, 48000.0), noErr);
   ASSERT_EQ(host.SetFormat(kAudioUnitScope_Output, 2, 48000.0), noErr);
   const int before = plugin->resets.load();
@@ -299,13 +286,15 @@ TEST(AURender, SampleRateChangesResetOnce)
 
   Float64 rate = 0.0;
   UInt32 size = sizeof rate;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate, &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate,
+                                 &size),
             noErr);
   EXPECT_EQ(rate, 44100.0);
   AudioStreamBasicDescription f{};
   size = sizeof f;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &f, &size),
-            noErr);
+  ASSERT_EQ(
+      AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &f, &size),
+      noErr);
   EXPECT_EQ(f.mSampleRate, 44100.0);
 
   for (Float64 bad : {0.0, -48000.0, std::nan("")})
@@ -319,10 +308,9 @@ TEST(AURender, SampleRateChangesResetOnce)
   EXPECT_EQ(plugin->GetSampleRate(), 96000.0);
 }
 
-TEST(AURender, InitialiseResetsParametersAndProcessing)
-{
+TEST(AURender, InitialiseResetsParametersAndProcessing) {
   Host host(ProbeComponent());
-  auto* plugin = host.Object<ProbeTapeDelay>();
+  auto *plugin = host.Object<ProbeTapeDelay>();
   const int before = plugin->resets.load();
   host.Prepare(2, 2, 128);
   EXPECT_TRUE(plugin->IsActive());
@@ -333,27 +321,25 @@ TEST(AURender, InitialiseResetsParametersAndProcessing)
   EXPECT_FALSE(plugin->IsActive());
 }
 
-TEST(AURender, PullsFromAnUpstreamUnitAndCallsRenderNotifications)
-{
+TEST(AURender, PullsFromAnUpstreamUnitAndCallsRenderNotifications) {
   Host upstream;
   upstream.Prepare(2, 2, 256);
   Host downstream;
   ASSERT_EQ(downstream.SetMaxFrames(256), noErr);
   AudioUnitConnection connection{upstream.Unit(), 0, 0};
-  ASSERT_EQ(AudioUnitSetProperty(downstream.Unit(), kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0,
-                                 &connection, sizeof connection),
+  ASSERT_EQ(AudioUnitSetProperty(downstream.Unit(), kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input,
+                                 0, &connection, sizeof connection),
             noErr);
   ASSERT_EQ(downstream.SetFormat(kAudioUnitScope_Output, 2), noErr);
   ASSERT_EQ(AudioUnitInitialize(downstream.Unit()), noErr);
 
-  struct Notes
-  {
+  struct Notes {
     int pre = 0;
     int post = 0;
   } notes;
-  auto notify = [](void* user, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
-                   AudioBufferList*) -> OSStatus {
-    auto* n = static_cast<Notes*>(user);
+  auto notify = [](void *user, AudioUnitRenderActionFlags *flags, const AudioTimeStamp *, UInt32, UInt32,
+                   AudioBufferList *) -> OSStatus {
+    auto *n = static_cast<Notes *>(user);
     if (*flags & kAudioUnitRenderAction_PreRender)
       ++n->pre;
     if (*flags & kAudioUnitRenderAction_PostRender)
@@ -366,8 +352,7 @@ TEST(AURender, PullsFromAnUpstreamUnitAndCallsRenderNotifications)
   ASSERT_EQ(upstream.SetBypass(true), noErr);
   ASSERT_EQ(downstream.SetBypass(true), noErr);
   std::vector<std::vector<float>> out;
-  for (int block = 0; block < 8; ++block)
-  {
+  for (int block = 0; block < 8; ++block) {
     const Float64 start = block * 256.0;
     ASSERT_EQ(downstream.Render(256, start, out), noErr);
     for (int ch = 0; ch < 2; ++ch)

@@ -8,12 +8,10 @@
 
 using namespace au_test;
 
-namespace
-{
+namespace {
 
 // Host automation of a few parameters away from their defaults.
-void MoveParameters(Host& host)
-{
+void MoveParameters(Host &host) {
   ASSERT_EQ(host.SetParam(1, 750.0f), noErr);  // Time L
   ASSERT_EQ(host.SetParam(3, 5.0f), noErr);    // Note L
   ASSERT_EQ(host.SetParam(5, 0.0f), noErr);    // Sync
@@ -26,10 +24,8 @@ void MoveParameters(Host& host)
 
 // Where a chunk's parameter values start: after the header and name of the product's own
 // form, at 0 for a bare list of values.
-size_t ValuesStart(const std::vector<UInt8>& chunk)
-{
-  if (chunk.size() >= 24 && std::memcmp(chunk.data(), "1STO", 4) == 0)
-  {
+size_t ValuesStart(const std::vector<UInt8> &chunk) {
+  if (chunk.size() >= 24 && std::memcmp(chunk.data(), "1STO", 4) == 0) {
     std::int32_t nameLength = 0;
     std::memcpy(&nameLength, chunk.data() + 20, 4);
     return 32 + static_cast<size_t>(std::max(nameLength, 0));
@@ -37,18 +33,17 @@ size_t ValuesStart(const std::vector<UInt8>& chunk)
   return 0;
 }
 
-TEST(AUState, ClassInfoCarriesIdentityAndTheStateChunk)
-{
+TEST(AUState, ClassInfoCarriesIdentityAndTheStateChunk) {
   Host host;
   MoveParameters(host);
   auto state = host.SaveState();
   ASSERT_TRUE(state);
   ASSERT_EQ(CFGetTypeID(state.Get()), CFDictionaryGetTypeID());
 
-  auto number = [&](const char* key) {
+  auto number = [&](const char *key) {
     plug::CFRef<CFStringRef> k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
     SInt64 value = -1;
-    const void* n = CFDictionaryGetValue(state.Get(), k.Get());
+    const void *n = CFDictionaryGetValue(state.Get(), k.Get());
     EXPECT_TRUE(n && CFNumberGetValue(static_cast<CFNumberRef>(n), kCFNumberSInt64Type, &value)) << key;
     return value;
   };
@@ -67,8 +62,7 @@ TEST(AUState, ClassInfoCarriesIdentityAndTheStateChunk)
   EXPECT_EQ(CFGetRetainCount(state.Get()), 1); // the host owns the only reference
 }
 
-TEST(AUState, RestoreIntoASecondInstanceSetsEveryParameter)
-{
+TEST(AUState, RestoreIntoASecondInstanceSetsEveryParameter) {
   Host source;
   MoveParameters(source);
   auto state = source.SaveState();
@@ -93,8 +87,7 @@ TEST(AUState, RestoreIntoASecondInstanceSetsEveryParameter)
   EXPECT_EQ(target.RestoreState(newer.Get()), noErr);
 }
 
-TEST(AUState, ForeignOrIncompleteDictionariesAreRefusedAndChangeNothing)
-{
+TEST(AUState, ForeignOrIncompleteDictionariesAreRefusedAndChangeNothing) {
   Host source;
   MoveParameters(source);
   auto state = source.SaveState();
@@ -122,17 +115,15 @@ TEST(AUState, ForeignOrIncompleteDictionariesAreRefusedAndChangeNothing)
   for (CFTypeRef bad : {static_cast<CFTypeRef>(otherSubtype.Get()), static_cast<CFTypeRef>(otherMaker.Get()),
                         static_cast<CFTypeRef>(otherType.Get()), static_cast<CFTypeRef>(noName.Get()),
                         static_cast<CFTypeRef>(noVersion.Get()), static_cast<CFTypeRef>(noData.Get()),
-                        static_cast<CFTypeRef>(subtypeAsText.Get()), static_cast<CFTypeRef>(CFSTR("not a dictionary")),
-                        static_cast<CFTypeRef>(nullptr)})
-  {
+                        static_cast<CFTypeRef>(subtypeAsText.Get()),
+                        static_cast<CFTypeRef>(CFSTR("not a dictionary")), static_cast<CFTypeRef>(nullptr)}) {
     EXPECT_EQ(target.RestoreState(bad), kAudioUnitErr_InvalidPropertyValue);
     EXPECT_EQ(target.AllParams(), before);
   }
   EXPECT_EQ(DataBytes(target.SaveState().Get(), "data"), savedBefore);
 }
 
-TEST(AUState, AChunkCutInsideTheValuesIsRefused)
-{
+TEST(AUState, AChunkCutInsideTheValuesIsRefused) {
   Host source;
   MoveParameters(source);
   auto state = source.SaveState();

@@ -8,16 +8,13 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
-CFStringRef Str(const char* s)
-{
+CFStringRef Str(const char *s) {
   return CFStringCreateWithCString(kCFAllocatorDefault, s, kCFStringEncodingUTF8);
 }
 
-TEST(StandInCF, RetainReleaseCountsAndCollectionsOwnTheirValues)
-{
+TEST(StandInCF, RetainReleaseCountsAndCollectionsOwnTheirValues) {
   CFStringRef s = Str("value");
   EXPECT_EQ(CFGetRetainCount(s), 1);
   CFRetain(s);
@@ -25,8 +22,8 @@ TEST(StandInCF, RetainReleaseCountsAndCollectionsOwnTheirValues)
   CFRelease(s);
   EXPECT_EQ(CFGetRetainCount(s), 1);
 
-  CFMutableDictionaryRef dict =
-    CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+  CFMutableDictionaryRef dict = CFDictionaryCreateMutable(
+      kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
   CFStringRef key = Str("k");
   CFDictionarySetValue(dict, key, s);
   EXPECT_EQ(CFGetRetainCount(s), 2);
@@ -60,16 +57,15 @@ TEST(StandInCF, RetainReleaseCountsAndCollectionsOwnTheirValues)
   CFRelease(nullptr); // tolerated
 }
 
-TEST(StandInCF, DictionaryFindsKeysByContentAndChecksNothingElse)
-{
-  CFMutableDictionaryRef dict =
-    CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+TEST(StandInCF, DictionaryFindsKeysByContentAndChecksNothingElse) {
+  CFMutableDictionaryRef dict = CFDictionaryCreateMutable(
+      kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
   SInt32 seven = 7;
   CFNumberRef n = CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &seven);
   CFDictionarySetValue(dict, CFSTR("subtype"), n);
 
   CFStringRef lookup = Str("subtype"); // a different object with the same text
-  const void* found = nullptr;
+  const void *found = nullptr;
   EXPECT_TRUE(CFDictionaryGetValueIfPresent(dict, lookup, &found));
   EXPECT_EQ(found, n);
   EXPECT_EQ(CFDictionaryGetValue(dict, CFSTR("Subtype")), nullptr);
@@ -90,8 +86,7 @@ TEST(StandInCF, DictionaryFindsKeysByContentAndChecksNothingElse)
   CFRelease(dict);
 }
 
-TEST(StandInCF, NumbersStringsAndDataConvertFaithfully)
-{
+TEST(StandInCF, NumbersStringsAndDataConvertFaithfully) {
   const SInt64 big = 0x1'0000'0001LL;
   CFNumberRef n = CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &big);
   SInt32 narrow = 0;
@@ -130,8 +125,7 @@ TEST(StandInCF, NumbersStringsAndDataConvertFaithfully)
   EXPECT_EQ(CFDataCreate(kCFAllocatorDefault, nullptr, 3), nullptr);
 }
 
-TEST(StandInCF, BundlesAreFoundByIdentifierWithTheirURL)
-{
+TEST(StandInCF, BundlesAreFoundByIdentifierWithTheirURL) {
   ostra::apple::registerBundle("com.example.standin", "/opt/plugins/Example.component", "2.3.4");
   CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.example.standin"));
   ASSERT_NE(bundle, nullptr);
@@ -146,24 +140,30 @@ TEST(StandInCF, BundlesAreFoundByIdentifierWithTheirURL)
 }
 
 // A minimal unit: answers only GetParameter, to check the host-side dispatch.
-OSStatus FakeGetParameter(void*, AudioUnitParameterID id, AudioUnitScope, AudioUnitElement, AudioUnitParameterValue* v)
-{
+OSStatus FakeGetParameter(void *, AudioUnitParameterID id, AudioUnitScope, AudioUnitElement,
+                          AudioUnitParameterValue *v) {
   *v = static_cast<AudioUnitParameterValue>(id) * 2.0f;
   return noErr;
 }
 int gFakeOpens = 0;
 int gFakeCloses = 0;
-OSStatus FakeOpen(void*, AudioComponentInstance) { return ++gFakeOpens > 1 ? OSStatus{kAudio_ParamError} : noErr; }
-OSStatus FakeClose(void*) { ++gFakeCloses; return noErr; }
-AudioComponentMethod FakeLookup(SInt16 selector)
-{
-  return selector == kAudioUnitGetParameterSelect ? reinterpret_cast<AudioComponentMethod>(FakeGetParameter) : nullptr;
+OSStatus FakeOpen(void *, AudioComponentInstance) {
+  return ++gFakeOpens > 1 ? OSStatus{kAudio_ParamError} : noErr;
+}
+OSStatus FakeClose(void *) {
+  ++gFakeCloses;
+  return noErr;
+}
+AudioComponentMethod FakeLookup(SInt16 selector) {
+  return selector == kAudioUnitGetParameterSelect ? reinterpret_cast<AudioComponentMethod>(FakeGetParameter)
+                                                  : nullptr;
 }
 AudioComponentPlugInInterface gFakeInterface{FakeOpen, FakeClose, FakeLookup, nullptr};
-AudioComponentPlugInInterface* FakeFactory(const AudioComponentDescription*) { return &gFakeInterface; }
+AudioComponentPlugInInterface *FakeFactory(const AudioComponentDescription *) {
+  return &gFakeInterface;
+}
 
-TEST(StandInComponents, RegistryFindsByDescriptionAndDispatchesThroughLookup)
-{
+TEST(StandInComponents, RegistryFindsByDescriptionAndDispatchesThroughLookup) {
   const AudioComponentDescription desc{0x66616B65 /*'fake'*/, 0x74737431, 0x54657374, 0, 0};
   AudioComponent component = AudioComponentRegister(&desc, CFSTR("Test: fake"), 3, FakeFactory);
   ASSERT_NE(component, nullptr);
@@ -189,21 +189,18 @@ TEST(StandInComponents, RegistryFindsByDescriptionAndDispatchesThroughLookup)
   EXPECT_EQ(gFakeCloses, 2);
 }
 
-struct Received
-{
+struct Received {
   std::vector<AudioUnitEventType> types;
   std::vector<AudioUnitParameterValue> values;
 };
 
-void Listen(void* user, void*, const AudioUnitEvent* event, UInt64, AudioUnitParameterValue value)
-{
-  auto* r = static_cast<Received*>(user);
+void Listen(void *user, void *, const AudioUnitEvent *event, UInt64, AudioUnitParameterValue value) {
+  auto *r = static_cast<Received *>(user);
   r->types.push_back(event->mEventType);
   r->values.push_back(value);
 }
 
-TEST(StandInEvents, ListenersGetOnlyTheirEventsAndValueChangesCarryTheValue)
-{
+TEST(StandInEvents, ListenersGetOnlyTheirEventsAndValueChangesCarryTheValue) {
   const AudioComponentDescription desc{0x66616B65, 0x74737432, 0x54657374, 0, 0};
   AudioComponent component = AudioComponentRegister(&desc, CFSTR("Test: fake 2"), 1, FakeFactory);
   gFakeOpens = 0;
@@ -215,9 +212,9 @@ TEST(StandInEvents, ListenersGetOnlyTheirEventsAndValueChangesCarryTheValue)
   ASSERT_EQ(AUEventListenerCreate(Listen, &received, nullptr, nullptr, 0.0f, 0.0f, &listener), noErr);
   AudioUnitEvent event{};
   event.mArgument.mParameter = {unit, 5, kAudioUnitScope_Global, 0};
-  for (AudioUnitEventType t : {kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
-                               kAudioUnitEvent_EndParameterChangeGesture})
-  {
+  for (AudioUnitEventType t :
+       {kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
+        kAudioUnitEvent_EndParameterChangeGesture}) {
     event.mEventType = t;
     ASSERT_EQ(AUEventListenerAddEventType(listener, nullptr, &event), noErr);
   }
