@@ -1,0 +1,53 @@
+#pragma once
+
+#include "presets/PresetFormat.h"
+
+#include <string>
+
+namespace plug
+{
+class IPluginBase;
+}
+
+namespace ostratapedelay::cli
+{
+
+class CliPlugin;
+
+/** A preset found for a name or a file, and where it came from. */
+struct FoundPreset
+{
+  enum class Kind
+  {
+    kUser,
+    kFactory,
+    kFile
+  };
+  corvana::presets::SavedPreset preset;
+  Kind kind = Kind::kUser;
+};
+
+/**
+ * Finds what --preset or `presets show` names: a preset file when the text is the path of
+ * an existing file or looks like one (it has a "/" or ends in ".otdpreset"), else the user
+ * preset of exactly that name, else the factory preset of that name. Throws CliError with
+ * "Could not load the preset: ..." when nothing matches or the file cannot be read.
+ * Main thread.
+ */
+FoundPreset findPreset(const CliPlugin& plugin, const std::string& nameOrFile);
+
+/**
+ * Loads `found` into `plugin` the way the editor's preset bar does (a file or user preset
+ * through loadPreset, a factory preset through loadFactoryPreset). Throws CliError with the
+ * plug-in's own message when it refuses the preset. Main thread.
+ */
+void loadFoundPreset(CliPlugin& plugin, const FoundPreset& found);
+
+/**
+ * Sets `target`'s parameters to the values of the preset that `nameOrFile` names, as host
+ * changes, leaving everything else of `target` alone. Throws CliError. Main thread, before
+ * processing.
+ */
+void applyPresetValues(plug::IPluginBase& target, const std::string& nameOrFile);
+
+} // namespace ostratapedelay::cli
