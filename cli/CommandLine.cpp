@@ -3,6 +3,7 @@
 #include "cli/CliError.h"
 #include "cli/DemoCommand.h"
 #include "cli/ParamsCommand.h"
+#include "cli/PresetsCommand.h"
 #include "cli/RenderCommand.h"
 #include "cli/RepeatsCommand.h"
 #include "cli/UpdatesCommand.h"
@@ -25,6 +26,7 @@ int runCommandLine(int argc, const char* const* argv)
   addRenderCommand(app, exitCode);
   addRepeatsCommand(app, exitCode);
   addParamsCommand(app, exitCode);
+  addPresetsCommand(app, exitCode);
   addDemoCommand(app, exitCode);
   addUpdatesCommand(app, exitCode);
 

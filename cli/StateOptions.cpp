@@ -1,6 +1,7 @@
 #include "cli/StateOptions.h"
 
 #include "cli/ParamArgs.h"
+#include "cli/PresetLookup.h"
 #include "framework/IPluginBase.h"
 #include "plugin/Parameters.h"
 
@@ -13,6 +14,9 @@ namespace ostratapedelay::cli
 
 void addStateOptions(CLI::App& command, StateOptions& options)
 {
+  command.add_option("--preset", options.preset,
+                     "Start from a preset: a user or factory preset name, or a preset file (before --set)")
+      ->type_name("NAME|FILE");
   command
       .add_option("--set", options.sets,
                   "Parameter in display units, e.g. \"Time L=375\", \"Note L=1/8D\", \"Sync=off\" "
@@ -63,6 +67,8 @@ void noteIneffectiveSets(plug::IPluginBase& plugin, const std::vector<std::strin
 
 void applyStateOptions(plug::IPluginBase& plugin, const StateOptions& options, std::ostream& notes)
 {
+  if (!options.preset.empty())
+    applyPresetValues(plugin, options.preset);
   applyParamAssignments(plugin, options.sets, notes);
   noteIneffectiveSets(plugin, options.sets, notes);
 }

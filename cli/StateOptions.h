@@ -25,14 +25,16 @@ struct StateOptions
 {
   static constexpr double kDefaultTempo = 120.0;
 
+  std::string preset;            // a preset name or file, applied before the sets; empty for none
   std::vector<std::string> sets; // "Name=value", applied in order
   double tempo = kDefaultTempo;  // beats per minute, given to the processor as the host's tempo
 };
 
-/** Registers --set and --tempo on a command. Main thread. */
+/** Registers --preset, --set and --tempo on a command. Main thread. */
 void addStateOptions(CLI::App& command, StateOptions& options);
 
-/** Applies the options to a plug-in at its defaults: the --set values in order, with notes
+/** Applies the options to a plug-in at its defaults: the --preset values (a user preset,
+ *  a factory preset or a preset file), then the --set values in order, with notes
  *  for constrained values on `notes`. Throws CliError. Main thread, before processing. */
 void applyStateOptions(plug::IPluginBase& plugin, const StateOptions& options, std::ostream& notes);
 
