@@ -20,44 +20,10 @@ Duck makeDuck(double depth, double releaseMs, double rate = 48000.0)
 
 } // namespace
 
-TEST(Duck, OffReturnsExactlyOneAndKeepsStateCleared)
+TEST(Duck, DucksWithFiveMsAttackHoldsHundredMsThenReleases)
 {
-    Duck d = makeDuck(0.0, 300.0);
-    for (int i = 0; i < 10000; ++i) {
-        ASSERT_EQ(d.tick(i % 2 ? 0.9 : -0.9), 1.0);
-        ASSERT_TRUE(d.peak() == 0.0 && d.envelope() == 0.0 && d.holdCount() == 0) << i;
-    }
-}
-
-TEST(Duck, HoldFollowsTheRateAndSettingsAreLimited)
-{
-    const struct {
-        double rate;
-        std::int64_t hold;
-    } cases[] = {{48000.0, 4800}, {44100.0, 4410}, {22050.0, 2205}, {0.0, 4800}, {std::nan(""), 4800}};
-    for (const auto& c : cases)
-        EXPECT_EQ(makeDuck(6.0, 300.0, c.rate).holdSamples(), c.hold) << c.rate;
-    EXPECT_EQ(Duck().holdSamples(), 4800);
-
-    Duck d;
-    d.setRelease(10.0);
-    EXPECT_EQ(d.releaseMs(), 50.0);
-    d.setRelease(1e9);
-    EXPECT_EQ(d.releaseMs(), 2000.0);
-    d.prepare(96000.0);
-    EXPECT_EQ(d.releaseMs(), -1.0); // forces a recomputation for the new rate
-    d.setDepth(40.0);
-    EXPECT_EQ(d.depthDb(), 24.0);
-    d.setDepth(-3.0);
-    EXPECT_EQ(d.depthDb(), 0.0);
-}
-
-TEST(Duck, DucksWithFiveMsAttackHoldsThenReleases)
-{
-    const double depth = 12.0;
-    const double releaseMs = 600.0;
+    const double depth = 12.0, releaseMs = 600.0;
     Duck d = makeDuck(depth, releaseMs);
-
     for (int i = 0; i < 240; ++i) // 5 ms: one time constant towards -depth
         d.tick(0.5);
     EXPECT_NEAR(d.gainDb() / -depth, 1.0 - std::exp(-1.0), 1e-3);
@@ -68,11 +34,9 @@ TEST(Duck, DucksWithFiveMsAttackHoldsThenReleases)
     // Playing stops. The decaying peak keeps triggering for a while; from the
     // last trigger the target stays at -depth for the hold time (the first
     // non-triggering sample and holdSamples - 2 more), then the gain releases.
+    EXPECT_EQ(d.holdSamples(), 4800);
     int triggers = 0;
-    for (;;) {
-        d.tick(0.0);
-        if (!(d.peak() >= 0.001 && d.peak() >= 0.1 * d.envelope()))
-            break;
+    for (d.tick(0.0); d.peak() >= 0.001 && d.peak() >= 0.1 * d.envelope(); d.tick(0.0)) {
         ASSERT_EQ(d.holdCount(), d.holdSamples());
         ++triggers;
     }
@@ -86,13 +50,12 @@ TEST(Duck, DucksWithFiveMsAttackHoldsThenReleases)
     EXPECT_GT(d.gainDb(), held);
     EXPECT_EQ(d.holdCount(), 0);
 
-    // The release's time constant is a third of the release time.
+    // The release's time constant is a third of the release time; the gain
+    // then snaps to exactly 0 dB.
     const double start = d.gainDb();
     for (int k = 1; k < static_cast<int>(releaseMs / 3.0 * 48.0); ++k)
         d.tick(0.0);
     EXPECT_NEAR(d.gainDb() / start, std::exp(-1.0), 2e-3);
-
-    // Recovers and snaps to exactly 0 dB, gain exactly 1.
     double gain = 0.0;
     for (int k = 0; k < 4 * 48000 && gain != 1.0; ++k)
         gain = d.tick(0.0);
@@ -120,20 +83,35 @@ TEST(Duck, IgnoresQuietPlayingAndPlayingFarBelowTheEnvelope)
     EXPECT_LT(gain, 0.3);
 }
 
-TEST(Duck, NonFiniteLevelsAndClear)
+TEST(Duck, OffNonFiniteLevelsLimitsAndRates)
 {
+    Duck off = makeDuck(0.0, 300.0);
+    for (int i = 0; i < 10000; ++i) {
+        ASSERT_EQ(off.tick(i % 2 ? 0.9 : -0.9), 1.0);
+        ASSERT_TRUE(off.peak() == 0.0 && off.envelope() == 0.0 && off.holdCount() == 0) << i;
+    }
+
     Duck d = makeDuck(24.0, 300.0);
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
     for (int i = 0; i < 4800; ++i) {
-        const double level = i % 100 == 0 ? std::numeric_limits<double>::infinity()
-                                          : (i % 50 == 0 ? std::numeric_limits<double>::quiet_NaN() : 0.3);
-        const double g = d.tick(level);
+        const double g = d.tick(i % 100 == 0 ? inf : i % 50 == 0 ? nan : 0.3);
         ASSERT_TRUE(std::isfinite(g) && g > 0.0 && g <= 1.0) << i;
     }
     EXPECT_TRUE(std::isfinite(d.peak()) && std::isfinite(d.envelope()));
-
     d.clear();
-    EXPECT_EQ(d.gainDb(), 0.0);
-    EXPECT_EQ(d.holdCount(), 0);
-    d.setDepth(0.0);
-    EXPECT_EQ(d.tick(0.5), 1.0);
+    EXPECT_TRUE(d.gainDb() == 0.0 && d.holdCount() == 0);
+
+    d.setDepth(40.0);
+    EXPECT_EQ(d.depthDb(), 24.0);
+    d.setRelease(10.0);
+    EXPECT_EQ(d.releaseMs(), 50.0);
+    d.setRelease(1e9);
+    EXPECT_EQ(d.releaseMs(), 2000.0);
+    d.prepare(22050.0);
+    EXPECT_EQ(d.releaseMs(), -1.0); // forces a recomputation for the new rate
+    EXPECT_EQ(d.holdSamples(), 2205);
+    for (double unusable : {0.0, -1.0, nan, inf}) {
+        d.prepare(unusable);
+        EXPECT_EQ(d.holdSamples(), 4800) << unusable;
+    }
 }

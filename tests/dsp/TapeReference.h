@@ -31,37 +31,35 @@ public:
     {
         driveCurrent_ += (driveTarget_ - driveCurrent_) * smooth_;
         const double v = pre_[1].tick(pre_[0].tick(x)) * driveCurrent_;
-        double y;
-        if (mode_ == 0) {
-            y = Tape::saturate(v);
-        } else if (mode_ == 1) {
-            const double d = v - previous_;
-            y = std::fabs(d) > 1e-6 ? (Tape::integral(v) - Tape::integral(previous_)) / d
-                                    : Tape::saturate((v + previous_) / 2.0);
-            previous_ = v;
-        } else {
-            y = twice(v);
-        }
+        double y = mode_ == 0 ? Tape::saturate(v) : mode_ == 1 ? antiderivative(v) : twice(v);
         for (Biquad& b : post_)
             y = b.tick(y);
         return y / driveCurrent_;
     }
 
 private:
+    double antiderivative(double v)
+    {
+        const double d = v - previous_;
+        const double y = std::fabs(d) > 1e-6 ? (Tape::integral(v) - Tape::integral(previous_)) / d
+                                             : Tape::saturate((v + previous_) / 2.0);
+        previous_ = v;
+        return y;
+    }
+
+    // Zero-stuffed upsampling, the saturator at twice the rate, half-band decimation.
     double twice(double v)
     {
         const auto& tap = Tape::halfband();
         x_[n_] = v;
-        double a = 0.0;
-        for (int k = 0; k < 32; ++k)
-            a += tap[static_cast<std::size_t>(2 * k)] * x_[(n_ + 32 - static_cast<std::size_t>(k)) % 32];
-        a *= 2.0;
+        double a = 0.0, out = 0.0;
+        for (std::size_t k = 0; k < 32; ++k)
+            a += tap[2 * k] * x_[(n_ + 32 - k) % 32];
         const double b = x_[(n_ + 32 - 15) % 32];
         n_ = (n_ + 1) % 32;
-        y_[j_] = Tape::saturate(a);
-        double out = 0.0;
-        for (int k = 0; k < 32; ++k)
-            out += tap[static_cast<std::size_t>(2 * k)] * y_[(j_ + 64 - 2 * static_cast<std::size_t>(k)) % 64];
+        y_[j_] = Tape::saturate(2.0 * a);
+        for (std::size_t k = 0; k < 32; ++k)
+            out += tap[2 * k] * y_[(j_ + 64 - 2 * k) % 64];
         out += tap[31] * y_[(j_ + 64 - 31) % 64];
         y_[j_ + 1] = Tape::saturate(b);
         j_ = (j_ + 2) % 64;
@@ -70,15 +68,11 @@ private:
 
     std::array<Biquad, 2> pre_{};
     std::array<Biquad, 5> post_{};
-    double smooth_ = 0.0;
-    double driveCurrent_ = 1.0;
-    double driveTarget_ = 1.0;
+    double smooth_ = 0.0, driveCurrent_ = 1.0, driveTarget_ = 1.0, previous_ = 0.0;
     int mode_ = 2;
-    double previous_ = 0.0;
     std::array<double, 32> x_{};
     std::array<double, 64> y_{};
-    std::size_t n_ = 0;
-    std::size_t j_ = 0;
+    std::size_t n_ = 0, j_ = 0;
 };
 
 } // namespace tapetest
