@@ -28,8 +28,8 @@ std::string bundleDir()
 
 LilvHost::LilvHost(int maxBlock) : mMaxBlock(maxBlock)
 {
-  // Only the built bundle and the LV2 specifications, never whatever else is installed.
-  setenv("LV2_PATH", (bundleParent() + ":/usr/lib/lv2").c_str(), 1);
+  // Only the built bundle, never whatever else is installed.
+  setenv("LV2_PATH", bundleParent().c_str(), 1);
   mWorld = lilv_world_new();
   lilv_world_load_all(mWorld);
 

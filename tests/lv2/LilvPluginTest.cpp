@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 #include <lv2/atom/atom.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/options/options.h>
+#include <lv2/parameters/parameters.h>
 #include <lv2/presets/presets.h>
 
 #include <chrono>
@@ -398,4 +401,33 @@ TEST(Lv2Lilv, OtherSampleRatesPlaceTheEchoInTime)
     EXPECT_NEAR(peakIndex(out[0], frames / 4, frames * 3 / 4), frames / 2, 200) << rate;
   }
   EXPECT_FALSE(Instance(host, kStereoUri, 0.0).valid());
+}
+
+TEST(Lv2Lilv, SampleRateAndBlockLengthOptionsAreTaken)
+{
+  LilvHost host;
+  Instance fx(host, kStereoUri, kRate);
+  const auto* options =
+    static_cast<const LV2_Options_Interface*>(lilv_instance_get_extension_data(fx.raw(), LV2_OPTIONS__interface));
+  ASSERT_NE(options, nullptr);
+  const float rate = 96000.0f;
+  const int32_t block = 32;
+  const LV2_Options_Option set[] = {
+    {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_PARAMETERS__sampleRate), sizeof(float), host.map(LV2_ATOM__Float), &rate},
+    {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t), host.map(LV2_ATOM__Int), &block},
+    {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  EXPECT_EQ(options->set(lilv_instance_get_handle(fx.raw()), set), static_cast<uint32_t>(LV2_OPTIONS_SUCCESS));
+  // The quarter note is now 48000 frames, and 512-frame cycles run in 32-frame slices.
+  const auto out = fx.process(impulse(2, 96000), 512);
+  EXPECT_NEAR(peakIndex(out[0], 30000, 70000), 48000, 400);
+
+  const float badRate = -1.0f;
+  const LV2_Options_Option bad[] = {
+    {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_PARAMETERS__sampleRate), sizeof(float), host.map(LV2_ATOM__Float), &badRate},
+    {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_ATOM__Path), sizeof(float), host.map(LV2_ATOM__Float), &badRate},
+    {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  EXPECT_EQ(options->set(lilv_instance_get_handle(fx.raw()), bad),
+            static_cast<uint32_t>(LV2_OPTIONS_ERR_BAD_VALUE | LV2_OPTIONS_ERR_BAD_KEY));
+  const auto again = fx.process(impulse(2, 96000), 512);
+  EXPECT_NEAR(peakIndex(again[0], 30000, 70000), 48000, 400);
 }

@@ -130,11 +130,22 @@ TEST(Lv2Tools, SordValidateFindsNoErrorsAgainstTheLv2Schemas)
 {
   ASSERT_TRUE(haveTool("sord_validate"));
   std::vector<std::string> args = {"sord_validate"};
+  // The specifications' bundles only: installed plug-ins (those with a binary) are not ours to judge.
   for (const auto& spec : fs::directory_iterator("/usr/lib/lv2"))
-    if (spec.is_directory())
-      for (const auto& file : fs::directory_iterator(spec.path()))
-        if (file.path().extension() == ".ttl")
-          args.push_back(file.path().string());
+  {
+    if (!spec.is_directory())
+      continue;
+    std::vector<std::string> ttl;
+    bool hasBinary = false;
+    for (const auto& file : fs::directory_iterator(spec.path()))
+    {
+      hasBinary = hasBinary || file.path().extension() == ".so";
+      if (file.path().extension() == ".ttl")
+        ttl.push_back(file.path().string());
+    }
+    if (!hasBinary)
+      args.insert(args.end(), ttl.begin(), ttl.end());
+  }
   const size_t schemaFiles = args.size() - 1;
   ASSERT_GT(schemaFiles, 20u);
   for (const char* name : {"manifest.ttl", "ostratape-delay.ttl", "presets.ttl"})
