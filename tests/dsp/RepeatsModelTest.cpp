@@ -88,7 +88,7 @@ TEST(RepeatsModel, EchoesFollowTheirPatternInTimeOrder)
         {request(0.0, 0.0004, 0.0), 0.001, 0.001, 2, 48}, // raised to 1 ms
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.tL << " / " << c.tR << (c.request.settings.pingPong ? " ping-pong" : ""));
+        SCOPED_TRACE(testing::Message() << c.tL << " / " << c.tR << (c.request.settings.pingPong ? " ping" : ""));
         const std::vector<Repeat> out = measure(c.request);
         ASSERT_GE(out.size(), c.minCount);
         ASSERT_LE(out.size(), c.maxCount);

@@ -21,17 +21,6 @@ constexpr double kRate = 48000.0;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-TapeDelay::Settings settings(double timeL, double timeR, double feedback,
-                             TapeDelay::Character character = TapeDelay::kPlain)
-{
-    TapeDelay::Settings s;
-    s.timeLeft = timeL;
-    s.timeRight = timeR;
-    s.feedback = feedback;
-    s.character = character;
-    return s;
-}
-
 TapeDelay prepared(const TapeDelay::Settings& s, std::uint32_t inputOffset = 0, double rate = kRate)
 {
     TapeDelay d;
@@ -48,7 +37,8 @@ struct Stereo {
 // Runs `frames` frames of a (left, right) impulse at frame `at`.
 Stereo impulse(TapeDelay& d, int frames, int at = 0, double left = 1.0, double right = 1.0)
 {
-    Stereo out{std::vector<double>(static_cast<std::size_t>(frames)), std::vector<double>(static_cast<std::size_t>(frames))};
+    const auto size = static_cast<std::size_t>(frames);
+    Stereo out{std::vector<double>(size), std::vector<double>(size)};
     for (std::size_t n = 0; n < out.left.size(); ++n)
         d.tick(n == static_cast<std::size_t>(at) ? left : 0.0, n == static_cast<std::size_t>(at) ? right : 0.0,
                out.left[n], out.right[n]);
@@ -74,7 +64,8 @@ double powerGain(const Biquad& q, double f, double rate = kRate)
 TEST(TapeDelay, ImpulseEchoesLandExactlyOnTheDelayAndRecirculate)
 {
     for (int offset : {0, 31}) {
-        TapeDelay d = prepared(settings(0.01, 0.015, 0.5), static_cast<std::uint32_t>(offset)); // 480, 720 samples
+        const auto inputOffset = static_cast<std::uint32_t>(offset);
+        TapeDelay d = prepared({.timeLeft = 0.01, .timeRight = 0.015, .feedback = 0.5}, inputOffset); // 480, 720
         const Stereo out = impulse(d, 2100, 100, 1.0, -1.0);
         auto expected = [&](int n, int delay) {
             const int k = n - 100 + offset;
@@ -93,7 +84,8 @@ TEST(TapeDelay, TapeStageLatencyIsAbsorbedByTheInputOffset)
     tape.prepare(kRate);
     tape.setMode(Tape::kOversampled);
     tape.jumpDrive(1.0);
-    TapeDelay d = prepared(settings(0.02, 0.02, 0.0), static_cast<std::uint32_t>(tape.latency())); // 960 samples
+    const auto latency = static_cast<std::uint32_t>(tape.latency());
+    TapeDelay d = prepared({.timeLeft = 0.02, .timeRight = 0.02, .feedback = 0.0}, latency); // 960 samples
     std::vector<double> taped(3000), echo(3000);
     for (std::size_t n = 0; n < taped.size(); ++n) {
         taped[n] = tape.tick(n == 200 ? 0.25 : 0.0);
@@ -110,7 +102,7 @@ TEST(TapeDelay, TapeStageLatencyIsAbsorbedByTheInputOffset)
 
 TEST(TapeDelay, FractionalDelayInterpolatesWithCatmullRom)
 {
-    TapeDelay d = prepared(settings(480.5 / kRate, 480.25 / kRate, 0.0));
+    TapeDelay d = prepared({.timeLeft = 480.5 / kRate, .timeRight = 480.25 / kRate, .feedback = 0.0});
     const Stereo out = impulse(d, 600);
     // Half a sample off, the cubic's weights are -1/16, 9/16, 9/16, -1/16; they always sum to one.
     const double weights[] = {-0.0625, 0.5625, 0.5625, -0.0625};
@@ -125,10 +117,10 @@ TEST(TapeDelay, FractionalDelayInterpolatesWithCatmullRom)
 
 TEST(TapeDelay, FirstSetJumpsLaterOnesGlide)
 {
-    TapeDelay d = prepared(settings(0.1, 0.2, 0.3));
+    TapeDelay d = prepared({.timeLeft = 0.1, .timeRight = 0.2, .feedback = 0.3});
     EXPECT_EQ(d.delaySamples(false), 4800.0);
     EXPECT_EQ(d.feedbackCurrent(), 0.3);
-    d.set(settings(0.2, 0.2, 0.6));
+    d.set({.timeLeft = 0.2, .timeRight = 0.2, .feedback = 0.6});
     EXPECT_EQ(d.delaySamples(false), 4800.0);
     double l = 0.0, r = 0.0;
     d.tick(0.0, 0.0, l, r);
@@ -140,24 +132,24 @@ TEST(TapeDelay, FirstSetJumpsLaterOnesGlide)
         d.tick(0.0, 0.0, l, r);
     EXPECT_NEAR(d.delaySamples(false), 9600.0, 0.5);
     d.clear(); // raises the first flag again
-    d.set(settings(0.05, 0.2, 0.1));
+    d.set({.timeLeft = 0.05, .timeRight = 0.2, .feedback = 0.1});
     EXPECT_EQ(d.delaySamples(false), 2400.0);
     EXPECT_EQ(d.feedbackCurrent(), 0.1);
 }
 
 TEST(TapeDelay, RingsAndSettingsStayWithinTheirLimitsAtAnyRate)
 {
-    TapeDelay d = prepared(settings(0.0, 10.0, 0.3), 31);
+    TapeDelay d = prepared({.timeLeft = 0.0, .timeRight = 10.0, .feedback = 0.3}, 31);
     EXPECT_EQ(d.capacity(), 1161608u);    // six seconds at 192 kHz, plus margin
     EXPECT_EQ(d.delaySamples(false), 48.0); // 1 ms beats 31 + 4 samples at 48 kHz
     EXPECT_EQ(d.delaySamples(true), 6.0 * kRate);
     d.prepare(22050.0);
-    d.set(settings(-1.0, kNaN, 2.0));
+    d.set({.timeLeft = -1.0, .timeRight = kNaN, .feedback = 2.0});
     EXPECT_EQ(d.delaySamples(false), 35.0); // the input offset wins at low rates
     EXPECT_EQ(d.delaySamples(true), 35.0);  // NaN counts as 0
     EXPECT_EQ(d.feedbackCurrent(), 0.95);
     d.clear();
-    d.set(settings(kInf, 1.0, kNaN));
+    d.set({.timeLeft = kInf, .timeRight = 1.0, .feedback = kNaN});
     EXPECT_EQ(d.delaySamples(false), 6.0 * 22050.0);
     EXPECT_EQ(d.feedbackCurrent(), 0.0);
 
@@ -165,13 +157,10 @@ TEST(TapeDelay, RingsAndSettingsStayWithinTheirLimitsAtAnyRate)
     // kept when the rate goes down), and the engine stays finite with everything on.
     const struct {
         double asked, used;
-    } rates[] = {{1e300, TapeDelay::kMaxSampleRate}, {-5.0, 48000.0}, {kNaN, 48000.0}, {1e-310, TapeDelay::kMinSampleRate},
-                 {8.0, 8.0}};
-    TapeDelay::Settings s = settings(0.01, 0.02, 0.9, TapeDelay::kMedium);
-    s.lowCut = 100.0;
-    s.highCut = 5000.0;
-    s.bandwidth = 16000.0;
-    s.wobble = 1.0;
+    } rates[] = {{1e300, TapeDelay::kMaxSampleRate}, {-5.0, 48000.0}, {kNaN, 48000.0},
+                 {1e-310, TapeDelay::kMinSampleRate}, {8.0, 8.0}};
+    const TapeDelay::Settings s{.timeLeft = 0.01, .timeRight = 0.02, .feedback = 0.9, .character = TapeDelay::kMedium,
+                                .lowCut = 100.0, .highCut = 5000.0, .bandwidth = 16000.0, .wobble = 1.0};
     for (const auto& rate : rates) {
         d.prepare(rate.asked);
         EXPECT_EQ(d.sampleRate(), rate.used) << rate.asked;
@@ -187,9 +176,7 @@ TEST(TapeDelay, RingsAndSettingsStayWithinTheirLimitsAtAnyRate)
 
 TEST(TapeDelay, CutFiltersAreDesignedOnlyInsideTheirRangesWithTheirCornersWhereAsked)
 {
-    TapeDelay::Settings s = settings(0.1, 0.1, 0.3);
-    s.lowCut = 20.0;
-    s.highCut = 19900.0;
+    TapeDelay::Settings s{.timeLeft = 0.1, .timeRight = 0.1, .lowCut = 20.0, .highCut = 19900.0};
     TapeDelay d = prepared(s);
     EXPECT_FALSE(d.left().lowCutOn || d.left().bandwidthOn);
     EXPECT_EQ(d.right().highCutSections, 0);
@@ -198,9 +185,7 @@ TEST(TapeDelay, CutFiltersAreDesignedOnlyInsideTheirRangesWithTheirCornersWhereA
     EXPECT_EQ(d.right().highCutSections, 0);
 
     // Half power at the corners; the high cut of every slope passes DC.
-    s.lowCut = 150.0;
-    s.highCut = 3000.0;
-    s.bandwidth = 16000.0;
+    s = {.timeLeft = 0.1, .timeRight = 0.1, .lowCut = 150.0, .highCut = 3000.0, .bandwidth = 16000.0};
     for (TapeDelay::Slope slope : {0, 1, 2, 7}) {
         s.slope = slope;
         d.set(s);
@@ -236,7 +221,7 @@ TEST(TapeDelay, CutFiltersAreDesignedOnlyInsideTheirRangesWithTheirCornersWhereA
 
 TEST(TapeDelay, ClearSilencesTheLinesWithoutZeroingTheRings)
 {
-    TapeDelay d = prepared(settings(0.01, 0.01, 0.9));
+    TapeDelay d = prepared({.timeLeft = 0.01, .timeRight = 0.01, .feedback = 0.9});
     double l = 0.0, r = 0.0;
     for (int n = 0; n < 300; ++n)
         d.tick(std::sin(n * 0.1), std::cos(n * 0.1), l, r);
@@ -245,7 +230,7 @@ TEST(TapeDelay, ClearSilencesTheLinesWithoutZeroingTheRings)
     EXPECT_EQ(d.left().filled, 0u);
     EXPECT_EQ(d.left().writeIndex, writeIndex);
     EXPECT_LT(std::count(d.left().buffer.begin(), d.left().buffer.begin() + 300, 0.0f), 50); // old samples stay
-    d.set(settings(0.01, 0.01, 0.9));
+    d.set({.timeLeft = 0.01, .timeRight = 0.01, .feedback = 0.9});
     for (int n = 0; n < 2000; ++n) {
         d.tick(0.0, 0.0, l, r);
         ASSERT_TRUE(l == 0.0 && r == 0.0) << n;
@@ -255,9 +240,7 @@ TEST(TapeDelay, ClearSilencesTheLinesWithoutZeroingTheRings)
 
 TEST(TapeDelay, PingPongBouncesLeftThenRight)
 {
-    TapeDelay::Settings s = settings(0.01, 0.015, 0.5); // 480 and 720
-    s.pingPong = true;
-    TapeDelay d = prepared(s);
+    TapeDelay d = prepared({.timeLeft = 0.01, .timeRight = 0.015, .feedback = 0.5, .pingPong = true}); // 480, 720
     const Stereo out = impulse(d, 3200, 0, 1.0, 0.0);
     // The mono sum goes left after the left delay, on to the right after the
     // right delay unscaled, and back left scaled by the square of the gain.
@@ -273,7 +256,7 @@ TEST(TapeDelay, PingPongBouncesLeftThenRight)
 TEST(TapeDelay, FeedbackLawOfBothCharacters)
 {
     for (const auto character : {TapeDelay::kPlain, TapeDelay::kMedium}) {
-        TapeDelay d = prepared(settings(0.01, 0.01, 0.0, character));
+        TapeDelay d = prepared({.timeLeft = 0.01, .timeRight = 0.01, .feedback = 0.0, .character = character});
         const Stereo out = impulse(d, 3000);
         EXPECT_EQ(std::count(out.left.begin(), out.left.end(), 0.0), 2999);
         EXPECT_EQ(d.lastGain(), 0.0);
@@ -282,7 +265,8 @@ TEST(TapeDelay, FeedbackLawOfBothCharacters)
     const double echoRelease = std::exp(-1.0 / (0.15 * kRate));
     const double inputRelease = std::exp(-1.0 / (3.0 * kRate));
     for (double feedback : {0.3, 0.7, 0.95}) {
-        TapeDelay d = prepared(settings(0.005, 0.007, feedback, TapeDelay::kMedium));
+        TapeDelay d =
+            prepared({.timeLeft = 0.005, .timeRight = 0.007, .feedback = feedback, .character = TapeDelay::kMedium});
         const double e = -2.0 * 0.371 * std::log10(feedback);
         const double g0 = std::sqrt(feedback);
         double inEnv = 0.0, echoEnv = 0.0, l = 0.0, r = 0.0;
@@ -309,10 +293,8 @@ TEST(TapeDelay, FeedbackLawOfBothCharacters)
 TEST(TapeDelay, NonFiniteInputNeverEntersARing)
 {
     for (bool pingPong : {false, true}) {
-        TapeDelay::Settings s = settings(0.002, 0.003, 0.9, TapeDelay::kMedium);
-        s.pingPong = pingPong;
-        s.lowCut = 100.0;
-        s.bandwidth = 16000.0;
+        const TapeDelay::Settings s{.timeLeft = 0.002, .timeRight = 0.003, .feedback = 0.9, .pingPong = pingPong,
+                                    .character = TapeDelay::kMedium, .lowCut = 100.0, .bandwidth = 16000.0};
         TapeDelay d = prepared(s);
         const double bad[] = {kNaN, kInf, -kInf, 1e300, -1e300};
         double l = 0.0, r = 0.0;
@@ -338,17 +320,15 @@ TEST(TapeDelay, SampleRatesStayFiniteAndBoundedAtFullFeedbackAndDrive)
     for (double rate : {22050.0, 44100.0, 48000.0, 96000.0, 192000.0}) {
         for (const auto character : {TapeDelay::kPlain, TapeDelay::kMedium}) {
             for (bool pingPong : {false, true}) {
-                SCOPED_TRACE(testing::Message() << rate << " Hz, exponent " << character.exponent << ", ping-pong " << pingPong);
+                SCOPED_TRACE(testing::Message() << rate << " Hz, exponent " << character.exponent << ", ping-pong "
+                                                << pingPong);
                 Tape tape;
                 tape.prepare(rate);
                 tape.setMode(Tape::kOversampled);
                 tape.jumpDrive(std::pow(10.0, 18.0 / 20.0));
-                TapeDelay::Settings s = settings(0.013, 0.021, 0.95, character);
-                s.pingPong = pingPong;
-                s.bandwidth = 16000.0;
-                s.slope = 0;
-                s.wobble = 2.0;
-                TapeDelay d = prepared(s, 31, rate);
+                TapeDelay d = prepared({.timeLeft = 0.013, .timeRight = 0.021, .feedback = 0.95, .pingPong = pingPong,
+                                        .character = character, .bandwidth = 16000.0, .slope = 0, .wobble = 2.0},
+                                       31, rate);
                 std::uint32_t noise = 1;
                 double peak = 0.0, tailPeak = 0.0, l = 0.0, r = 0.0;
                 const int frames = static_cast<int>(rate * 3.0);
@@ -371,9 +351,7 @@ TEST(TapeDelay, SampleRatesStayFiniteAndBoundedAtFullFeedbackAndDrive)
 
 TEST(TapeDelay, WobbleBendsTheEchoGently)
 {
-    TapeDelay::Settings s = settings(0.1, 0.1, 0.0);
-    s.wobble = 1.0;
-    TapeDelay d = prepared(s);
+    TapeDelay d = prepared({.timeLeft = 0.1, .timeRight = 0.1, .feedback = 0.0, .wobble = 1.0});
     double maxDiff = 0.0, maxLevel = 0.0, l = 0.0, r = 0.0;
     auto in = [](int n) { return std::sin(2.0 * std::numbers::pi * 1000.0 * n / kRate); };
     for (int n = 0; n < 20000; ++n) {
@@ -392,12 +370,9 @@ TEST(TapeDelay, WobbleBendsTheEchoGently)
 TEST(TapeDelaySilenceSkip, MatchesTickingSampleBySample)
 {
     for (bool pingPong : {false, true}) {
-        TapeDelay::Settings s = settings(0.3, 0.21, 0.8, TapeDelay::kMedium);
-        s.pingPong = pingPong;
-        s.lowCut = 120.0;
-        s.highCut = 4000.0;
-        s.slope = 2;
-        s.bandwidth = 16000.0;
+        const TapeDelay::Settings s{.timeLeft = 0.3, .timeRight = 0.21, .feedback = 0.8, .pingPong = pingPong,
+                                    .character = TapeDelay::kMedium, .lowCut = 120.0, .highCut = 4000.0,
+                                    .bandwidth = 16000.0, .slope = 2};
         TapeDelay ref = prepared(s, 31), fast = prepared(s, 31);
         int skipped = 0;
         double worst = 0.0, l = 0.0, r = 0.0, fl = 0.0, fr = 0.0;
@@ -428,8 +403,7 @@ TEST(TapeDelaySilenceSkip, MatchesTickingSampleBySample)
 
 TEST(TapeDelaySilenceSkip, RefusesWhileTheReadPositionsMove)
 {
-    TapeDelay::Settings s = settings(0.01, 0.01, 0.5);
-    s.wobble = 0.5;
+    TapeDelay::Settings s{.timeLeft = 0.01, .timeRight = 0.01, .feedback = 0.5, .wobble = 0.5};
     TapeDelay d = prepared(s);
     EXPECT_EQ(d.skipSilence(100, 1e-30), 0u);
     s.wobble = 0.0;
