@@ -20,105 +20,79 @@ Config MakeConfig(const char* io, EPlugType type = kEffect, bool midiIn = false)
   return c;
 }
 
-struct Parsed
-{
-  std::vector<IOConfig> configs;
-  int maxIn = -1, maxOut = -1, maxInBuses = -1, maxOutBuses = -1;
-  int n = 0;
-  explicit Parsed(const char* text)
-  {
-    n = ParseChannelIOStr(text, configs, maxIn, maxOut, maxInBuses, maxOutBuses);
-  }
-};
-
 } // namespace
 
-TEST(ChannelIO, ProductStringGivesThreeSingleBusLayouts)
+TEST(ChannelIO, LayoutStringsGiveBusesChannelsAndMaxima)
 {
-  Parsed p("1-1 1-2 2-2");
-  ASSERT_EQ(p.n, 3);
-  const int expected[3][2] = {{1, 1}, {1, 2}, {2, 2}};
-  for (int i = 0; i < 3; ++i)
+  struct Case
   {
-    const IOConfig& c = p.configs[static_cast<size_t>(i)];
-    EXPECT_EQ(c.NBuses(kInput), 1);
-    EXPECT_EQ(c.NBuses(kOutput), 1);
-    EXPECT_EQ(c.GetTotalNChannels(kInput), expected[i][0]);
-    EXPECT_EQ(c.GetTotalNChannels(kOutput), expected[i][1]);
-    EXPECT_EQ(c.Buses(kOutput)[0].direction, kOutput);
+    const char* text;
+    const char* parsed; // the layouts read back, buses joined by '.', "" for no bus
+    int maxIn, maxOut, maxInBuses, maxOutBuses;
+  };
+  const Case cases[] = {
+    {"1-1 1-2 2-2", "1-1 1-2 2-2", 2, 2, 1, 1},
+    {"0-2", "-2", 0, 2, 0, 1},
+    {"2-2 2.1.1-2.2 *-1", "2-2 2.1.1-2.2 *-1", 4, 4, 3, 2},
+    {"  abc 2-x 3 -1 1- 1-1  2..2-2 1-999999999 2-2\t", "1-1 2-2", 2, 2, 1, 1},
+    {"", "", 0, 0, 0, 0},
+  };
+  for (const Case& c : cases)
+  {
+    SCOPED_TRACE(c.text);
+    std::vector<IOConfig> configs;
+    int maxIn = -1, maxOut = -1, maxInBuses = -1, maxOutBuses = -1;
+    const int n = ParseChannelIOStr(c.text, configs, maxIn, maxOut, maxInBuses, maxOutBuses);
+    std::string parsed;
+    for (const IOConfig& config : configs)
+    {
+      parsed += parsed.empty() ? "" : " ";
+      for (ERoute d : {kInput, kOutput})
+      {
+        for (int b = 0; b < config.NBuses(d); ++b)
+        {
+          const int channels = config.NChannelsOnBus(d, b);
+          parsed += (b ? "." : "") + (channels == kWildcardChannels ? "*" : std::to_string(channels));
+        }
+        parsed += d == kInput ? "-" : "";
+      }
+    }
+    EXPECT_EQ(n, static_cast<int>(configs.size()));
+    EXPECT_EQ(parsed, c.parsed);
+    EXPECT_EQ(std::vector<int>({maxIn, maxOut, maxInBuses, maxOutBuses}),
+              std::vector<int>({c.maxIn, c.maxOut, c.maxInBuses, c.maxOutBuses}));
   }
-  EXPECT_EQ(p.maxIn, 2);
-  EXPECT_EQ(p.maxOut, 2);
-  EXPECT_EQ(p.maxInBuses, 1);
-  EXPECT_EQ(p.maxOutBuses, 1);
+  std::vector<IOConfig> configs;
+  int a, b, c, d;
+  ParseChannelIOStr("*-1 2.2-2", configs, a, b, c, d);
+  EXPECT_TRUE(configs[0].ContainsWildcard(kInput));
+  EXPECT_EQ(configs[1].GetTotalNChannels(kInput), 4);
+  EXPECT_EQ(configs[1].NChannelsOnBus(kOutput, 1), 0); // beyond the last bus
 }
 
-TEST(ChannelIO, ZeroInputSideHasNoBus)
+TEST(ChannelIO, LegalIOTable)
 {
-  Parsed p("0-2");
-  ASSERT_EQ(p.n, 1);
-  EXPECT_EQ(p.configs[0].NBuses(kInput), 0);
-  EXPECT_EQ(p.configs[0].GetTotalNChannels(kInput), 0);
-  EXPECT_EQ(p.configs[0].GetTotalNChannels(kOutput), 2);
-  EXPECT_EQ(p.maxIn, 0);
-}
-
-TEST(ChannelIO, MultiBusAndWildcardSides)
-{
-  Parsed p("2-2 2.1.1-2.2 *-1");
-  ASSERT_EQ(p.n, 3);
-  EXPECT_EQ(p.configs[1].NBuses(kInput), 3);
-  EXPECT_EQ(p.configs[1].GetTotalNChannels(kInput), 4);
-  EXPECT_EQ(p.configs[1].NChannelsOnBus(kOutput, 1), 2);
-  EXPECT_EQ(p.configs[1].NChannelsOnBus(kOutput, 2), 0);
-  EXPECT_EQ(p.configs[2].GetTotalNChannels(kInput), kWildcardChannels);
-  EXPECT_TRUE(p.configs[2].ContainsWildcard(kInput));
-  EXPECT_EQ(p.maxIn, 4);
-  EXPECT_EQ(p.maxInBuses, 3);
-  EXPECT_EQ(p.maxOutBuses, 2);
-}
-
-TEST(ChannelIO, MalformedLayoutsAreSkipped)
-{
-  Parsed p("  abc 2-x 3 -1 1- 1-1  2..2-2 1-999999999 2-2\t");
-  ASSERT_EQ(p.n, 2);
-  EXPECT_EQ(p.configs[0].GetTotalNChannels(kOutput), 1);
-  EXPECT_EQ(p.configs[1].GetTotalNChannels(kInput), 2);
-  EXPECT_EQ(p.maxIn, 2);
-
-  Parsed empty("");
-  EXPECT_EQ(empty.n, 0);
-  EXPECT_EQ(empty.maxIn, 0);
-  EXPECT_EQ(empty.maxOutBuses, 0);
-}
-
-TEST(ChannelIO, LegalIOForTheProductLayouts)
-{
+  struct Case
+  {
+    const char* io;
+    int nIn, nOut;
+    bool legal;
+  };
+  // -1 leaves a side open.
+  const Case cases[] = {
+    {"1-1 1-2 2-2", 2, 2, true},   {"1-1 1-2 2-2", 1, 2, true},  {"1-1 1-2 2-2", 1, 1, true},
+    {"1-1 1-2 2-2", 2, 1, false},  {"1-1 1-2 2-2", -1, 1, true}, {"1-1 1-2 2-2", 0, 2, false},
+    {"1-1 1-2 2-2", -1, -1, true}, {"1-1 1-2 2-2", 2, -1, true}, {"1-1 1-2 2-2", 3, -1, false},
+    {"", -1, -1, false},           {"", 2, 2, false},            {"*-2", 0, 2, true},
+    {"*-2", 7, 2, true},           {"*-2", 7, 1, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(IProcessor(MakeConfig(c.io)).LegalIO(c.nIn, c.nOut), c.legal)
+      << '"' << c.io << "\" " << c.nIn << "-" << c.nOut;
   IProcessor proc(MakeConfig("1-1 1-2 2-2"));
-  EXPECT_TRUE(proc.LegalIO(2, 2));
-  EXPECT_TRUE(proc.LegalIO(1, 2));
-  EXPECT_TRUE(proc.LegalIO(1, 1));
-  EXPECT_FALSE(proc.LegalIO(2, 1));
-  EXPECT_TRUE(proc.LegalIO(-1, 1));
-  EXPECT_FALSE(proc.LegalIO(0, 2));
-  EXPECT_TRUE(proc.LegalIO(-1, -1));
-  EXPECT_TRUE(proc.LegalIO(2, -1));
-  EXPECT_FALSE(proc.LegalIO(3, -1));
   EXPECT_EQ(proc.NChannels(kInput), 2);
   EXPECT_EQ(proc.NChannels(kOutput), 2);
-}
-
-TEST(ChannelIO, LegalIOWithoutLayoutsOrWithWildcards)
-{
-  IProcessor none(MakeConfig(""));
-  EXPECT_FALSE(none.LegalIO(-1, -1));
-  EXPECT_FALSE(none.LegalIO(2, 2));
-  EXPECT_EQ(none.NChannels(kInput), 0);
-
-  IProcessor any(MakeConfig("*-2"));
-  EXPECT_TRUE(any.LegalIO(0, 2));
-  EXPECT_TRUE(any.LegalIO(7, 2));
-  EXPECT_FALSE(any.LegalIO(7, 1));
+  EXPECT_EQ(IProcessor(MakeConfig("")).NChannels(kInput), 0);
 }
 
 TEST(ChannelIO, MaxNBusesReportsFirstLayoutWithMost)
@@ -129,36 +103,36 @@ TEST(ChannelIO, MaxNBusesReportsFirstLayoutWithMost)
   EXPECT_EQ(idx, 1);
   EXPECT_EQ(proc.MaxNBuses(kOutput, &idx), 3);
   EXPECT_EQ(idx, 2);
-
-  IProcessor none(MakeConfig(""));
-  EXPECT_EQ(none.MaxNBuses(kOutput, &idx), 0);
+  EXPECT_EQ(IProcessor(MakeConfig("")).MaxNBuses(kOutput, &idx), 0);
   EXPECT_EQ(idx, -1);
 }
 
-TEST(ChannelIO, BusNames)
+TEST(ChannelIO, BusNamesAndAudioUnitTypes)
 {
-  std::string name;
-  IProcessor::GetBusName(kOutput, 0, 1, name);
-  EXPECT_EQ(name, "Output");
-  IProcessor::GetBusName(kOutput, 1, 2, name);
-  EXPECT_EQ(name, "Output 1");
-  IProcessor::GetBusName(kInput, 0, 2, name);
-  EXPECT_EQ(name, "Main");
-  IProcessor::GetBusName(kInput, 1, 2, name);
-  EXPECT_EQ(name, "Aux");
-  IProcessor::GetBusName(kInput, 0, 1, name);
-  EXPECT_EQ(name, "Input");
-  IProcessor::GetBusName(kInput, 1, 3, name);
-  EXPECT_EQ(name, "Input 1");
-}
+  struct Name
+  {
+    ERoute direction;
+    int bus, nBuses;
+    const char* name;
+  };
+  const Name names[] = {{kOutput, 0, 1, "Output"}, {kOutput, 1, 2, "Output 1"}, {kInput, 0, 2, "Main"},
+                        {kInput, 1, 2, "Aux"},     {kInput, 0, 1, "Input"},     {kInput, 1, 3, "Input 1"}};
+  for (const Name& n : names)
+  {
+    std::string name;
+    IProcessor::GetBusName(n.direction, n.bus, n.nBuses, name);
+    EXPECT_EQ(name, n.name) << n.direction << " " << n.bus << " of " << n.nBuses;
+  }
 
-TEST(ChannelIO, AudioUnitTypeFollowsPluginTypeAndMidi)
-{
-  EXPECT_EQ(IProcessor(MakeConfig("2-2")).GetAUPluginType(), FourCharCode("aufx"));
-  EXPECT_EQ(IProcessor(MakeConfig("2-2", kEffect, true)).GetAUPluginType(), FourCharCode("aumf"));
-  EXPECT_EQ(IProcessor(MakeConfig("0-2", kInstrument)).GetAUPluginType(), FourCharCode("aumu"));
-  EXPECT_EQ(IProcessor(MakeConfig("0-0", kMIDIEffect)).GetAUPluginType(), FourCharCode("aumi"));
-  EXPECT_EQ(IProcessor(MakeConfig("0-2", kGenerator)).GetAUPluginType(), FourCharCode("augn"));
-  EXPECT_EQ(IProcessor(MakeConfig("2-2", static_cast<EPlugType>(9))).GetAUPluginType(),
-            FourCharCode("aufx"));
+  struct Type
+  {
+    EPlugType type;
+    bool midiIn;
+    std::uint32_t code;
+  };
+  const Type types[] = {{kEffect, false, FourCharCode("aufx")},     {kEffect, true, FourCharCode("aumf")},
+                        {kInstrument, false, FourCharCode("aumu")}, {kMIDIEffect, false, FourCharCode("aumi")},
+                        {kGenerator, false, FourCharCode("augn")},  {static_cast<EPlugType>(9), false, FourCharCode("aufx")}};
+  for (const Type& t : types)
+    EXPECT_EQ(IProcessor(MakeConfig("2-2", t.type, t.midiIn)).GetAUPluginType(), t.code) << t.type << " " << t.midiIn;
 }

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -12,7 +11,12 @@ using namespace plug;
 namespace
 {
 
-Config StereoConfig(const char* io = "1-1 1-2 2-2", int latency = 0)
+template <typename T>
+using Buffers = std::vector<std::vector<T>>;
+using D = std::vector<double>;
+using F = std::vector<float>;
+
+Config MakeConfig(const char* io = "1-1 1-2 2-2", int latency = 0)
 {
   Config c;
   c.channelIOStr = io;
@@ -25,15 +29,17 @@ Config StereoConfig(const char* io = "1-1 1-2 2-2", int latency = 0)
 class GainProcessor : public IProcessor
 {
 public:
-  using IProcessor::IProcessor;
+  explicit GainProcessor(const Config& config, int blockSize) : IProcessor(config)
+  {
+    if (blockSize > 0)
+      SetBlockSize(blockSize);
+  }
 
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override
   {
     ++calls;
     largestBlock = std::max(largestBlock, nFrames);
-    firstOutputOnEntry.clear();
-    for (int c = 0; c < NChannels(kOutput); ++c)
-      firstOutputOnEntry.push_back(outputs[c][0]);
+    secondOutputOnEntry = outputs[1][0];
     for (int c = 0; c < NChannels(kOutput); ++c)
       for (int i = 0; i < nFrames; ++i)
         outputs[c][i] = c < NChannels(kInput) ? 2.0 * inputs[c][i] : 7.0;
@@ -41,48 +47,39 @@ public:
 
   int calls = 0;
   int largestBlock = 0;
-  std::vector<double> firstOutputOnEntry;
+  double secondOutputOnEntry = -1.0;
 };
 
-std::vector<double> Ramp(int n, double start)
+/** Connects one channel per buffer on each side and attaches the buffers. */
+template <typename T>
+void Wire(IProcessor& proc, Buffers<T>& ins, Buffers<T>& outs)
 {
-  std::vector<double> v(static_cast<size_t>(n));
+  std::vector<T*> in, out;
+  for (auto& b : ins)
+    in.push_back(b.data());
+  for (auto& b : outs)
+    out.push_back(b.data());
+  const int nIn = static_cast<int>(in.size()), nOut = static_cast<int>(out.size());
+  proc.SetChannelConnections(kInput, 0, nIn, true);
+  proc.SetChannelConnections(kOutput, 0, nOut, true);
+  proc.AttachBuffers(kInput, 0, nIn, in.data(), static_cast<int>(outs[0].size()));
+  proc.AttachBuffers(kOutput, 0, nOut, out.data(), static_cast<int>(outs[0].size()));
+}
+
+D Ramp(int n, double start)
+{
+  D v;
   for (int i = 0; i < n; ++i)
-    v[static_cast<size_t>(i)] = start + i;
+    v.push_back(start + i);
   return v;
 }
 
 } // namespace
 
-TEST(Processor, DefaultsBeforeTheHostSetsAnything)
+TEST(Processor, SamplesPerBeatFromRateAndTempoWithBadTemposGivingZero)
 {
-  IProcessor proc(StereoConfig());
-  EXPECT_EQ(proc.GetSampleRate(), 48000.0);
-  EXPECT_EQ(proc.GetBlockSize(), 0);
-  EXPECT_EQ(proc.GetLatency(), 0);
-  EXPECT_EQ(proc.GetTailSize(), 0);
-  EXPECT_FALSE(proc.GetRenderingOffline());
-  EXPECT_EQ(proc.NChannelsConnected(kInput), 0);
-  const ITimeInfo& t = proc.GetTimeInfo();
-  EXPECT_EQ(t.mTempo, 120.0);
-  EXPECT_EQ(t.mSamplePos, -1.0);
-  EXPECT_EQ(t.mPPQPos, -1.0);
-  EXPECT_EQ(t.mLastBar, -1.0);
-  EXPECT_EQ(t.mLoopStart, -1.0);
-  EXPECT_EQ(t.mLoopEnd, -1.0);
-  EXPECT_EQ(t.mNumerator, 4);
-  EXPECT_EQ(t.mDenominator, 4);
-  EXPECT_FALSE(t.mPlaying);
-  EXPECT_FALSE(t.mLooping);
-
-  proc.SetRenderingOffline(true);
-  EXPECT_TRUE(proc.GetRenderingOffline());
-}
-
-TEST(Processor, SamplesPerBeat)
-{
-  IProcessor proc(StereoConfig());
-  EXPECT_DOUBLE_EQ(proc.GetSamplesPerBeat(), 24000.0);
+  IProcessor proc(MakeConfig());
+  EXPECT_DOUBLE_EQ(proc.GetSamplesPerBeat(), 24000.0); // 48000 Hz and 120 bpm until told
   ITimeInfo t;
   t.mTempo = 90.0;
   proc.SetSampleRate(44100.0);
@@ -98,10 +95,9 @@ TEST(Processor, SamplesPerBeat)
 
 TEST(Processor, ConnectionsAreLimitedToTheChannelRecords)
 {
-  IProcessor proc(StereoConfig());
+  IProcessor proc(MakeConfig());
   proc.SetChannelConnections(kInput, 1, 5, true);
   EXPECT_EQ(proc.NChannelsConnected(kInput), 1);
-  EXPECT_TRUE(proc.IsChannelConnected(kInput, 1));
   EXPECT_FALSE(proc.IsChannelConnected(kInput, 0));
   proc.SetChannelConnections(kInput, -3, 10, true);
   EXPECT_EQ(proc.NChannelsConnected(kInput), 2);
@@ -109,349 +105,176 @@ TEST(Processor, ConnectionsAreLimitedToTheChannelRecords)
   EXPECT_EQ(proc.NChannelsConnected(kInput), 1);
   EXPECT_FALSE(proc.IsChannelConnected(kInput, 7));
   EXPECT_EQ(proc.NChannelsConnected(kOutput), 0);
-  EXPECT_FALSE(proc.GetChannelLabel(kOutput, 1).empty());
 }
 
-TEST(Processor, ProcessBuffersHandsTheAttachedBuffersToProcessBlock)
+TEST(Processor, ProcessBuffersHandsConnectedBuffersToProcessBlock)
 {
-  GainProcessor proc(StereoConfig());
-  proc.SetBlockSize(8);
-  std::vector<double> inL = Ramp(8, 1), inR = Ramp(8, 100), outL(8), outR(8);
-  double* ins[] = {inL.data(), inR.data()};
-  double* outs[] = {outL.data(), outR.data()};
-  proc.SetChannelConnections(kInput, 0, 2, true);
-  proc.SetChannelConnections(kOutput, 0, 2, true);
-  proc.AttachBuffers(kInput, 0, 2, ins, 8);
-  proc.AttachBuffers(kOutput, 0, 2, outs, 8);
+  GainProcessor proc(MakeConfig(), 8);
+  Buffers<double> ins{Ramp(8, 1), Ramp(8, 100)}, outs{D(8), D(8)};
+  Wire(proc, ins, outs);
   proc.ProcessBuffers(8);
   EXPECT_EQ(proc.calls, 1);
-  for (int i = 0; i < 8; ++i)
-  {
-    EXPECT_EQ(outL[static_cast<size_t>(i)], 2.0 * (1 + i));
-    EXPECT_EQ(outR[static_cast<size_t>(i)], 2.0 * (100 + i));
-  }
+  for (size_t c = 0; c < 2; ++c)
+    for (size_t i = 0; i < 8; ++i)
+      EXPECT_EQ(outs[c][i], 2.0 * ins[c][i]);
+
+  // Only one pointer is listed for two channels: the unconnected one must not consume it
+  // and reads silence.
+  GainProcessor mono(MakeConfig(), 4);
+  D in = Ramp(4, 1), outL(4), outR(4, -5.0);
+  double* inPtrs[] = {in.data()};
+  double* outPtrs[] = {outL.data(), outR.data()};
+  mono.SetChannelConnections(kInput, 0, 1, true);
+  mono.SetChannelConnections(kOutput, 0, 2, true);
+  mono.AttachBuffers(kInput, 0, 2, inPtrs, 4);
+  mono.AttachBuffers(kOutput, 0, 2, outPtrs, 4);
+  mono.ProcessBuffers(4);
+  EXPECT_EQ(outL, (D{2, 4, 6, 8}));
+  EXPECT_EQ(outR, D(4, 0.0));
 }
 
-TEST(Processor, UnconnectedInputReadsSilenceAndTakesNoPointer)
+TEST(Processor, LongBlocksRunInSlicesAndNoBlockSizeSilencesInsteadOfOverrunning)
 {
-  GainProcessor proc(StereoConfig());
-  proc.SetBlockSize(4);
-  std::vector<double> in = Ramp(4, 1), outL(4), outR(4, -5.0);
-  double* ins[] = {in.data()};
-  double* outs[] = {outL.data(), outR.data()};
-  proc.SetChannelConnections(kInput, 0, 1, true);
-  proc.SetChannelConnections(kOutput, 0, 2, true);
-  // Only one pointer is listed for two channels: the unconnected one must not consume it.
-  proc.AttachBuffers(kInput, 0, 2, ins, 4);
-  proc.AttachBuffers(kOutput, 0, 2, outs, 4);
-  proc.ProcessBuffers(4);
-  EXPECT_EQ(outL, (std::vector<double>{2, 4, 6, 8}));
-  EXPECT_EQ(outR, std::vector<double>(4, 0.0));
+  GainProcessor proc(MakeConfig(), 16);
+  Buffers<double> ins{Ramp(100, 0)}, outs{D(100)};
+  Wire(proc, ins, outs);
+  proc.ProcessBuffers(100);
+  EXPECT_EQ(proc.calls, 7); // 6 slices of 16 and one of 4
+  EXPECT_EQ(proc.largestBlock, 16);
+  for (size_t i = 0; i < 100; ++i)
+    ASSERT_EQ(outs[0][i], 2.0 * i) << i;
+
+  GainProcessor unsized(MakeConfig(), 0);
+  Buffers<double> in8{Ramp(8, 1)}, out8{D(8, 5.0)};
+  Wire(unsized, in8, out8);
+  unsized.ProcessBuffers(8);
+  EXPECT_EQ(unsized.calls, 0);
+  EXPECT_EQ(out8[0], D(8, 0.0));
 }
 
-TEST(Processor, BypassCopiesStereoWithoutProcessing)
+TEST(Processor, BypassCopiesWithoutProcessingAndMonoIntoStereoLeavesTheRightSilent)
 {
-  GainProcessor proc(StereoConfig());
-  proc.SetBlockSize(16);
-  std::vector<double> inL = Ramp(16, 0.5), inR = Ramp(16, -3), outL(16, 9.0), outR(16, 9.0);
-  double* ins[] = {inL.data(), inR.data()};
-  double* outs[] = {outL.data(), outR.data()};
-  proc.SetChannelConnections(kInput, 0, 2, true);
-  proc.SetChannelConnections(kOutput, 0, 2, true);
-  proc.AttachBuffers(kInput, 0, 2, ins, 16);
-  proc.AttachBuffers(kOutput, 0, 2, outs, 16);
-  proc.PassThroughBuffers(16);
-  EXPECT_EQ(proc.calls, 0);
-  EXPECT_EQ(outL, inL);
-  EXPECT_EQ(outR, inR);
+  GainProcessor stereo(MakeConfig(), 16), mono(MakeConfig(), 4);
+  Buffers<double> ins{Ramp(16, 0.5), Ramp(16, -3)}, outs{D(16, 9.0), D(16, 9.0)};
+  Wire(stereo, ins, outs);
+  stereo.PassThroughBuffers(16);
+  EXPECT_EQ(outs, ins);
+
+  Buffers<double> monoIn{Ramp(4, 1)}, monoOuts{D(4, 9.0), D(4, 9.0)};
+  Wire(mono, monoIn, monoOuts);
+  mono.PassThroughBuffers(4);
+  EXPECT_EQ(monoOuts, (Buffers<double>{monoIn[0], D(4, 0.0)}));
+  EXPECT_EQ(stereo.calls + mono.calls, 0);
+
+  // In place, with a host block longer than the scratch buffers.
+  GainProcessor inPlace(MakeConfig(), 2);
+  Buffers<double> io{Ramp(64, 1), Ramp(64, 200)};
+  const Buffers<double> want = io;
+  Wire(inPlace, io, io);
+  inPlace.PassThroughBuffers(64);
+  EXPECT_EQ(io, want);
 }
 
-TEST(Processor, BypassMonoIntoStereoGivesLeftCopyAndSilentRight)
+TEST(Processor, BypassKeepsTheReportedLatencyAcrossBlocksAndRestartsOnANewOne)
 {
-  GainProcessor proc(StereoConfig());
-  proc.SetBlockSize(4);
-  std::vector<double> in = Ramp(4, 1), outL(4, 9.0), outR(4, 9.0);
-  double* ins[] = {in.data()};
-  double* outs[] = {outL.data(), outR.data()};
-  proc.SetChannelConnections(kInput, 0, 1, true);
-  proc.SetChannelConnections(kOutput, 0, 2, true);
-  proc.AttachBuffers(kInput, 0, 1, ins, 4);
-  proc.AttachBuffers(kOutput, 0, 2, outs, 4);
-  proc.PassThroughBuffers(4);
-  EXPECT_EQ(proc.calls, 0);
-  EXPECT_EQ(outL, in);
-  EXPECT_EQ(outR, std::vector<double>(4, 0.0));
-}
-
-TEST(Processor, BypassInPlaceAndLongerThanTheBlockSize)
-{
-  // A host block longer than the scratch buffers, with the host's buffers shared in place.
-  GainProcessor proc(StereoConfig());
-  proc.SetBlockSize(2);
-  std::vector<double> bufL = Ramp(64, 1), bufR = Ramp(64, 200);
-  const std::vector<double> wantL = bufL, wantR = bufR;
-  double* io[] = {bufL.data(), bufR.data()};
-  proc.SetChannelConnections(kInput, 0, 2, true);
-  proc.SetChannelConnections(kOutput, 0, 2, true);
-  proc.AttachBuffers(kInput, 0, 2, io, 64);
-  proc.AttachBuffers(kOutput, 0, 2, io, 64);
-  proc.PassThroughBuffers(64);
-  EXPECT_EQ(bufL, wantL);
-  EXPECT_EQ(bufR, wantR);
-}
-
-TEST(Processor, BypassKeepsTheReportedLatency)
-{
-  GainProcessor proc(StereoConfig("1-1 1-2 2-2", 3));
-  proc.SetBlockSize(5);
+  GainProcessor proc(MakeConfig("1-1 1-2 2-2", 3), 5);
   proc.InitLatencyDelay();
   ASSERT_TRUE(proc.HasLatencyDelay());
-  std::vector<double> inL(5), inR(5), outL(5), outR(5);
-  double* ins[] = {inL.data(), inR.data()};
-  double* outs[] = {outL.data(), outR.data()};
-  proc.SetChannelConnections(kInput, 0, 2, true);
-  proc.SetChannelConnections(kOutput, 0, 2, true);
-
-  // Two blocks of a ramp: the output is the same ramp three frames later, across the seam.
-  std::vector<double> gotL, gotR;
-  for (int block = 0; block < 2; ++block)
-  {
-    for (int i = 0; i < 5; ++i)
-    {
-      inL[static_cast<size_t>(i)] = 1 + block * 5 + i;
-      inR[static_cast<size_t>(i)] = -(1 + block * 5 + i);
-    }
-    proc.AttachBuffers(kInput, 0, 2, ins, 5);
-    proc.AttachBuffers(kOutput, 0, 2, outs, 5);
+  const auto bypass = [&](double start) {
+    Buffers<double> ins{Ramp(5, start), Ramp(5, start + 100)}, outs{D(5), D(5)};
+    Wire(proc, ins, outs);
     proc.PassThroughBuffers(5);
-    gotL.insert(gotL.end(), outL.begin(), outL.end());
-    gotR.insert(gotR.end(), outR.begin(), outR.end());
-  }
+    return outs;
+  };
+  EXPECT_EQ(bypass(1), (Buffers<double>{{0, 0, 0, 1, 2}, {0, 0, 0, 101, 102}}));
+  EXPECT_EQ(bypass(6), (Buffers<double>{{3, 4, 5, 6, 7}, {103, 104, 105, 106, 107}}));
+  proc.SetLatency(2); // empties the delay
+  EXPECT_EQ(bypass(11)[0], (D{0, 0, 11, 12, 13}));
   EXPECT_EQ(proc.calls, 0);
-  EXPECT_EQ(gotL, (std::vector<double>{0, 0, 0, 1, 2, 3, 4, 5, 6, 7}));
-  EXPECT_EQ(gotR, (std::vector<double>{0, 0, 0, -1, -2, -3, -4, -5, -6, -7}));
-
-  // A new latency empties the delay: the next output starts with its new length of silence.
-  proc.SetLatency(2);
-  proc.AttachBuffers(kInput, 0, 2, ins, 5);
-  proc.AttachBuffers(kOutput, 0, 2, outs, 5);
-  proc.PassThroughBuffers(5);
-  EXPECT_EQ(outL, (std::vector<double>{0, 0, inL[0], inL[1], inL[2]}));
 }
 
 TEST(Processor, LatencyDelayNeverReplaysNonFiniteInput)
 {
-  IProcessor proc(StereoConfig("2-2", 2));
+  IProcessor proc(MakeConfig("2-2", 2));
   proc.SetBlockSize(4);
   proc.InitLatencyDelay();
-  std::vector<double> inL = {std::numeric_limits<double>::quiet_NaN(),
-                             std::numeric_limits<double>::infinity(), 1.0, 2.0};
-  std::vector<double> inR(4, 0.25), outL(4), outR(4);
-  double* ins[] = {inL.data(), inR.data()};
-  double* outs[] = {outL.data(), outR.data()};
-  proc.SetChannelConnections(kInput, 0, 2, true);
-  proc.SetChannelConnections(kOutput, 0, 2, true);
-  proc.AttachBuffers(kInput, 0, 2, ins, 4);
-  proc.AttachBuffers(kOutput, 0, 2, outs, 4);
+  Buffers<double> ins{{std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1.0, 2.0},
+                      D(4, 0.25)},
+    outs{D(4), D(4)};
+  Wire(proc, ins, outs);
   proc.PassThroughBuffers(4);
-  EXPECT_EQ(outL, std::vector<double>(4, 0.0));
-  EXPECT_EQ(outR, (std::vector<double>{0, 0, 0.25, 0.25}));
+  EXPECT_EQ(outs, (Buffers<double>{D(4, 0.0), {0, 0, 0.25, 0.25}}));
   proc.PassThroughBuffers(4);
-  EXPECT_EQ(outL, (std::vector<double>{1, 2, 0, 0}));
+  EXPECT_EQ(outs[0], (D{1, 2, 0, 0}));
 }
 
-TEST(Processor, SetBlockSizeResizesAndZeroesScratchOnlyOnChange)
+TEST(Processor, ScratchBuffersAreZeroedOnABlockSizeChangeOrOnRequestOnly)
 {
-  // In "1-2" the second output has no input, so ProcessBlock writes 7 into it; with that
-  // output unconnected it lands in the scratch buffer, and the value ProcessBlock finds
-  // there on its next call shows whether the scratch buffer was zeroed in between.
-  GainProcessor proc(StereoConfig("1-2"));
-  proc.SetBlockSize(4);
-  std::vector<double> in = Ramp(4, 1), out(4);
-  double* ins[] = {in.data()};
-  double* outs[] = {out.data()};
-  proc.SetChannelConnections(kInput, 0, 1, true);
-  proc.SetChannelConnections(kOutput, 0, 1, true);
-  proc.AttachBuffers(kInput, 0, 1, ins, 4);
-  proc.AttachBuffers(kOutput, 0, 1, outs, 4);
-  proc.ProcessBuffers(4);
-  ASSERT_EQ(proc.firstOutputOnEntry.size(), 2u);
-  EXPECT_EQ(proc.firstOutputOnEntry[1], 0.0);
-  proc.ProcessBuffers(4);
-  EXPECT_EQ(proc.firstOutputOnEntry[1], 7.0);
-
-  proc.SetBlockSize(4);
-  proc.ProcessBuffers(4);
-  EXPECT_EQ(proc.firstOutputOnEntry[1], 7.0);
-
-  proc.SetBlockSize(8);
-  EXPECT_EQ(proc.GetBlockSize(), 8);
-  std::vector<double> in8 = Ramp(8, 1), out8(8);
-  double* ins8[] = {in8.data()};
-  double* outs8[] = {out8.data()};
-  proc.AttachBuffers(kInput, 0, 1, ins8, 8);
-  proc.AttachBuffers(kOutput, 0, 1, outs8, 8);
-  proc.ProcessBuffers(8);
-  EXPECT_EQ(proc.calls, 4);
-  EXPECT_EQ(proc.largestBlock, 8);
-  EXPECT_EQ(proc.firstOutputOnEntry[1], 0.0);
-  EXPECT_EQ(out8[7], 16.0);
-}
-
-TEST(Processor, ZeroScratchBuffersClearsWhatProcessingLeft)
-{
-  GainProcessor proc(StereoConfig("1-2"));
-  proc.SetBlockSize(2);
-  std::vector<double> in = {1, 1}, out(2);
-  double* ins[] = {in.data()};
-  double* outs[] = {out.data()};
-  proc.SetChannelConnections(kInput, 0, 1, true);
-  proc.SetChannelConnections(kOutput, 0, 1, true);
-  proc.AttachBuffers(kInput, 0, 1, ins, 2);
-  proc.AttachBuffers(kOutput, 0, 1, outs, 2);
-  proc.ProcessBuffers(2);
-  proc.ProcessBuffers(2);
-  EXPECT_EQ(proc.firstOutputOnEntry[1], 7.0);
+  // In "1-2" the second output has no input, so ProcessBlock writes 7 into it; unconnected,
+  // it lands in the scratch buffer, where the next call finds it unless it was zeroed.
+  GainProcessor proc(MakeConfig("1-2"), 4);
+  Buffers<double> ins{Ramp(8, 1)}, outs{D(8)};
+  Wire(proc, ins, outs);
+  std::vector<double> seen;
+  const auto run = [&] {
+    proc.ProcessBuffers(4);
+    seen.push_back(proc.secondOutputOnEntry);
+  };
+  run();
+  run();
+  proc.SetBlockSize(4); // unchanged: kept
+  run();
   proc.ZeroScratchBuffers();
-  proc.ProcessBuffers(2);
-  EXPECT_EQ(proc.firstOutputOnEntry[1], 0.0);
-}
-
-TEST(Processor, LongBlockWithUnconnectedChannelRunsInSlices)
-{
-  GainProcessor proc(StereoConfig());
-  proc.SetBlockSize(16);
-  std::vector<double> in = Ramp(100, 0), out(100);
-  double* ins[] = {in.data()};
-  double* outs[] = {out.data()};
-  proc.SetChannelConnections(kInput, 0, 1, true);
-  proc.SetChannelConnections(kOutput, 0, 1, true);
-  proc.AttachBuffers(kInput, 0, 1, ins, 100);
-  proc.AttachBuffers(kOutput, 0, 1, outs, 100);
-  proc.ProcessBuffers(100);
-  EXPECT_EQ(proc.calls, 7); // 6 slices of 16 and one of 4
-  EXPECT_EQ(proc.largestBlock, 16);
-  for (int i = 0; i < 100; ++i)
-    ASSERT_EQ(out[static_cast<size_t>(i)], 2.0 * i) << i;
-}
-
-TEST(Processor, NoBlockSizeYetSilencesInsteadOfOverrunning)
-{
-  GainProcessor proc(StereoConfig());
-  std::vector<double> in = Ramp(8, 1), out(8, 5.0);
-  double* ins[] = {in.data()};
-  double* outs[] = {out.data()};
-  proc.SetChannelConnections(kInput, 0, 1, true);
-  proc.SetChannelConnections(kOutput, 0, 1, true);
-  proc.AttachBuffers(kInput, 0, 1, ins, 8);
-  proc.AttachBuffers(kOutput, 0, 1, outs, 8);
+  run();
+  proc.SetBlockSize(8);
   proc.ProcessBuffers(8);
-  EXPECT_EQ(proc.calls, 0);
-  EXPECT_EQ(out, std::vector<double>(8, 0.0));
+  seen.push_back(proc.secondOutputOnEntry);
+  EXPECT_EQ(seen, (D{0, 7, 7, 0, 0}));
+  EXPECT_EQ(proc.largestBlock, 8);
+  EXPECT_EQ(outs[0][7], 16.0);
 }
 
-TEST(Processor, FloatBuffersRoundTripExactly)
+TEST(Processor, FloatBuffersRoundTripExactlyThroughDoubleProcessing)
 {
   // Every float is exactly representable as a double, so an identity pass is bit-exact.
-  IProcessor identity(StereoConfig());
+  IProcessor identity(MakeConfig());
   identity.SetBlockSize(8);
-  std::vector<float> inL = {0.0f, -0.0f, 1e-38f, -1.0f, 0.1f, 3.4e38f, 1e-45f, 0.7071068f};
-  std::vector<float> inR = {1.0f, 2.0f, -3.5f, 1e-7f, -1e-7f, 0.333333f, 123456.789f, -0.5f};
-  std::vector<float> outL(8, 9.0f), outR(8, 9.0f);
-  float* ins[] = {inL.data(), inR.data()};
-  float* outs[] = {outL.data(), outR.data()};
-  identity.SetChannelConnections(kInput, 0, 2, true);
-  identity.SetChannelConnections(kOutput, 0, 2, true);
-  identity.AttachBuffers(kInput, 0, 2, ins, 8);
-  identity.AttachBuffers(kOutput, 0, 2, outs, 8);
+  Buffers<float> ins{{0.0f, -0.0f, 1e-38f, -1.0f, 0.1f, 3.4e38f, 1e-45f, 0.7071068f},
+                     {1.0f, 2.0f, -3.5f, 1e-7f, -1e-7f, 0.333333f, 123456.789f, -0.5f}},
+    outs{F(8, 9.0f), F(8, 9.0f)};
+  Wire(identity, ins, outs);
   identity.ProcessBuffers(0.0f, 8);
-  for (size_t i = 0; i < 8; ++i)
-  {
-    EXPECT_EQ(outL[i], inL[i]) << i;
-    EXPECT_EQ(outR[i], inR[i]) << i;
-  }
-}
+  EXPECT_EQ(outs, ins);
 
-TEST(Processor, FloatProcessingConvertsBothWaysAndSlicesLongBlocks)
-{
-  GainProcessor proc(StereoConfig());
-  proc.SetBlockSize(32);
-  std::vector<float> in(100), outL(100, 9.0f), outR(100, 9.0f);
-  for (size_t i = 0; i < in.size(); ++i)
-    in[i] = 0.25f * static_cast<float>(i);
-  float* ins[] = {in.data()};
-  float* outs[] = {outL.data(), outR.data()};
-  proc.SetChannelConnections(kInput, 0, 1, true);
-  proc.SetChannelConnections(kOutput, 0, 2, true);
-  proc.AttachBuffers(kInput, 0, 1, ins, 100);
-  proc.AttachBuffers(kOutput, 0, 2, outs, 100);
-  proc.ProcessBuffers(0.0f, 100);
-  EXPECT_EQ(proc.largestBlock, 32);
-  EXPECT_EQ(proc.calls, 4);
+  // Long blocks are sliced; an input disconnected later reads silence, not stale audio.
+  GainProcessor proc(MakeConfig(), 32);
+  Buffers<float> in{F(100), F(100, 1.0f)}, out{F(100, 9.0f), F(100, 9.0f)};
   for (size_t i = 0; i < 100; ++i)
-  {
-    ASSERT_EQ(outL[i], 2.0f * in[i]) << i;
-    ASSERT_EQ(outR[i], 0.0f) << i; // input 1 is unconnected: silence doubled
-  }
-}
-
-TEST(Processor, FloatInputDisconnectedLaterReadsSilence)
-{
-  GainProcessor proc(StereoConfig());
-  proc.SetBlockSize(4);
-  std::vector<float> inL = {1, 2, 3, 4}, inR = {5, 6, 7, 8}, outL(4), outR(4);
-  float* ins[] = {inL.data(), inR.data()};
-  float* outs[] = {outL.data(), outR.data()};
-  proc.SetChannelConnections(kInput, 0, 2, true);
-  proc.SetChannelConnections(kOutput, 0, 2, true);
-  proc.AttachBuffers(kInput, 0, 2, ins, 4);
-  proc.AttachBuffers(kOutput, 0, 2, outs, 4);
-  proc.ProcessBuffers(0.0f, 4);
-  EXPECT_EQ(outR, (std::vector<float>{10, 12, 14, 16}));
-
+    in[0][i] = 0.25f * static_cast<float>(i);
+  Wire(proc, in, out);
+  proc.ProcessBuffers(0.0f, 100);
+  EXPECT_EQ(proc.calls, 4);
+  EXPECT_EQ(proc.largestBlock, 32);
+  for (size_t i = 0; i < 100; ++i)
+    ASSERT_EQ(out[0][i], 2.0f * in[0][i]) << i;
+  EXPECT_EQ(out[1], F(100, 2.0f));
   proc.SetChannelConnections(kInput, 1, 1, false);
-  proc.ProcessBuffers(0.0f, 4);
-  EXPECT_EQ(outR, std::vector<float>(4, 0.0f));
+  proc.ProcessBuffers(0.0f, 100);
+  EXPECT_EQ(out[1], F(100, 0.0f));
 }
 
-TEST(Processor, FloatBypassCopiesAndDelays)
+TEST(Processor, FloatBypassCopiesMonoToTheLeftAndKeepsTheLatency)
 {
-  IProcessor plain(StereoConfig());
-  plain.SetBlockSize(4);
-  std::vector<float> in = {1, 2, 3, 4}, outL(4, 9.0f), outR(4, 9.0f);
-  float* ins[] = {in.data()};
-  float* outs[] = {outL.data(), outR.data()};
-  plain.SetChannelConnections(kInput, 0, 1, true);
-  plain.SetChannelConnections(kOutput, 0, 2, true);
-  plain.AttachBuffers(kInput, 0, 1, ins, 4);
-  plain.AttachBuffers(kOutput, 0, 2, outs, 4);
-  plain.PassThroughBuffers(0.0f, 4);
-  EXPECT_EQ(outL, in);
-  EXPECT_EQ(outR, std::vector<float>(4, 0.0f));
-
-  IProcessor delayed(StereoConfig("1-2", 1));
-  delayed.SetBlockSize(4);
-  delayed.InitLatencyDelay();
-  delayed.SetChannelConnections(kInput, 0, 1, true);
-  delayed.SetChannelConnections(kOutput, 0, 2, true);
-  delayed.AttachBuffers(kInput, 0, 1, ins, 4);
-  delayed.AttachBuffers(kOutput, 0, 2, outs, 4);
-  delayed.PassThroughBuffers(0.0f, 4);
-  EXPECT_EQ(outL, (std::vector<float>{0, 1, 2, 3}));
-  EXPECT_EQ(outR, std::vector<float>(4, 0.0f));
-}
-
-TEST(Processor, ActivationNotifiesOnlyOnChange)
-{
-  struct Counting : IProcessor
+  for (int latency : {0, 1})
   {
-    using IProcessor::IProcessor;
-    void OnActivate(bool active) override { seen.push_back(active); }
-    std::vector<bool> seen;
-  } proc(StereoConfig());
-  proc.SetActive(true);
-  proc.SetActive(true);
-  proc.SetActive(false);
-  EXPECT_EQ(proc.seen, (std::vector<bool>{true, false}));
-  EXPECT_FALSE(proc.IsActive());
+    SCOPED_TRACE(latency);
+    IProcessor proc(MakeConfig("1-2", latency));
+    proc.SetBlockSize(4);
+    proc.InitLatencyDelay();
+    Buffers<float> ins{{1, 2, 3, 4}}, outs{F(4, 9.0f), F(4, 9.0f)};
+    Wire(proc, ins, outs);
+    proc.PassThroughBuffers(0.0f, 4);
+    EXPECT_EQ(outs[0], latency ? F({0, 1, 2, 3}) : ins[0]);
+    EXPECT_EQ(outs[1], F(4, 0.0f));
+  }
 }
