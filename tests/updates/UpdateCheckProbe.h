@@ -16,8 +16,6 @@ public:
   static bool writeRecord(const UpdateCheck &check, const Record &record) {
     return check.writeRecord(record);
   }
-  static std::filesystem::path offFile(const UpdateCheck &check) { return check.offFile(); }
-  static std::filesystem::path recordFile(const UpdateCheck &check) { return check.recordFile(); }
   static std::string recordText(const Record &record) { return UpdateCheck::recordText(record); }
   static Record parseRecord(std::string_view text) { return UpdateCheck::parseRecord(text); }
   static std::optional<std::string> readFile(const std::filesystem::path &path) {

