@@ -60,6 +60,48 @@ void BM_TapeTick(benchmark::State& state)
 }
 BENCHMARK(BM_TapeTick)->Arg(Tape::kDirect)->Arg(Tape::kAntiderivative)->Arg(Tape::kOversampled);
 
+// The oversampled stage over 512-frame blocks (what the plug-in runs), one
+// channel; compare with BM_TapeTick/2 (the same bits, sample by sample).
+void BM_TapeProcess(benchmark::State& state)
+{
+    Tape tape;
+    tape.setMode(Tape::kOversampled);
+    tape.prepare(kRate);
+    tape.setDrive(std::pow(10.0, 12.0 / 20.0));
+    const auto in = testSignal(kBlock, 1);
+    std::vector<double> out(kBlock);
+    for (auto _ : state) {
+        tape.process(in.data(), out.data(), kBlock);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    report(state, kBlock);
+}
+BENCHMARK(BM_TapeProcess);
+
+// Both channels' stages in one pass; "frame" is per stereo frame. Baseline:
+// two BM_TapeTick/2.
+void BM_TapeProcessPair(benchmark::State& state)
+{
+    Tape left, right;
+    for (Tape* t : {&left, &right}) {
+        t->setMode(Tape::kOversampled);
+        t->prepare(kRate);
+        t->setDrive(std::pow(10.0, 12.0 / 20.0));
+    }
+    const auto inL = testSignal(kBlock, 1);
+    const auto inR = testSignal(kBlock, 2);
+    std::vector<double> outL(kBlock), outR(kBlock);
+    for (auto _ : state) {
+        Tape::processPair(left, right, inL.data(), inR.data(), outL.data(), outR.data(), kBlock);
+        benchmark::DoNotOptimize(outL.data());
+        benchmark::DoNotOptimize(outR.data());
+        benchmark::ClobberMemory();
+    }
+    report(state, kBlock);
+}
+BENCHMARK(BM_TapeProcessPair);
+
 // The saturator by its formula (two pow calls): baseline for the tabled one below.
 void BM_Saturate(benchmark::State& state)
 {
@@ -115,7 +157,9 @@ BENCHMARK(BM_DuckTick);
 // two tape stages, the delay lines (when `withDelay`), the echo width stage,
 // the ducker and the mix law. Without the delay lines the tape output goes
 // straight to the width stage, which shows this file's engines' share.
-void chain(benchmark::State& state, bool withDelay)
+// `blockTape` runs both tape stages ahead over the block in one pass, as the
+// plug-in does; otherwise they are ticked frame by frame (the baseline).
+void chain(benchmark::State& state, bool withDelay, bool blockTape)
 {
     Tape tapeL, tapeR;
     TapeDelay delay;
@@ -131,7 +175,7 @@ void chain(benchmark::State& state, bool withDelay)
     width.prepare(kRate);
     width.setMode(Width::kStereo);
     width.setMethod(0);
-    width.setWidth(0.6f);
+    width.setWidth(0.5f);
     analyser.prepare(kRate);
     analyser.setMode(Width::kAuto);
     analyser.setWidth(0.0f);
@@ -139,25 +183,28 @@ void chain(benchmark::State& state, bool withDelay)
     duck.setDepth(6.0);
     duck.setRelease(300.0);
 
+    // The plug-in's settings at Feedback 50 %, Wobble 100 %, Sync off.
     TapeDelay::Settings s;
     s.timeLeft = 0.375;
     s.timeRight = 0.5;
-    s.feedback = 0.6;
+    s.feedback = 0.5;
     s.character = TapeDelay::kMedium;
     s.lowCut = 120.0;
     s.highCut = 6000.0;
     s.slope = TapeDelay::kSlope6dB;
     s.bandwidth = 16000.0;
-    s.wobble = 0.5;
+    s.wobble = 1.0;
     delay.inputOffset = static_cast<std::uint32_t>(tapeL.latency());
     delay.set(s);
 
     const auto inL = testSignal(kBlock, 5);
     const auto inR = testSignal(kBlock, 6);
-    std::vector<double> outL(kBlock), outR(kBlock);
+    std::vector<double> outL(kBlock), outR(kBlock), tapedL(kBlock), tapedR(kBlock);
     const double dry = 1.0;
     const double wetBase = 0.8;
     for (auto _ : state) {
+        if (blockTape)
+            Tape::processPair(tapeL, tapeR, inL.data(), inR.data(), tapedL.data(), tapedR.data(), kBlock);
         for (std::size_t i = 0; i < kBlock; ++i) {
             const double l = inL[i];
             const double r = inR[i];
@@ -165,8 +212,8 @@ void chain(benchmark::State& state, bool withDelay)
             analyser.tick(al, ar);
             const bool mono = analyser.state() == Width::kMono;
             width.setMode(mono ? Width::kMono : Width::kStereo);
-            const double tl = tapeL.tick(l);
-            const double tr = tapeR.tick(r);
+            const double tl = blockTape ? tapedL[i] : tapeL.tick(l);
+            const double tr = blockTape ? tapedR[i] : tapeR.tick(r);
             double el = tl, er = tr;
             if (withDelay)
                 delay.tick(tl, tr, el, er);
@@ -181,10 +228,13 @@ void chain(benchmark::State& state, bool withDelay)
     report(state, kBlock);
 }
 
-void BM_Chain(benchmark::State& state) { chain(state, true); }
+void BM_Chain(benchmark::State& state) { chain(state, true, true); }
 BENCHMARK(BM_Chain);
 
-void BM_ChainWithoutDelayLines(benchmark::State& state) { chain(state, false); }
+void BM_ChainTickedTape(benchmark::State& state) { chain(state, true, false); }
+BENCHMARK(BM_ChainTickedTape);
+
+void BM_ChainWithoutDelayLines(benchmark::State& state) { chain(state, false, true); }
 BENCHMARK(BM_ChainWithoutDelayLines);
 
 // Baseline for the tape stage: the plain textbook loops with the pow-based

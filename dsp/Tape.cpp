@@ -1,6 +1,7 @@
 #include "dsp/Tape.h"
 
 #include "dsp/OnePole.h"
+#include "dsp/TapeLanes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,9 +11,13 @@
 
 namespace ostratapedelay::dsp {
 
+using tapelanes::kCeiling;
+using tapelanes::kShapeEntries;
+using tapelanes::kShapeResolution;
+using tapelanes::shapeAt;
+
 namespace {
 
-constexpr double kCeiling = 0.41;
 constexpr double kKnee = 3.1;
 constexpr double kInverseKnee = 0.3225806451612903; // 1 / 3.1
 
@@ -23,12 +28,6 @@ constexpr double kTableEnd = 64.0;
 // Beyond this |x|/0.41 the saturator equals the ceiling to double precision;
 // capping here also keeps infinities and overflow of the power from giving 0/inf.
 constexpr double kSaturated = 1.0e6;
-
-// Table of h(a) = f(x)/x over a = |x|/0.41 in [0, 64], 32 steps per unit,
-// each entry the value and the slope times the step (for cubic Hermite).
-constexpr int kShapeResolution = 32;
-constexpr double kShapeEnd = 64.0;
-constexpr int kShapeEntries = static_cast<int>(kShapeEnd) * kShapeResolution + 2;
 
 struct SharedTables {
     std::array<double, Tape::kTableSize> antiderivative{};
@@ -100,60 +99,6 @@ const SharedTables& sharedTables()
     static const SharedTables* const tables = buildTables();
     return *tables;
 }
-
-// f(x) from the shape table; exact formula past its end (and for NaN).
-inline double shapeAt(const double* shape, double x) noexcept
-{
-    const double a = std::fabs(x) * (1.0 / kCeiling);
-    if (!(a < kShapeEnd))
-        return Tape::saturate(x);
-    const double u = a * kShapeResolution;
-    const int i = static_cast<int>(u);
-    const double t = u - i;
-    const double* e = shape + 2 * i;
-    const double t2 = t * t;
-    const double t3 = t2 * t;
-    const double h = (2.0 * t3 - 3.0 * t2 + 1.0) * e[0] + (t3 - 2.0 * t2 + t) * e[1] + (3.0 * t2 - 2.0 * t3) * e[2]
-                     + (t3 - t2) * e[3];
-    return x * h;
-}
-
-// Eight partial sums keep the additions short and independent (the two sums
-// of a sample are on its critical path). With GCC or Clang they are written
-// as two-lane vectors so they use packed arithmetic at any optimisation
-// level; the portable loop gives bit-identical results.
-#if defined(__GNUC__)
-using Lanes = double __attribute__((vector_size(16)));
-
-inline Lanes loadLanes(const double* p) noexcept
-{
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline double dot32(const double* c, const double* x) noexcept
-{
-    Lanes s0{}, s1{}, s2{}, s3{}; // s_k holds the sums for q % 8 == 2k, 2k + 1
-    for (int q = 0; q < 32; q += 8) {
-        s0 += loadLanes(c + q) * loadLanes(x + q);
-        s1 += loadLanes(c + q + 2) * loadLanes(x + q + 2);
-        s2 += loadLanes(c + q + 4) * loadLanes(x + q + 4);
-        s3 += loadLanes(c + q + 6) * loadLanes(x + q + 6);
-    }
-    const Lanes s = (s0 + s1) + (s2 + s3);
-    return s[0] + s[1];
-}
-#else
-inline double dot32(const double* c, const double* x) noexcept
-{
-    double s[8] = {};
-    for (int q = 0; q < 32; q += 8)
-        for (int k = 0; k < 8; ++k)
-            s[k] += c[q + k] * x[q + k];
-    return (((s[0] + s[2]) + (s[4] + s[6])) + ((s[1] + s[3]) + (s[5] + s[7])));
-}
-#endif
 
 } // namespace
 
@@ -241,12 +186,17 @@ void Tape::prepare(double sampleRate)
     design(kBeforeCurve, pre_, rate);
     design(kAfterCurve, post_, rate);
     smooth_ = corvana::dsp::onePoleCoefficient(0.02, rate);
+    fetchTables();
+    clear();
+}
+
+void Tape::fetchTables() noexcept
+{
     const SharedTables& tables = sharedTables();
     shape_ = tables.shape.data();
     taps_ = tables.evenTaps.data();
     centreTap_ = tables.halfband[31];
     antiderivative_ = tables.antiderivative.data();
-    clear();
 }
 
 void Tape::clear() noexcept
@@ -312,12 +262,14 @@ double Tape::twice(double v) noexcept
 {
     // Zero-stuffed upsampling by two, the saturator at the doubled rate, and
     // half-band decimation; only the taps at odd distance from the centre are
-    // non-zero, so each branch is one 32-term sum. Filter delay 15.5 + 15.5.
+    // non-zero, so each branch is one 32-term sum (folded, the taps being
+    // symmetric). Filter delay 15.5 + 15.5. TapeBlock.cpp runs the same
+    // arithmetic over whole blocks.
     const auto n = static_cast<std::size_t>(inIndex_);
     inHistory_[n] = v;
     inHistory_[n + 32] = v;
     const double* window = inHistory_.data() + n + 1; // oldest .. newest
-    const double interpolated = 2.0 * dot32(taps_, window);
+    const double interpolated = 2.0 * tapelanes::foldedDot(taps_, window);
     const double direct = window[31 - 15];
     inIndex_ = (inIndex_ + 1) & 31;
 
@@ -326,7 +278,7 @@ double Tape::twice(double v) noexcept
     upHistory_[m] = up;
     upHistory_[m + 32] = up;
     // The centre tap meets the original-rate sample from 16 steps back.
-    const double out = dot32(taps_, upHistory_.data() + m + 1) + centreTap_ * directHistory_[(m + 16) & 31];
+    const double out = tapelanes::foldedDot(taps_, upHistory_.data() + m + 1) + centreTap_ * directHistory_[(m + 16) & 31];
     directHistory_[m] = shapeAt(shape_, direct);
     outIndex_ = (outIndex_ + 1) & 31;
     return out;
@@ -334,13 +286,8 @@ double Tape::twice(double v) noexcept
 
 double Tape::tick(double x) noexcept
 {
-    if (shape_ == nullptr) { // ticked before prepare (normally prepare has fetched the tables)
-        const SharedTables& tables = sharedTables();
-        shape_ = tables.shape.data();
-        taps_ = tables.evenTaps.data();
-        centreTap_ = tables.halfband[31];
-        antiderivative_ = tables.antiderivative.data();
-    }
+    if (shape_ == nullptr) // ticked before prepare (normally prepare has fetched the tables)
+        fetchTables();
     // A non-finite input would stay in the filter states for good.
     if (!std::isfinite(x))
         x = 0.0;

@@ -116,7 +116,33 @@ public:
     // One sample through the stage. Owner's thread; real-time safe.
     double tick(double x) noexcept;
 
+    // `n` samples through the stage, giving bit for bit what `n` calls of tick
+    // would; `driven` (may be null) receives lastDriven() of every sample.
+    // Oversampled blocks of ordinary audio take a faster path; other modes
+    // and blocks with non-finite or absurdly large samples run tick by tick.
+    // `out` may be `in`. Owner's thread; real-time safe.
+    void process(const double* in, double* out, int n, double* driven = nullptr) noexcept;
+
+    // Two stages (the left and right channel) through one pass that runs both
+    // channels side by side; each gives exactly what its own process() would.
+    // Owner's thread; real-time safe.
+    static void processPair(Tape& left, Tape& right, const double* inLeft, const double* inRight, double* outLeft,
+                            double* outRight, int n, double* drivenLeft = nullptr,
+                            double* drivenRight = nullptr) noexcept;
+
 private:
+    // True when the next `n` inputs can take the fast block path: oversampled
+    // mode, a usable drive, and states and inputs far from overflow, so tick
+    // would never reach its non-finite recovery.
+    bool blockSafe(const double* in, int n) const noexcept;
+    void fetchTables() noexcept;
+
+    // The oversampled block path for one (V = double) or two (V = a pair of
+    // lanes) stages.
+    template <class V>
+    static void runLanes(Tape* const* stages, const double* const* in, double* const* out, double* const* driven,
+                         int n) noexcept;
+
     double twice(double v) noexcept;
     void clearSaturator() noexcept;
     void clearStates() noexcept;

@@ -208,82 +208,108 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
     const float width = static_cast<float>(std::clamp(widthValue, -1.0, 1.0));
     const bool meter = mMeterEnabled.load(std::memory_order_relaxed);
     const bool pingPong = param(kPingPong) >= 0.5;
+    const bool rightRuns = !(nIn < 2 || leftOnly);
     double blockPeak = 0.0;
     double blockSum = 0.0;
 
-    for (int i = 0; i < nFrames; ++i)
+    // The same every frame of the block, so set once (the mode follows the
+    // analyser and stays per frame).
+    mWidth[0].setWidth(width);
+    mWidth[0].setMethod(0);
+
+    // The tape stages feed only the delay lines and nothing in the frame loop
+    // feeds back into them, so they run ahead over a slice of the block, both
+    // channels in one pass.
+    constexpr int kSlice = 128;
+    static constexpr double kSilence[kSlice] = {};
+    double tapeL[kSlice];
+    double tapeR[kSlice];
+    double drivenL[kSlice];
+    double drivenR[kSlice];
+
+    for (int start = 0; start < nFrames; start += kSlice)
     {
+      const int n = std::min(kSlice, nFrames - start);
       // With no input connected the effect still runs, on silence.
-      const double inL = nIn > 0 ? inputs[0][i] : 0.0;
-      const double inR = nIn >= 2 ? inputs[1][i] : inL;
+      const double* inL = nIn > 0 ? inputs[0] + start : kSilence;
+      const double* inR = nIn >= 2 ? inputs[1] + start : inL;
 
-      bool mono;
-      bool duckFromLeft;
-      if (nIn < 2)
-      {
-        mono = true;
-        duckFromLeft = true;
-      }
-      else if (inputMode == kInputAuto)
-      {
-        double l = inL;
-        double r = inR;
-        mWidth[1].tick(l, r);
-        mono = mWidth[1].state() == Width::kMono;
-        duckFromLeft = false;
-      }
+      if (rightRuns)
+        Tape::processPair(mTape[0], mTape[1], inL, inR, tapeL, tapeR, n, meter ? drivenL : nullptr,
+                          meter ? drivenR : nullptr);
       else
+        mTape[0].process(inL, tapeL, n, meter ? drivenL : nullptr);
+
+      for (int j = 0; j < n; ++j)
       {
-        mono = leftOnly;
-        duckFromLeft = leftOnly;
-      }
-      if (i == 0)
-        mDetectedMono.store(mono, std::memory_order_relaxed);
+        const int i = start + j;
+        const double l = inL[j];
+        const double r = inR[j];
 
-      mWidth[0].setWidth(width);
-      mWidth[0].setMode(mono ? Width::kMono : Width::kStereo);
-      mWidth[0].setMethod(0);
+        bool mono;
+        bool duckFromLeft;
+        if (nIn < 2)
+        {
+          mono = true;
+          duckFromLeft = true;
+        }
+        else if (inputMode == kInputAuto)
+        {
+          double al = l;
+          double ar = r;
+          mWidth[1].tick(al, ar);
+          mono = mWidth[1].state() == Width::kMono;
+          duckFromLeft = false;
+        }
+        else
+        {
+          mono = leftOnly;
+          duckFromLeft = leftOnly;
+        }
+        if (i == 0)
+          mDetectedMono.store(mono, std::memory_order_relaxed);
 
-      const double tapeL = mTape[0].tick(inL);
-      const bool rightRuns = !(nIn < 2 || leftOnly);
-      const double tapeR = rightRuns ? mTape[1].tick(inR) : tapeL;
+        mWidth[0].setMode(mono ? Width::kMono : Width::kStereo);
 
-      if (meter)
-      {
-        const double level = std::max(std::abs(mTape[0].lastDriven()),
-                                      rightRuns ? std::abs(mTape[1].lastDriven()) : 0.0);
-        blockPeak = std::max(blockPeak, level);
-        blockSum += level * level;
-      }
+        const double tl = tapeL[j];
+        const double tr = rightRuns ? tapeR[j] : tl;
 
-      double echoL;
-      double echoR;
-      mDelay.tick(tapeL, tapeR, echoL, echoR);
-      if (nOut >= 2)
-        mWidth[0].tick(echoL, echoR);
+        if (meter)
+        {
+          const double level = std::max(std::abs(drivenL[j]), rightRuns ? std::abs(drivenR[j]) : 0.0);
+          blockPeak = std::max(blockPeak, level);
+          blockSum += level * level;
+        }
 
-      const double duck = mDuck.tick(duckFromLeft ? inL : std::max(std::abs(inL), std::abs(inR)));
+        double echoL;
+        double echoR;
+        mDelay.tick(tl, tr, echoL, echoR);
+        if (nOut >= 2)
+          mWidth[0].tick(echoL, echoR);
 
-      mMixCurrent += (mMixTarget - mMixCurrent) * mMixSmooth;
-      if (std::abs(mMixTarget - mMixCurrent) < 1e-9)
-        mMixCurrent = mMixTarget;
-      const double m = std::clamp(mMixCurrent, 0.0, 1.0);
-      const double dry = m <= 0.5 ? 1.0 : 2.0 * (1.0 - m);
-      const double wet = (m >= 0.5 ? 1.0 : 2.0 * m) * duck;
+        const double duck = mDuck.tick(duckFromLeft ? l : std::max(std::abs(l), std::abs(r)));
 
-      mBypassFade = mActive ? std::min(mBypassFade + mFadeStep, 1.0) : std::max(mBypassFade - mFadeStep, 0.0);
-      const double f = mBypassFade;
-      auto blend = [f](double in, double y) { return f >= 1.0 ? y : (f > 0.0 ? in + (y - in) * f : in); };
+        mMixCurrent += (mMixTarget - mMixCurrent) * mMixSmooth;
+        if (std::abs(mMixTarget - mMixCurrent) < 1e-9)
+          mMixCurrent = mMixTarget;
+        const double m = std::clamp(mMixCurrent, 0.0, 1.0);
+        const double dry = m <= 0.5 ? 1.0 : 2.0 * (1.0 - m);
+        const double wet = (m >= 0.5 ? 1.0 : 2.0 * m) * duck;
 
-      if (nOut >= 2)
-      {
-        outputs[0][i] = blend(inL, dry * inL + wet * echoL);
-        outputs[1][i] = blend(inR, dry * inR + wet * echoR);
-      }
-      else
-      {
-        const double e = pingPong ? echoL + echoR : echoL;
-        outputs[0][i] = blend(inL, dry * inL + wet * e);
+        mBypassFade = mActive ? std::min(mBypassFade + mFadeStep, 1.0) : std::max(mBypassFade - mFadeStep, 0.0);
+        const double f = mBypassFade;
+        auto blend = [f](double in, double y) { return f >= 1.0 ? y : (f > 0.0 ? in + (y - in) * f : in); };
+
+        if (nOut >= 2)
+        {
+          outputs[0][i] = blend(l, dry * l + wet * echoL);
+          outputs[1][i] = blend(r, dry * r + wet * echoR);
+        }
+        else
+        {
+          const double e = pingPong ? echoL + echoR : echoL;
+          outputs[0][i] = blend(l, dry * l + wet * e);
+        }
       }
     }
 

@@ -1,0 +1,219 @@
+// Block processing of the tape stage: the oversampled path over whole blocks,
+// for one channel or for two channels side by side.
+//
+// The arithmetic is tick()'s, operation for operation, so the results are the
+// same bits. What changes is where the state lives: the filter states and
+// drive sit in registers for the whole block, and the histories are straight
+// arrays, so every half-band window is contiguous and a stereo pair runs its
+// two channels in the two lanes of the same instructions.
+
+#include "dsp/Tape.h"
+#include "dsp/TapeLanes.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ostratapedelay::dsp {
+
+using tapelanes::foldedDot;
+using tapelanes::lane;
+using tapelanes::Pair;
+using tapelanes::setLane;
+using tapelanes::shapeAt;
+
+namespace {
+
+// Far enough from the double range that nothing in the stage can overflow:
+// with states, history and inputs below it and a drive between its inverse
+// and it, every intermediate stays below about 1e65.
+constexpr double kSafeMagnitude = 1e30;
+
+bool safe(double x) noexcept { return std::fabs(x) <= kSafeMagnitude; } // false for NaN
+
+template <class V>
+struct Section {
+    V b0, b1, b2, a1, a2, z1, z2;
+
+    V tick(V x) noexcept
+    {
+        const V y = b0 * x + z1;
+        z1 = b1 * x - a1 * y + z2;
+        z2 = b2 * x - a2 * y;
+        return y;
+    }
+};
+
+constexpr int kChunk = 64;         // frames per pass over the straight histories
+constexpr int kWindow = 32;        // half-band sum length at the host rate
+constexpr int kKeep = kWindow - 1; // history carried from pass to pass
+constexpr int kDirectDelay = 16;   // the original-rate branch meets the sum 16 samples late
+
+} // namespace
+
+bool Tape::blockSafe(const double* in, int n) const noexcept
+{
+    if (mode_ == kDirect || mode_ == kAntiderivative)
+        return false;
+    if (!(driveCurrent_ >= 1.0 / kSafeMagnitude && driveCurrent_ <= kSafeMagnitude)
+        || !(driveTarget_ >= 1.0 / kSafeMagnitude && driveTarget_ <= kSafeMagnitude) || !std::isfinite(smooth_))
+        return false;
+    bool ok = true;
+    for (const Biquad& b : pre_)
+        ok = ok && safe(b.z1) && safe(b.z2);
+    for (const Biquad& b : post_)
+        ok = ok && safe(b.z1) && safe(b.z2);
+    for (double h : inHistory_)
+        ok = ok && safe(h);
+    // Branch-free so the scan vectorises.
+    int bad = 0;
+    for (int i = 0; i < n; ++i)
+        bad |= !(std::fabs(in[i]) <= kSafeMagnitude);
+    return ok && bad == 0;
+}
+
+template <class V>
+void Tape::runLanes(Tape* const* stages, const double* const* in, double* const* out, double* const* driven,
+                    int n) noexcept
+{
+    constexpr int kN = tapelanes::kLanes<V>;
+    auto gather = [&](auto field) {
+        V v;
+        for (int k = 0; k < kN; ++k)
+            setLane(v, k, field(*stages[k]));
+        return v;
+    };
+    auto section = [&](auto pick) {
+        return Section<V>{gather([&](Tape& t) { return pick(t).b0; }), gather([&](Tape& t) { return pick(t).b1; }),
+                          gather([&](Tape& t) { return pick(t).b2; }), gather([&](Tape& t) { return pick(t).a1; }),
+                          gather([&](Tape& t) { return pick(t).a2; }), gather([&](Tape& t) { return pick(t).z1; }),
+                          gather([&](Tape& t) { return pick(t).z2; })};
+    };
+
+    Section<V> pre[2];
+    Section<V> post[5];
+    for (std::size_t s = 0; s < 2; ++s)
+        pre[s] = section([s](Tape& t) -> Biquad& { return t.pre_[s]; });
+    for (std::size_t s = 0; s < 5; ++s)
+        post[s] = section([s](Tape& t) -> Biquad& { return t.post_[s]; });
+    V drive = gather([](Tape& t) { return t.driveCurrent_; });
+    const V target = gather([](Tape& t) { return t.driveTarget_; });
+    const V smooth = gather([](Tape& t) { return t.smooth_; });
+    V lastDriven = gather([](Tape& t) { return t.lastDriven_; });
+
+    // The rings as straight arrays, oldest first: x holds the driven input,
+    // up the saturated interpolated samples, direct the saturated original
+    // samples (the entry read at frame i was written 16 frames before).
+    V x[kKeep + kChunk];
+    V up[kKeep + kChunk];
+    V direct[kDirectDelay + kChunk];
+    for (int k = 0; k < kN; ++k) {
+        const Tape& t = *stages[k];
+        for (int j = 0; j < kKeep; ++j) {
+            setLane(x[j], k, t.inHistory_[static_cast<std::size_t>(t.inIndex_ + 1 + j)]);
+            setLane(up[j], k, t.upHistory_[static_cast<std::size_t>(t.outIndex_ + 1 + j)]);
+        }
+        for (int j = 0; j < kDirectDelay; ++j)
+            setLane(direct[j], k, t.directHistory_[static_cast<std::size_t>((t.outIndex_ + 16 + j) & 31)]);
+    }
+
+    const double* shape = stages[0]->shape_;
+    const double* taps = stages[0]->taps_;
+    const double centre = stages[0]->centreTap_;
+
+    for (int start = 0; start < n; start += kChunk) {
+        const int m = std::min(kChunk, n - start);
+        for (int i = 0; i < m; ++i) {
+            V input;
+            for (int k = 0; k < kN; ++k)
+                setLane(input, k, in[k][start + i]);
+            drive += (target - drive) * smooth;
+            const V v = pre[1].tick(pre[0].tick(input)) * drive;
+            lastDriven = v;
+            for (int k = 0; k < kN; ++k)
+                if (driven[k] != nullptr)
+                    driven[k][start + i] = lane(v, k);
+
+            x[kKeep + i] = v;
+            const V interpolated = 2.0 * foldedDot(taps, x + i);
+            up[kKeep + i] = shapeAt(shape, interpolated);
+            V y = foldedDot(taps, up + i) + centre * direct[i];
+            direct[kDirectDelay + i] = shapeAt(shape, x[i + kWindow - 16]);
+
+            for (Section<V>& s : post)
+                y = s.tick(y);
+            y = y / drive;
+            for (int k = 0; k < kN; ++k)
+                out[k][start + i] = lane(y, k);
+        }
+        std::copy(x + m, x + m + kKeep, x);
+        std::copy(up + m, up + m + kKeep, up);
+        std::copy(direct + m, direct + m + kDirectDelay, direct);
+    }
+
+    // Back into the rings, rotated so the next tick writes at index 0.
+    for (int k = 0; k < kN; ++k) {
+        Tape& t = *stages[k];
+        for (std::size_t s = 0; s < 2; ++s) {
+            t.pre_[s].z1 = lane(pre[s].z1, k);
+            t.pre_[s].z2 = lane(pre[s].z2, k);
+        }
+        for (std::size_t s = 0; s < 5; ++s) {
+            t.post_[s].z1 = lane(post[s].z1, k);
+            t.post_[s].z2 = lane(post[s].z2, k);
+        }
+        t.driveCurrent_ = lane(drive, k);
+        t.lastDriven_ = lane(lastDriven, k);
+        t.inIndex_ = 0;
+        t.outIndex_ = 0;
+        t.inHistory_[0] = t.inHistory_[32] = 0.0;
+        t.upHistory_[0] = t.upHistory_[32] = 0.0;
+        for (std::size_t j = 0; j < kKeep; ++j) {
+            t.inHistory_[1 + j] = t.inHistory_[33 + j] = lane(x[j], k);
+            t.upHistory_[1 + j] = t.upHistory_[33 + j] = lane(up[j], k);
+        }
+        for (std::size_t j = 0; j < kDirectDelay; ++j)
+            t.directHistory_[16 + j] = lane(direct[j], k);
+    }
+}
+
+void Tape::process(const double* in, double* out, int n, double* driven) noexcept
+{
+    if (n <= 0)
+        return;
+    if (shape_ == nullptr)
+        fetchTables();
+    if (!blockSafe(in, n)) {
+        for (int i = 0; i < n; ++i) {
+            out[i] = tick(in[i]);
+            if (driven != nullptr)
+                driven[i] = lastDriven_;
+        }
+        return;
+    }
+    Tape* stages[1]{this};
+    double* drivenLanes[1]{driven};
+    runLanes<double>(stages, &in, &out, drivenLanes, n);
+}
+
+void Tape::processPair(Tape& left, Tape& right, const double* inLeft, const double* inRight, double* outLeft,
+                       double* outRight, int n, double* drivenLeft, double* drivenRight) noexcept
+{
+    if (n <= 0)
+        return;
+    if (left.shape_ == nullptr)
+        left.fetchTables();
+    if (right.shape_ == nullptr)
+        right.fetchTables();
+    if (&left == &right || !left.blockSafe(inLeft, n) || !right.blockSafe(inRight, n)) {
+        left.process(inLeft, outLeft, n, drivenLeft);
+        right.process(inRight, outRight, n, drivenRight);
+        return;
+    }
+    Tape* stages[2]{&left, &right};
+    const double* in[2]{inLeft, inRight};
+    double* out[2]{outLeft, outRight};
+    double* driven[2]{drivenLeft, drivenRight};
+    runLanes<Pair>(stages, in, out, driven, n);
+}
+
+} // namespace ostratapedelay::dsp

@@ -1,0 +1,121 @@
+#pragma once
+
+// Arithmetic of the tape stage written once for one channel (`double`) and for
+// two channels side by side (`Pair`, one lane per channel). Every lane performs
+// exactly the operations of the one-channel code in the same order, so a pair
+// of stages gives bit for bit what two single stages give.
+//
+// Internal to the tape stage (Tape.cpp, TapeBlock.cpp).
+
+#include "dsp/Tape.h"
+
+#include <cmath>
+
+namespace ostratapedelay::dsp::tapelanes {
+
+#if defined(__GNUC__)
+using Pair = double __attribute__((vector_size(16)));
+#else
+struct Pair {
+    double v[2];
+    double operator[](int k) const noexcept { return v[k]; }
+    double& operator[](int k) noexcept { return v[k]; }
+    friend Pair operator+(Pair a, Pair b) noexcept { return {{a.v[0] + b.v[0], a.v[1] + b.v[1]}}; }
+    friend Pair operator-(Pair a, Pair b) noexcept { return {{a.v[0] - b.v[0], a.v[1] - b.v[1]}}; }
+    friend Pair operator*(Pair a, Pair b) noexcept { return {{a.v[0] * b.v[0], a.v[1] * b.v[1]}}; }
+    friend Pair operator/(Pair a, Pair b) noexcept { return {{a.v[0] / b.v[0], a.v[1] / b.v[1]}}; }
+    friend Pair operator*(double a, Pair b) noexcept { return {{a * b.v[0], a * b.v[1]}}; }
+    friend Pair operator+(Pair a, double b) noexcept { return {{a.v[0] + b, a.v[1] + b}}; }
+    Pair& operator+=(Pair b) noexcept { return *this = *this + b; }
+};
+#endif
+
+// Lane access, so the kernels below serve both types.
+inline double lane(double v, int) noexcept { return v; }
+inline double lane(const Pair& v, int k) noexcept { return v[k]; }
+inline void setLane(double& v, int, double x) noexcept { v = x; }
+inline void setLane(Pair& v, int k, double x) noexcept { v[k] = x; }
+
+template <class V>
+inline constexpr int kLanes = sizeof(V) / sizeof(double);
+
+template <class V>
+inline V splat(double x) noexcept
+{
+    V v;
+    for (int k = 0; k < kLanes<V>; ++k)
+        setLane(v, k, x);
+    return v;
+}
+
+// The saturator's table reaches to |x|/0.41 = 64, 32 steps per unit; each
+// entry is h(a) = f(x)/x and its slope times the step (cubic Hermite).
+inline constexpr double kCeiling = 0.41;
+inline constexpr int kShapeResolution = 32;
+inline constexpr double kShapeEnd = 64.0;
+inline constexpr int kShapeEntries = static_cast<int>(kShapeEnd) * kShapeResolution + 2;
+
+// f(x) from the shape table; the exact formula past its end (and for NaN).
+inline double shapeAt(const double* shape, double x) noexcept
+{
+    const double a = std::fabs(x) * (1.0 / kCeiling);
+    if (!(a < kShapeEnd))
+        return Tape::saturate(x);
+    const double u = a * kShapeResolution;
+    const int i = static_cast<int>(u);
+    const double t = u - i;
+    const double* e = shape + 2 * i;
+    const double t2 = t * t;
+    const double t3 = t2 * t;
+    const double h = (2.0 * t3 - 3.0 * t2 + 1.0) * e[0] + (t3 - 2.0 * t2 + t) * e[1] + (3.0 * t2 - 2.0 * t3) * e[2]
+                     + (t3 - t2) * e[3];
+    return x * h;
+}
+
+inline Pair shapeAt(const double* shape, Pair x) noexcept
+{
+    const double a0 = std::fabs(x[0]) * (1.0 / kCeiling);
+    const double a1 = std::fabs(x[1]) * (1.0 / kCeiling);
+    if (!(a0 < kShapeEnd && a1 < kShapeEnd)) {
+        Pair y;
+        y[0] = shapeAt(shape, x[0]);
+        y[1] = shapeAt(shape, x[1]);
+        return y;
+    }
+    Pair u;
+    u[0] = a0 * kShapeResolution;
+    u[1] = a1 * kShapeResolution;
+    const int i0 = static_cast<int>(u[0]);
+    const int i1 = static_cast<int>(u[1]);
+    Pair fi;
+    fi[0] = i0;
+    fi[1] = i1;
+    const Pair t = u - fi;
+    const double* p = shape + 2 * i0;
+    const double* q = shape + 2 * i1;
+    Pair e0, e1, e2, e3;
+    e0[0] = p[0], e0[1] = q[0];
+    e1[0] = p[1], e1[1] = q[1];
+    e2[0] = p[2], e2[1] = q[2];
+    e3[0] = p[3], e3[1] = q[3];
+    const Pair t2 = t * t;
+    const Pair t3 = t2 * t;
+    const Pair h = (2.0 * t3 - 3.0 * t2 + 1.0) * e0 + (t3 - 2.0 * t2 + t) * e1 + (3.0 * t2 - 2.0 * t3) * e2
+                   + (t3 - t2) * e3;
+    return x * h;
+}
+
+// The 32-term half-band sum sum_q c[q] x[q] with symmetric taps (c[q] equals
+// c[31 - q]), folded so each tap multiplies once: 16 pairs are added first.
+// Eight partial sums keep the additions short and independent; their grouping
+// is fixed, so one and two lanes round alike.
+template <class V>
+inline V foldedDot(const double* c, const V* x) noexcept
+{
+    V s[8];
+    for (int k = 0; k < 8; ++k)
+        s[k] = c[k] * (x[k] + x[31 - k]) + c[k + 8] * (x[k + 8] + x[23 - k]);
+    return ((s[0] + s[2]) + (s[4] + s[6])) + ((s[1] + s[3]) + (s[5] + s[7]));
+}
+
+} // namespace ostratapedelay::dsp::tapelanes
