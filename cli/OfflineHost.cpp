@@ -17,6 +17,8 @@ OfflineHost::OfflineHost(OstraTapeDelay& plugin, double sampleRate, int nIn, int
       mTempo(tempo),
       mTimerInterval(std::max<std::int64_t>(1, std::llround(sampleRate * plug::kIdleTimerPeriodMs / 1000.0)))
 {
+  // An offline render stays off the network.
+  mPlugin.stopUpdateWorker();
   plug::IProcessor& processor = mPlugin;
   if (!processor.LegalIO(nIn, nOut))
     throw CliError("the effect does not take " + std::to_string(nIn) + " input and " + std::to_string(nOut) +

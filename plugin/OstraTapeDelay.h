@@ -94,6 +94,9 @@ public:
   /** Editor accent colour index 0..5 (6 or more is stored as 0). */
   unsigned accentIndex() const noexcept { return mAccent.load(); }
   void setAccentIndex(unsigned index) noexcept;
+  /** Ends the background update check for this instance, for offline tools that must
+   *  not touch the network while they render. Main thread. */
+  void stopUpdateWorker() { mUpdateWorker.reset(); }
   /** The update check whose notice the editor shows. */
   std::shared_ptr<corvana::updates::UpdateCheck> updateCheck() const { return mUpdateCheck; }
 

@@ -295,6 +295,8 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
         const double m = std::clamp(mMixCurrent, 0.0, 1.0);
         const double dry = m <= 0.5 ? 1.0 : 2.0 * (1.0 - m);
         const double wet = (m >= 0.5 ? 1.0 : 2.0 * m) * duck;
+        // A muted dry path contributes nothing, not even a NaN the host sent.
+        auto dryPart = [dry](double in) { return dry > 0.0 ? dry * in : 0.0; };
 
         mBypassFade = mActive ? std::min(mBypassFade + mFadeStep, 1.0) : std::max(mBypassFade - mFadeStep, 0.0);
         const double f = mBypassFade;
@@ -302,13 +304,13 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
 
         if (nOut >= 2)
         {
-          outputs[0][i] = blend(l, dry * l + wet * echoL);
-          outputs[1][i] = blend(r, dry * r + wet * echoR);
+          outputs[0][i] = blend(l, dryPart(l) + wet * echoL);
+          outputs[1][i] = blend(r, dryPart(r) + wet * echoR);
         }
         else
         {
           const double e = pingPong ? echoL + echoR : echoL;
-          outputs[0][i] = blend(l, dry * l + wet * e);
+          outputs[0][i] = blend(l, dryPart(l) + wet * e);
         }
       }
     }

@@ -232,8 +232,8 @@ TEST(Processing, NonFiniteInputNeverReachesTheEchoes)
   in[0][100] = std::numeric_limits<double>::quiet_NaN();
   in[1][200] = std::numeric_limits<double>::infinity();
   const auto out = host.run(in);
-  // The samples themselves pass the dry path; everything after them is finite.
-  for (size_t i = 300; i < out[0].size(); ++i)
+  // At Mix 100 % the dry path is muted, so not even the bad samples themselves come out.
+  for (size_t i = 0; i < out[0].size(); ++i)
   {
     ASSERT_TRUE(std::isfinite(out[0][i])) << i;
     ASSERT_TRUE(std::isfinite(out[1][i])) << i;
@@ -242,4 +242,11 @@ TEST(Processing, NonFiniteInputNeverReachesTheEchoes)
   for (size_t i = 2000; i < out[0].size(); ++i)
     later = std::max(later, std::abs(out[0][i]));
   EXPECT_GT(later, 1e-3); // the echoes keep working after the bad samples
+
+  // With the dry path open, the host's samples pass as they are.
+  PluginHost half;
+  half.set(kMix, 50.0);
+  const auto halfOut = half.run(in);
+  EXPECT_TRUE(std::isnan(halfOut[0][100]));
+  EXPECT_TRUE(std::isfinite(halfOut[0][300]));
 }
