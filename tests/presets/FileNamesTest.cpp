@@ -5,134 +5,74 @@
 
 #include <gtest/gtest.h>
 
-using corvana::files::pathForName;
+using namespace corvana::files;
+using ostra::test::writeText;
 using ostratapedelay::offline::kPresetFormat;
 
-namespace
+TEST(FileNames, NamesBecomeSafePortableFileNames)
 {
-
-std::string fileNameFor(std::string_view name)
-{
-  return pathForName("/presets", name, ".otdpreset", "Preset").filename().string();
-}
-
-} // namespace
-
-TEST(FileNames, ReplacesCharactersOtherSystemsRefuse)
-{
-  EXPECT_EQ(fileNameFor("My Delay"), "My Delay.otdpreset");
-  EXPECT_EQ(fileNameFor("a/b:c"), "a-b-c.otdpreset");
-  EXPECT_EQ(fileNameFor("\"*/:<>?\\|x"), "---------x.otdpreset");
-  EXPECT_EQ(fileNameFor(std::string("a\tb\nc\x01") + '\0' + "d"), "a-b-c--d.otdpreset");
-  // Everything else stays, multi-byte characters and DEL included.
-  EXPECT_EQ(fileNameFor("Écho ~ ü'\x7f"), "Écho ~ ü'\x7f.otdpreset");
-  EXPECT_EQ(pathForName("/a/b", "x", ".ext", "F"), std::filesystem::path("/a/b/x.ext"));
-}
-
-TEST(FileNames, TrimsDotsAndSpacesAndFallsBack)
-{
-  EXPECT_EQ(fileNameFor("..."), "Preset.otdpreset");
-  EXPECT_EQ(fileNameFor("   "), "Preset.otdpreset");
-  EXPECT_EQ(fileNameFor(""), "Preset.otdpreset");
-  EXPECT_EQ(fileNameFor(" . a.b . "), "a.b.otdpreset");
-  EXPECT_EQ(fileNameFor("..hidden"), "hidden.otdpreset");
-}
-
-TEST(FileNames, AvoidsReservedDeviceNames)
-{
-  EXPECT_EQ(fileNameFor("con"), "con-.otdpreset");
-  EXPECT_EQ(fileNameFor("COM1.x"), "COM1.x-.otdpreset");
-  EXPECT_EQ(fileNameFor("COM0"), "COM0.otdpreset");
-  EXPECT_EQ(fileNameFor("lpt9"), "lpt9-.otdpreset");
-  EXPECT_EQ(fileNameFor("Aux.mid.tail"), "Aux.mid.tail-.otdpreset");
-  EXPECT_EQ(fileNameFor("nul "), "nul-.otdpreset");
-  EXPECT_EQ(fileNameFor("PRNx"), "PRNx.otdpreset");
-  EXPECT_EQ(fileNameFor("COM10"), "COM10.otdpreset");
-  EXPECT_EQ(fileNameFor("CONSOLE"), "CONSOLE.otdpreset");
-}
-
-TEST(FileNames, CutsLongNamesOnCharacterBoundaries)
-{
-  std::string twoByte;
+  std::string twoByte, threeByte;
   for (int i = 0; i < 50; ++i)
     twoByte += "é";
-  EXPECT_EQ(fileNameFor(twoByte), twoByte.substr(0, 80) + ".otdpreset");
-
-  // With three-byte characters byte 80 is inside one: the cut moves back to 78.
-  std::string threeByte;
   for (int i = 0; i < 30; ++i)
     threeByte += "€";
-  EXPECT_EQ(fileNameFor(threeByte), threeByte.substr(0, 78) + ".otdpreset");
-
-  EXPECT_EQ(fileNameFor(std::string(80, 'x')), std::string(80, 'x') + ".otdpreset");
-  EXPECT_EQ(fileNameFor(std::string(81, 'x')), std::string(80, 'x') + ".otdpreset");
-  // A cut that leaves a trailing space drops it too.
-  EXPECT_EQ(fileNameFor(std::string(79, 'x') + "  yz"), std::string(79, 'x') + ".otdpreset");
-  // Nothing but stray continuation bytes: nothing is left, so the fallback is used.
-  EXPECT_EQ(fileNameFor(std::string(100, '\x80')), "Preset.otdpreset");
+  const std::pair<std::string, std::string> cases[] = {
+    // Characters other systems refuse become "-"; everything else stays.
+    {"My Delay", "My Delay"}, {"\"*/:<>?\\|x", "---------x"}, {std::string("a\tb\nc\x01") + '\0' + "d", "a-b-c--d"},
+    {"Écho ~ ü'\x7f", "Écho ~ ü'\x7f"},
+    // Leading and trailing dots and spaces go, with a fallback when nothing is left.
+    {"...", "Preset"}, {"   ", "Preset"}, {"", "Preset"}, {" . a.b . ", "a.b"}, {"..hidden", "hidden"},
+    // Reserved device names, before the first dot and in any case, get a "-".
+    {"con", "con-"}, {"COM1.x", "COM1.x-"}, {"lpt9", "lpt9-"}, {"Aux.mid.tail", "Aux.mid.tail-"}, {"nul ", "nul-"},
+    {"COM0", "COM0"}, {"PRNx", "PRNx"}, {"COM10", "COM10"}, {"CONSOLE", "CONSOLE"},
+    // Cut at 80 bytes on a character boundary (78 for three-byte characters), then trimmed.
+    {twoByte, twoByte.substr(0, 80)}, {threeByte, threeByte.substr(0, 78)}, {std::string(81, 'x'), std::string(80, 'x')},
+    {std::string(79, 'x') + "  yz", std::string(79, 'x')}, {std::string(100, '\x80'), "Preset"},
+  };
+  for (const auto& [name, stem] : cases)
+    EXPECT_EQ(pathForName("/presets", name, ".otdpreset", "Preset"), "/presets/" + stem + ".otdpreset") << name;
 }
 
 TEST(FileNames, ApplicationSupportFolderFollowsXdgDataHome)
 {
   ostra::test::TempDataHome home;
-  EXPECT_EQ(corvana::files::applicationSupportDirectory(), home.path());
-  EXPECT_EQ(corvana::presets::userPresetDirectory(kPresetFormat, corvana::files::applicationSupportDirectory()),
+  EXPECT_EQ(corvana::presets::userPresetDirectory(kPresetFormat, applicationSupportDirectory()),
             home.path() / "OstraTape-delay" / "Presets");
+  EXPECT_TRUE(corvana::presets::userPresetDirectory(kPresetFormat, {}).empty());
 
   // A relative value is not valid for the variable and falls back to the home folder.
   ::setenv("XDG_DATA_HOME", "relative/data", 1);
   const char* oldHome = std::getenv("HOME");
   const std::string savedHome = oldHome ? oldHome : "";
   ::setenv("HOME", "/home/someone", 1);
-  EXPECT_EQ(corvana::files::applicationSupportDirectory(), std::filesystem::path("/home/someone/.local/share"));
-  if (oldHome)
-    ::setenv("HOME", savedHome.c_str(), 1);
-  else
-    ::unsetenv("HOME");
-  EXPECT_TRUE(corvana::presets::userPresetDirectory(kPresetFormat, {}).empty());
+  EXPECT_EQ(applicationSupportDirectory(), std::filesystem::path("/home/someone/.local/share"));
+  oldHome ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
 }
 
-TEST(FileNames, ListsOnlyRegularFilesWithTheExactExtension)
+TEST(FileNames, ListsOnlyRegularFilesWithTheExactExtensionAndDeletesOnlyFiles)
 {
   ostra::test::TempFolder folder;
   const auto& dir = folder.path();
-  ostra::test::writeText(dir / "a.otdpreset", "x");
-  ostra::test::writeText(dir / "b.OTDPRESET", "x");
-  ostra::test::writeText(dir / "c.otdpreset.partial", "x");
-  ostra::test::writeText(dir / "d.txt", "x");
+  for (const char* name : {"a.otdpreset", "b.OTDPRESET", "c.otdpreset.partial", "d.txt"})
+    writeText(dir / name, "x");
   std::filesystem::create_directory(dir / "sub.otdpreset");
   std::filesystem::create_directory(dir / "nested");
-  ostra::test::writeText(dir / "nested" / "e.otdpreset", "x");
+  writeText(dir / "nested" / "e.otdpreset", "x");
   std::filesystem::create_symlink(dir / "a.otdpreset", dir / "link.otdpreset");
   std::filesystem::create_symlink(dir / "missing", dir / "dangling.otdpreset");
-
-  auto files = corvana::files::filesWithExtension(dir, ".otdpreset");
+  auto files = filesWithExtension(dir, ".otdpreset");
   std::sort(files.begin(), files.end());
-  ASSERT_EQ(files.size(), 2u);
-  EXPECT_EQ(files[0].filename(), "a.otdpreset");
-  EXPECT_EQ(files[1].filename(), "link.otdpreset");
+  EXPECT_EQ(files, (std::vector<std::filesystem::path>{dir / "a.otdpreset", dir / "link.otdpreset"}));
+  EXPECT_TRUE(filesWithExtension(dir / "nowhere", ".otdpreset").empty());
+  EXPECT_TRUE(filesWithExtension(dir / "a.otdpreset", ".otdpreset").empty());
 
-  EXPECT_TRUE(corvana::files::filesWithExtension(dir / "nowhere", ".otdpreset").empty());
-  EXPECT_TRUE(corvana::files::filesWithExtension(dir / "a.otdpreset", ".otdpreset").empty());
-}
-
-TEST(FileNames, DeleteRemovesFilesOnly)
-{
-  ostra::test::TempFolder folder;
-  const auto file = folder.path() / "x.otdpreset";
-  ostra::test::writeText(file, "x");
   std::string error;
-  EXPECT_TRUE(corvana::files::deleteNamedFile(file, error));
-  EXPECT_FALSE(std::filesystem::exists(file));
-
-  EXPECT_FALSE(corvana::files::deleteNamedFile(file, error));
-  EXPECT_EQ(error, "could not delete x.otdpreset");
-
+  EXPECT_TRUE(deleteNamedFile(dir / "a.otdpreset", error));
+  EXPECT_FALSE(std::filesystem::exists(dir / "a.otdpreset"));
+  EXPECT_FALSE(deleteNamedFile(dir / "a.otdpreset", error));
+  EXPECT_EQ(error, "could not delete a.otdpreset");
   // An empty folder that carries the name is not a preset and stays.
-  const auto dir = folder.path() / "d.otdpreset";
-  std::filesystem::create_directory(dir);
-  error.clear();
-  EXPECT_FALSE(corvana::files::deleteNamedFile(dir, error));
-  EXPECT_EQ(error, "could not delete d.otdpreset");
-  EXPECT_TRUE(std::filesystem::is_directory(dir));
+  EXPECT_FALSE(deleteNamedFile(dir / "sub.otdpreset", error));
+  EXPECT_EQ(error, "could not delete sub.otdpreset");
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "sub.otdpreset"));
 }

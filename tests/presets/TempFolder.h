@@ -5,7 +5,8 @@
 #include <fstream>
 #include <optional>
 #include <string>
-#include <system_error>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace ostra::test
 {
@@ -36,29 +37,18 @@ private:
 };
 
 /** Points XDG_DATA_HOME at a temporary folder for one test and restores it afterwards. */
-class TempDataHome
+class TempDataHome : public TempFolder
 {
 public:
   TempDataHome()
   {
     if (const char* old = std::getenv("XDG_DATA_HOME"))
       mOld = old;
-    ::setenv("XDG_DATA_HOME", mFolder.path().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", path().c_str(), 1);
   }
-  ~TempDataHome()
-  {
-    if (mOld)
-      ::setenv("XDG_DATA_HOME", mOld->c_str(), 1);
-    else
-      ::unsetenv("XDG_DATA_HOME");
-  }
-  TempDataHome(const TempDataHome&) = delete;
-  TempDataHome& operator=(const TempDataHome&) = delete;
-
-  const std::filesystem::path& path() const { return mFolder.path(); }
+  ~TempDataHome() { mOld ? ::setenv("XDG_DATA_HOME", mOld->c_str(), 1) : ::unsetenv("XDG_DATA_HOME"); }
 
 private:
-  TempFolder mFolder;
   std::optional<std::string> mOld;
 };
 
@@ -71,6 +61,26 @@ inline std::string readText(const std::filesystem::path& path)
 {
   std::ifstream file(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+/**
+ * Runs `body` in a forked child killed after `timeoutSeconds`, so resource limits or user
+ * changes stay out of the test program and a hang fails instead of stalling the suite.
+ * Returns the child's exit code (body's result), or -1 when it did not exit normally.
+ */
+template <typename Body>
+int runInChild(Body body, unsigned timeoutSeconds = 10)
+{
+  const pid_t pid = ::fork();
+  if (pid == 0)
+  {
+    ::alarm(timeoutSeconds);
+    ::_exit(body());
+  }
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+    return -1;
+  return WEXITSTATUS(status);
 }
 
 } // namespace ostra::test
