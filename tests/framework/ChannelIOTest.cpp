@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace plug;
@@ -72,23 +73,16 @@ TEST(ChannelIO, LayoutStringsGiveBusesChannelsAndMaxima)
 
 TEST(ChannelIO, LegalIOTable)
 {
-  struct Case
-  {
-    const char* io;
-    int nIn, nOut;
-    bool legal;
-  };
   // -1 leaves a side open.
-  const Case cases[] = {
+  const std::tuple<const char*, int, int, bool> cases[] = {
     {"1-1 1-2 2-2", 2, 2, true},   {"1-1 1-2 2-2", 1, 2, true},  {"1-1 1-2 2-2", 1, 1, true},
     {"1-1 1-2 2-2", 2, 1, false},  {"1-1 1-2 2-2", -1, 1, true}, {"1-1 1-2 2-2", 0, 2, false},
     {"1-1 1-2 2-2", -1, -1, true}, {"1-1 1-2 2-2", 2, -1, true}, {"1-1 1-2 2-2", 3, -1, false},
     {"", -1, -1, false},           {"", 2, 2, false},            {"*-2", 0, 2, true},
     {"*-2", 7, 2, true},           {"*-2", 7, 1, false},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(IProcessor(MakeConfig(c.io)).LegalIO(c.nIn, c.nOut), c.legal)
-      << '"' << c.io << "\" " << c.nIn << "-" << c.nOut;
+  for (const auto& [io, nIn, nOut, legal] : cases)
+    EXPECT_EQ(IProcessor(MakeConfig(io)).LegalIO(nIn, nOut), legal) << '"' << io << "\" " << nIn << "-" << nOut;
   IProcessor proc(MakeConfig("1-1 1-2 2-2"));
   EXPECT_EQ(proc.NChannels(kInput), 2);
   EXPECT_EQ(proc.NChannels(kOutput), 2);
@@ -109,30 +103,19 @@ TEST(ChannelIO, MaxNBusesReportsFirstLayoutWithMost)
 
 TEST(ChannelIO, BusNamesAndAudioUnitTypes)
 {
-  struct Name
-  {
-    ERoute direction;
-    int bus, nBuses;
-    const char* name;
-  };
-  const Name names[] = {{kOutput, 0, 1, "Output"}, {kOutput, 1, 2, "Output 1"}, {kInput, 0, 2, "Main"},
-                        {kInput, 1, 2, "Aux"},     {kInput, 0, 1, "Input"},     {kInput, 1, 3, "Input 1"}};
-  for (const Name& n : names)
+  const std::tuple<ERoute, int, int, const char*> names[] = {
+    {kOutput, 0, 1, "Output"}, {kOutput, 1, 2, "Output 1"}, {kInput, 0, 2, "Main"},
+    {kInput, 1, 2, "Aux"},     {kInput, 0, 1, "Input"},     {kInput, 1, 3, "Input 1"}};
+  for (const auto& [direction, bus, nBuses, expected] : names)
   {
     std::string name;
-    IProcessor::GetBusName(n.direction, n.bus, n.nBuses, name);
-    EXPECT_EQ(name, n.name) << n.direction << " " << n.bus << " of " << n.nBuses;
+    IProcessor::GetBusName(direction, bus, nBuses, name);
+    EXPECT_EQ(name, expected) << direction << " " << bus << " of " << nBuses;
   }
-
-  struct Type
-  {
-    EPlugType type;
-    bool midiIn;
-    std::uint32_t code;
-  };
-  const Type types[] = {{kEffect, false, FourCharCode("aufx")},     {kEffect, true, FourCharCode("aumf")},
-                        {kInstrument, false, FourCharCode("aumu")}, {kMIDIEffect, false, FourCharCode("aumi")},
-                        {kGenerator, false, FourCharCode("augn")},  {static_cast<EPlugType>(9), false, FourCharCode("aufx")}};
-  for (const Type& t : types)
-    EXPECT_EQ(IProcessor(MakeConfig("2-2", t.type, t.midiIn)).GetAUPluginType(), t.code) << t.type << " " << t.midiIn;
+  EXPECT_EQ(IProcessor(MakeConfig("2-2")).GetAUPluginType(), FourCharCode("aufx"));
+  EXPECT_EQ(IProcessor(MakeConfig("2-2", kEffect, true)).GetAUPluginType(), FourCharCode("aumf"));
+  EXPECT_EQ(IProcessor(MakeConfig("0-2", kInstrument)).GetAUPluginType(), FourCharCode("aumu"));
+  EXPECT_EQ(IProcessor(MakeConfig("0-0", kMIDIEffect)).GetAUPluginType(), FourCharCode("aumi"));
+  EXPECT_EQ(IProcessor(MakeConfig("0-2", kGenerator)).GetAUPluginType(), FourCharCode("augn"));
+  EXPECT_EQ(IProcessor(MakeConfig("2-2", static_cast<EPlugType>(9))).GetAUPluginType(), FourCharCode("aufx"));
 }

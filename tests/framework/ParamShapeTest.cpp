@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
+#include <vector>
 
 using plug::IParam;
 
@@ -36,17 +38,13 @@ TEST(ParamConstrain, SteppedValuesRoundHalvesAwayFromZeroThenClampUnsteppedKeepT
   i.InitInt("i", 0, -10, 10);
   coarse.InitDouble("c", 0.0, 0.0, 100.0, 5.0, "", IParam::kFlagStepped);
   d.InitDouble("d", 30.0, 0.0, 95.0, 0.1);
-  const struct
-  {
-    const IParam& p;
-    double in, out;
-  } cases[] = {
-    {i, 2.5, 3.0},      {i, -2.5, -3.0},     {i, 2.49, 2.0},         {i, 10.6, 10.0},
-    {i, -1e300, -10.0}, {i, std::numeric_limits<double>::infinity(), 10.0},
-    {coarse, 12.5, 15.0}, {coarse, 12.4, 10.0}, {d, 12.3456, 12.3456}, {d, std::nan(""), 30.0}, // NaN: the default
+  const std::tuple<const IParam*, double, double> cases[] = {
+    {&i, 2.5, 3.0},       {&i, -2.5, -3.0},      {&i, 2.49, 2.0},          {&i, 10.6, 10.0},
+    {&i, -1e300, -10.0},  {&i, std::numeric_limits<double>::infinity(), 10.0},
+    {&coarse, 12.5, 15.0}, {&coarse, 12.4, 10.0}, {&d, 12.3456, 12.3456}, {&d, std::nan(""), 30.0}, // NaN: the default
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(c.p.Constrain(c.in), c.out) << c.p.GetName() << " " << c.in;
+  for (const auto& [p, in, out] : cases)
+    EXPECT_EQ(p->Constrain(in), out) << p->GetName() << " " << in;
   d.Set(std::nan(""));
   EXPECT_EQ(d.Value(), 30.0);
   EXPECT_EQ(d.ToNormalized(std::nan("")), d.ToNormalized(30.0));

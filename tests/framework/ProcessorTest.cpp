@@ -107,49 +107,48 @@ TEST(Processor, ConnectionsAreLimitedToTheChannelRecords)
   EXPECT_EQ(proc.NChannelsConnected(kOutput), 0);
 }
 
-TEST(Processor, ProcessBuffersHandsConnectedBuffersToProcessBlock)
-{
-  GainProcessor proc(MakeConfig(), 8);
-  Buffers<double> ins{Ramp(8, 1), Ramp(8, 100)}, outs{D(8), D(8)};
-  Wire(proc, ins, outs);
-  proc.ProcessBuffers(8);
-  EXPECT_EQ(proc.calls, 1);
-  for (size_t c = 0; c < 2; ++c)
-    for (size_t i = 0; i < 8; ++i)
-      EXPECT_EQ(outs[c][i], 2.0 * ins[c][i]);
-
-  // Only one pointer is listed for two channels: the unconnected one must not consume it
-  // and reads silence.
-  GainProcessor mono(MakeConfig(), 4);
-  D in = Ramp(4, 1), outL(4), outR(4, -5.0);
-  double* inPtrs[] = {in.data()};
-  double* outPtrs[] = {outL.data(), outR.data()};
-  mono.SetChannelConnections(kInput, 0, 1, true);
-  mono.SetChannelConnections(kOutput, 0, 2, true);
-  mono.AttachBuffers(kInput, 0, 2, inPtrs, 4);
-  mono.AttachBuffers(kOutput, 0, 2, outPtrs, 4);
-  mono.ProcessBuffers(4);
-  EXPECT_EQ(outL, (D{2, 4, 6, 8}));
-  EXPECT_EQ(outR, D(4, 0.0));
-}
-
-TEST(Processor, LongBlocksRunInSlicesAndNoBlockSizeSilencesInsteadOfOverrunning)
+TEST(Processor, ProcessBuffersRunsLongBlocksInSlicesAndSilencesWithoutABlockSize)
 {
   GainProcessor proc(MakeConfig(), 16);
-  Buffers<double> ins{Ramp(100, 0)}, outs{D(100)};
+  Buffers<double> stereoIn{Ramp(4, 1), Ramp(4, 100)}, stereoOut{D(4), D(4)};
+  Wire(proc, stereoIn, stereoOut);
+  proc.ProcessBuffers(4);
+  EXPECT_EQ(stereoOut, (Buffers<double>{{2, 4, 6, 8}, {200, 202, 204, 206}}));
+
+  // With input 1 unconnected the block runs through the scratch buffers, in slices.
+  proc.SetChannelConnections(kInput, 1, 1, false);
+  Buffers<double> ins{Ramp(100, 0)}, outs{D(100), D(100, 9.0)};
   Wire(proc, ins, outs);
   proc.ProcessBuffers(100);
-  EXPECT_EQ(proc.calls, 7); // 6 slices of 16 and one of 4
+  EXPECT_EQ(proc.calls, 1 + 7); // 6 slices of 16 and one of 4
   EXPECT_EQ(proc.largestBlock, 16);
   for (size_t i = 0; i < 100; ++i)
     ASSERT_EQ(outs[0][i], 2.0 * i) << i;
+  EXPECT_EQ(outs[1], D(100, 0.0));
 
+  // Nothing to slice into yet: silence instead of an overrun.
   GainProcessor unsized(MakeConfig(), 0);
   Buffers<double> in8{Ramp(8, 1)}, out8{D(8, 5.0)};
   Wire(unsized, in8, out8);
   unsized.ProcessBuffers(8);
   EXPECT_EQ(unsized.calls, 0);
   EXPECT_EQ(out8[0], D(8, 0.0));
+}
+
+TEST(Processor, AnUnconnectedChannelTakesNoPointerAndReadsSilence)
+{
+  // Only one pointer is listed for two channels.
+  GainProcessor proc(MakeConfig(), 4);
+  D in = Ramp(4, 1), outL(4), outR(4, -5.0);
+  double* inPtrs[] = {in.data()};
+  double* outPtrs[] = {outL.data(), outR.data()};
+  proc.SetChannelConnections(kInput, 0, 1, true);
+  proc.SetChannelConnections(kOutput, 0, 2, true);
+  proc.AttachBuffers(kInput, 0, 2, inPtrs, 4);
+  proc.AttachBuffers(kOutput, 0, 2, outPtrs, 4);
+  proc.ProcessBuffers(4);
+  EXPECT_EQ(outL, (D{2, 4, 6, 8}));
+  EXPECT_EQ(outR, D(4, 0.0));
 }
 
 TEST(Processor, BypassCopiesWithoutProcessingAndMonoIntoStereoLeavesTheRightSilent)
@@ -277,4 +276,17 @@ TEST(Processor, FloatBypassCopiesMonoToTheLeftAndKeepsTheLatency)
     EXPECT_EQ(outs[0], latency ? F({0, 1, 2, 3}) : ins[0]);
     EXPECT_EQ(outs[1], F(4, 0.0f));
   }
+}
+
+TEST(Processor, ActivationNotifiesOnlyOnChange)
+{
+  struct Counting : IProcessor
+  {
+    using IProcessor::IProcessor;
+    void OnActivate(bool active) override { seen.push_back(active); }
+    std::vector<bool> seen;
+  } proc(MakeConfig());
+  for (bool active : {true, true, false})
+    proc.SetActive(active);
+  EXPECT_EQ(proc.seen, (std::vector<bool>{true, false}));
 }

@@ -10,7 +10,7 @@
 using plug::IRingQueue;
 using plug::Timer;
 
-TEST(RingQueue, HoldsOneLessThanItsSlotsDropsWhenFullAndKeepsOrderAcrossTheWrap)
+TEST(RingQueue, HoldsOneLessThanItsSlotsAndDropsWhenFull)
 {
   IRingQueue<int> q(513);
   EXPECT_EQ(q.Capacity(), 512);
@@ -26,26 +26,13 @@ TEST(RingQueue, HoldsOneLessThanItsSlotsDropsWhenFullAndKeepsOrderAcrossTheWrap)
   EXPECT_FALSE(q.Pop(v));
   EXPECT_EQ(v, 511); // a failed pop leaves the target alone
 
-  IRingQueue<int> small(5);
-  int next = 0, expected = 0;
-  for (int round = 0; round < 20; ++round)
-  {
-    for (int k = 0; k < 3; ++k)
-      ASSERT_TRUE(small.Push(next++));
-    EXPECT_EQ(small.ElementsAvailable(), 3);
-    for (int k = 0; k < 3; ++k)
-    {
-      ASSERT_TRUE(small.Pop(v));
-      ASSERT_EQ(v, expected++);
-    }
-  }
   // A degenerate slot count still gives a usable queue of one entry.
   IRingQueue<int> tiny(0);
   EXPECT_TRUE(tiny.Push(1));
   EXPECT_FALSE(tiny.Push(2));
 }
 
-TEST(RingQueue, OneWriterOneReaderThreadsLoseNothing)
+TEST(RingQueue, OneWriterOneReaderThreadsLoseNothingAcrossTheWrap)
 {
   struct Entry
   {
