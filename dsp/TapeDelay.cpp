@@ -27,6 +27,29 @@ constexpr double kButterworth4B = 2.613125929752753;
 
 constexpr double kMaxFeedback = 0.95;
 
+// exp(x) for the level wobble, |x| <= 0.12: the Taylor series to x^10 is
+// within 1e-17 relative there; larger arguments take std::exp.
+double expSmall(double x) noexcept
+{
+    if (!(std::fabs(x) <= 0.125))
+        return std::exp(x);
+    constexpr double c[] = {1.0,
+                            1.0,
+                            1.0 / 2.0,
+                            1.0 / 6.0,
+                            1.0 / 24.0,
+                            1.0 / 120.0,
+                            1.0 / 720.0,
+                            1.0 / 5040.0,
+                            1.0 / 40320.0,
+                            1.0 / 362880.0,
+                            1.0 / 3628800.0};
+    double y = c[10];
+    for (int k = 9; k >= 0; --k)
+        y = y * x + c[k];
+    return y;
+}
+
 bool sameSetting(double a, double b) noexcept
 {
     return a == b || (std::isnan(a) && std::isnan(b));
@@ -180,8 +203,10 @@ void TapeDelay::Line::addInput(double value, std::uint32_t inputOffset) noexcept
     if (!std::isfinite(value))
         return;
     const auto size = static_cast<std::uint32_t>(buffer.size());
-    const std::uint32_t back = (inputOffset + 1u) % size;
-    const std::uint32_t slot = static_cast<std::uint32_t>((std::uint64_t{writeIndex} + size - back) % size);
+    // (writeIndex + size - back) mod size without dividing every sample.
+    const std::uint32_t next = inputOffset + 1u;
+    const std::uint32_t back = next < size ? next : next % size;
+    const std::uint32_t slot = writeIndex >= back ? writeIndex - back : writeIndex + (size - back);
     const float sum = static_cast<float>(static_cast<double>(buffer[slot]) + value);
     if (std::isfinite(sum))
         buffer[slot] = sum;
@@ -227,6 +252,10 @@ void TapeDelay::prepare(double sampleRate)
 
     increment1_ = kTwoPi * kTimeWobbleHz / rate;
     increment2_ = kTwoPi * kLevelWobbleHz / rate;
+    stepSin1_ = std::sin(increment1_);
+    stepCos1_ = std::cos(increment1_);
+    stepSin2_ = std::sin(increment2_);
+    stepCos2_ = std::cos(increment2_);
     depthPerUnit_ = kCentsRatio * rate / (kTwoPi * kTimeWobbleHz);
 
     designedLowCut_ = -1.0;
@@ -245,6 +274,7 @@ void TapeDelay::clear() noexcept
     echoEnvelope_ = 0.0;
     phase1_ = 0.0;
     phase2_ = 0.0;
+    framesToAnchor_ = 0;
     first_ = true;
 }
 
@@ -359,6 +389,15 @@ void TapeDelay::advancePhases() noexcept
         phase2_ = std::fmod(phase2_, kTwoPi);
 }
 
+void TapeDelay::anchorOscillators() noexcept
+{
+    sin1_ = std::sin(phase1_);
+    cos1_ = std::cos(phase1_);
+    sin2_ = std::sin(phase2_);
+    cos2_ = std::cos(phase2_);
+    framesToAnchor_ = kAnchorFrames;
+}
+
 void TapeDelay::tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
 {
     if (left_.buffer.empty() || right_.buffer.empty()) {
@@ -372,9 +411,21 @@ void TapeDelay::tick(double inLeft, double inRight, double& outLeft, double& out
     double mod = 0.0;
     double am = 1.0;
     if (wobbleCurrent_ != 0.0) {
-        mod = std::sin(phase1_) * depthPerUnit_ * wobbleCurrent_;
-        // 10^(dB/20) as one exp: cheaper than pow, equal to within rounding.
-        am = std::exp(std::sin(phase2_) * wobbleCurrent_ * kLevelWobbleNepers);
+        if (framesToAnchor_ <= 0)
+            anchorOscillators();
+        mod = sin1_ * depthPerUnit_ * wobbleCurrent_;
+        // 10^(dB/20) as an exponential: equal to within rounding.
+        am = expSmall(sin2_ * wobbleCurrent_ * kLevelWobbleNepers);
+        // Rotate to the next phases.
+        const double s1 = sin1_ * stepCos1_ + cos1_ * stepSin1_;
+        cos1_ = cos1_ * stepCos1_ - sin1_ * stepSin1_;
+        sin1_ = s1;
+        const double s2 = sin2_ * stepCos2_ + cos2_ * stepSin2_;
+        cos2_ = cos2_ * stepCos2_ - sin2_ * stepSin2_;
+        sin2_ = s2;
+        --framesToAnchor_;
+    } else {
+        framesToAnchor_ = 0; // the phases move on without the rotation
     }
 
     advancePhases();

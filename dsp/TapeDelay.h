@@ -159,6 +159,7 @@ private:
     double feedbackGain(double inLeft, double inRight, double yL, double yR) noexcept;
     double gainFromEnvelopes() noexcept;
     void advancePhases() noexcept;
+    void anchorOscillators() noexcept;
     static std::uint32_t silentFrames(const Line& line, std::uint32_t maxFrames, double floor) noexcept;
 
     Line left_;
@@ -193,6 +194,16 @@ private:
     double phase2_ = 0.0;
     double increment1_ = 0.0;
     double increment2_ = 0.0;
+
+    // sin and cos of the two phases, advanced by rotation (a complex
+    // multiplication per frame instead of two sin calls) and re-anchored to
+    // the exact values of the phases every kAnchorFrames frames, so they stay
+    // within about 1e-14 of sin(phase). 0 in framesToAnchor_ forces an anchor;
+    // whatever moves the phases other than tick sets it.
+    static constexpr int kAnchorFrames = 64;
+    double sin1_ = 0.0, cos1_ = 1.0, sin2_ = 0.0, cos2_ = 1.0;
+    double stepSin1_ = 0.0, stepCos1_ = 1.0, stepSin2_ = 0.0, stepCos2_ = 1.0;
+    int framesToAnchor_ = 0;
 
     double designedLowCut_ = -1.0;
     double designedHighCut_ = -1.0;

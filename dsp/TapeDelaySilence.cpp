@@ -99,6 +99,7 @@ std::uint32_t TapeDelay::skipSilence(std::uint32_t maxFrames, double floor) noex
             echoEnvelope_ *= echoRelease_;
         }
     }
+    framesToAnchor_ = 0; // the oscillators did not follow the phases
     lastGain_ = gainFromEnvelopes();
     writeSilence(left_, frames);
     writeSilence(right_, frames);
