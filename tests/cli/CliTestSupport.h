@@ -1,12 +1,17 @@
 #pragma once
 
-#include "cli/AudioFile.h"
+#include "cli/CliError.h"
+#include "cli/CommandLine.h"
 
+#include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
-#include <string>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <vector>
 
 namespace ostratapedelay::cli::test
@@ -23,23 +28,19 @@ public:
       throw std::runtime_error("mkdtemp failed");
     mPath = pattern;
   }
-  ~TempDir()
-  {
-    std::error_code ec;
-    std::filesystem::remove_all(mPath, ec);
-  }
+  ~TempDir() { std::error_code ec; std::filesystem::remove_all(mPath, ec); }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
   std::string file(const std::string& name) const { return (mPath / name).string(); }
   const std::filesystem::path& path() const { return mPath; }
-
-  /** Every entry of the directory, by file name. */
+  /** Every entry of the directory by file name, sorted. */
   std::vector<std::string> entries() const
   {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(mPath))
       names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
     return names;
   }
 
@@ -48,7 +49,6 @@ private:
 };
 
 using Planes = std::vector<std::vector<double>>;
-
 inline constexpr int kFloatWav = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
 
 /** Writes planes straight through libsndfile (not through the code under test). */
@@ -61,29 +61,28 @@ inline void writeRaw(const std::string& path, const Planes& planes, int rate, in
   SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
   if (!f)
     throw std::runtime_error(std::string("cannot create test file: ") + sf_strerror(nullptr));
-  const size_t frames = planes.empty() ? 0 : planes[0].size();
-  std::vector<double> interleaved(frames * planes.size());
-  for (size_t i = 0; i < frames; ++i)
-    for (size_t c = 0; c < planes.size(); ++c)
-      interleaved[i * planes.size() + c] = planes[c][i];
+  const size_t frames = planes[0].size(), channels = planes.size();
+  std::vector<double> interleaved(frames * channels);
+  for (size_t i = 0; i < interleaved.size(); ++i)
+    interleaved[i] = planes[i % channels][i / channels];
   sf_writef_double(f, interleaved.data(), static_cast<sf_count_t>(frames));
   sf_close(f);
 }
 
-/** Reads a whole file straight through libsndfile; `info` receives its header. */
+/** Reads a whole file straight through libsndfile; `infoOut` receives its header. */
 inline Planes readRaw(const std::string& path, SF_INFO* infoOut = nullptr)
 {
   SF_INFO info{};
   SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
   if (!f)
     throw std::runtime_error("cannot open " + path + ": " + sf_strerror(nullptr));
-  std::vector<double> interleaved(static_cast<size_t>(info.frames * info.channels));
+  const auto channels = static_cast<size_t>(info.channels);
+  std::vector<double> interleaved(static_cast<size_t>(info.frames) * channels);
   sf_readf_double(f, interleaved.data(), info.frames);
   sf_close(f);
-  Planes planes(static_cast<size_t>(info.channels), std::vector<double>(static_cast<size_t>(info.frames)));
-  for (sf_count_t i = 0; i < info.frames; ++i)
-    for (int c = 0; c < info.channels; ++c)
-      planes[static_cast<size_t>(c)][static_cast<size_t>(i)] = interleaved[static_cast<size_t>(i * info.channels + c)];
+  Planes planes(channels, std::vector<double>(static_cast<size_t>(info.frames)));
+  for (size_t i = 0; i < interleaved.size(); ++i)
+    planes[i % channels][i / channels] = interleaved[i];
   if (infoOut)
     *infoOut = info;
   return planes;
@@ -91,25 +90,72 @@ inline Planes readRaw(const std::string& path, SF_INFO* infoOut = nullptr)
 
 inline std::string readText(const std::string& path)
 {
-  std::string text;
-  if (FILE* f = std::fopen(path.c_str(), "rb"))
-  {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-      text.append(buffer, n);
-    std::fclose(f);
-  }
-  return text;
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+inline void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+/** `level` at frame `at` of every channel, silence elsewhere. */
+inline Planes impulse(int channels, int frames, double level = 0.5, int at = 0)
+{
+  Planes planes(static_cast<size_t>(channels), std::vector<double>(static_cast<size_t>(frames), 0.0));
+  for (auto& p : planes)
+    p[static_cast<size_t>(at)] = level;
+  return planes;
 }
 
-inline void writeText(const std::string& path, const std::string& text)
+/** Deterministic white noise at -12 dBFS peak. */
+inline Planes noise(int channels, int frames, std::uint32_t seed)
 {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f)
-    throw std::runtime_error("cannot create " + path);
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
+  Planes planes(static_cast<size_t>(channels), std::vector<double>(static_cast<size_t>(frames)));
+  for (auto& p : planes)
+    for (auto& x : p)
+      x = ((seed = seed * 1664525u + 1013904223u) / 4294967296.0 - 0.5) * 0.5;
+  return planes;
+}
+
+/** Largest magnitude in [from, to). */
+inline double peak(const std::vector<double>& x, size_t from = 0, size_t to = SIZE_MAX)
+{
+  double p = 0.0;
+  for (size_t i = from; i < std::min(to, x.size()); ++i)
+    p = std::max(p, std::fabs(x[i]));
+  return p;
+}
+
+inline size_t peakIndex(const std::vector<double>& x)
+{
+  const auto magnitude = [](double a, double b) { return std::fabs(a) < std::fabs(b); };
+  return static_cast<size_t>(std::max_element(x.begin(), x.end(), magnitude) - x.begin());
+}
+
+/** The CliError message `f` throws, or "" when it throws none. */
+inline std::string errorOf(const std::function<void()>& f)
+{
+  try { f(); }
+  catch (const CliError& e) { return e.what(); }
+  return {};
+}
+
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct ToolRun
+{
+  int status;
+  std::string out, err;
+};
+
+/** Runs the whole command line in-process, capturing both streams. */
+inline ToolRun runTool(std::vector<std::string> args)
+{
+  args.insert(args.begin(), "ostratape");
+  std::vector<const char*> argv;
+  for (const auto& a : args)
+    argv.push_back(a.c_str());
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const int status = runCommandLine(static_cast<int>(argv.size()), argv.data());
+  return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
 }
 
 } // namespace ostratapedelay::cli::test
