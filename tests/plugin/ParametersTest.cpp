@@ -1,11 +1,13 @@
-// The plug-in's eighteen parameters as hosts, the editor and typed text see them.
+// The parameter table, the note values and the configuration as hosts and typed text see them.
 #include "plugin/NoteValues.h"
 #include "plugin/OstraTapeDelay.h"
 #include "plugin/Parameters.h"
+#include "plugin/PluginConfig.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 using namespace ostratapedelay::plugin;
@@ -14,14 +16,7 @@ using plug::IParam;
 namespace
 {
 
-std::string Shown(const IParam& p, double value)
-{
-  std::string out;
-  p.GetDisplay(value, false, out);
-  return out;
-}
-
-std::string ShownWithLabel(IParam& p, double value)
+std::string shown(IParam& p, double value)
 {
   p.Set(value);
   std::string out;
@@ -29,143 +24,150 @@ std::string ShownWithLabel(IParam& p, double value)
   return out;
 }
 
-class PluginParameters : public testing::Test
-{
-protected:
-  IParam& Param(EParams idx) { return *plugin.GetParam(idx); }
-  OstraTapeDelay plugin;
-};
-
 } // namespace
 
-TEST_F(PluginParameters, HostSeesEighteenNamedParametersInIndexOrder)
+TEST(NoteValues, LengthsFollowTheirNamesAndDamagedIndicesFallBackToAQuarter)
 {
-  const char* names[] = {"Bypass",    "Time L",   "Time R", "Note L",  "Note R", "Sync",
-                         "Link",      "Feedback", "Ping Pong", "Drive", "Low Cut", "High Cut",
-                         "Wobble",    "Width",    "Tap",    "Duck",    "Duck Release", "Mix"};
-  ASSERT_EQ(plugin.NParams(), kNumParams);
-  ASSERT_EQ(kNumParams, 18);
-  for (int i = 0; i < kNumParams; ++i)
+  auto beatsOf = [](const std::string& name) {
+    for (const NoteValue& n : kNoteValues)
+      if (name == n.name)
+        return n.beats;
+    ADD_FAILURE() << "no " << name;
+    return 0.0;
+  };
+  ASSERT_EQ(kNoteValues.size(), 19u);
+  for (size_t i = 0; i < kNoteValues.size(); ++i)
   {
-    EXPECT_STREQ(plugin.GetParam(i)->GetName(), names[i]) << "index " << i;
-    EXPECT_EQ(plugin.GetParam(i)->Unit(), plug::kUnitCustom);
-    EXPECT_STREQ(plugin.GetParam(i)->GetGroup(), "");
+    std::string name = kNoteValues[i].name;
+    SCOPED_TRACE(name);
+    if (i > 0)
+    {
+      EXPECT_LT(kNoteValues[i - 1].beats, kNoteValues[i].beats); // ordered by length
+    }
+    const char kind = name.back();
+    const double beats = kNoteValues[i].beats;
+    if (name == "Whole")
+      EXPECT_EQ(beats, 4.0);
+    else if (kind == 'T' || kind == 'D')
+      EXPECT_DOUBLE_EQ(beats, beatsOf(name.substr(0, name.size() - 1)) * (kind == 'T' ? 2.0 / 3.0 : 1.5));
+    else
+      EXPECT_DOUBLE_EQ(beats, 4.0 / std::stoi(name.substr(2)));
   }
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::pair<double, int> indices[] = {{0.0, 0},   {12.9, 12}, {18.0, 18},  {-0.5, 0},          {19.0, 13},
+                                            {-1.0, 13}, {1e300, 13}, {-inf, 13}, {std::nan(""), 13}};
+  for (auto [stored, index] : indices)
+    EXPECT_EQ(noteValueIndex(stored), index) << stored;
 }
 
-TEST_F(PluginParameters, DefaultsReadAsAFreshInstanceShouldSound)
+TEST(Parameters, HostSeesTheTableInIndexOrderWithItsDefaults)
 {
-  // What a host's generic editor shows for a new instance: defaults, precision and labels.
-  const char* expected[] = {"off",  "500.0 ms", "500.0 ms", "1/4", "1/4",   "on",
-                            "on",   "30.0 %",   "off",      "0.0 dB", "Off", "Off",
-                            "100 %", "0",       "off",      "Off",  "400 ms", "100 %"};
+  struct Row { const char* name; IParam::EParamType type; const char* shownDefault; };
+  const auto b = IParam::kTypeBool, d = IParam::kTypeDouble, e = IParam::kTypeEnum;
+  const Row rows[] = {{"Bypass", b, "off"},      {"Time L", d, "500.0 ms"}, {"Time R", d, "500.0 ms"},
+                      {"Note L", e, "1/4"},      {"Note R", e, "1/4"},      {"Sync", b, "on"},
+                      {"Link", b, "on"},         {"Feedback", d, "30.0 %"}, {"Ping Pong", b, "off"},
+                      {"Drive", d, "0.0 dB"},    {"Low Cut", d, "Off"},     {"High Cut", d, "Off"},
+                      {"Wobble", d, "100 %"},    {"Width", d, "0"},         {"Tap", b, "off"},
+                      {"Duck", d, "Off"},        {"Duck Release", d, "400 ms"}, {"Mix", d, "100 %"}};
+  OstraTapeDelay plugin;
+  ASSERT_EQ(plugin.NParams(), 18);
   for (int i = 0; i < kNumParams; ++i)
   {
-    std::string out;
-    plugin.GetParam(i)->GetDisplayWithLabel(out);
-    EXPECT_EQ(out, expected[i]) << plugin.GetParam(i)->GetName();
-  }
-}
-
-TEST_F(PluginParameters, SwitchesAndNotesAreSteppedTheRestContinuous)
-{
-  for (EParams idx : {kBypass, kSync, kLink, kPingPong, kTap})
-  {
-    EXPECT_EQ(Param(idx).Type(), IParam::kTypeBool);
-    EXPECT_TRUE(Param(idx).GetStepped());
-    EXPECT_STREQ(Param(idx).GetDisplayText(0.0), "off");
-    EXPECT_STREQ(Param(idx).GetDisplayText(1.0), "on");
-  }
-  for (EParams idx : {kNoteL, kNoteR})
-  {
-    EXPECT_EQ(Param(idx).Type(), IParam::kTypeEnum);
-    EXPECT_EQ(Param(idx).FromNormalized(1.0), static_cast<double>(kNoteValues.size() - 1));
-    EXPECT_EQ(Param(idx).FromNormalized(0.51), 9.0); // rounds 9.18 to an index
+    const Row& row = rows[i];
+    SCOPED_TRACE(row.name);
+    IParam& p = *plugin.GetParam(i);
+    EXPECT_STREQ(p.GetName(), row.name);
+    EXPECT_EQ(p.Type(), row.type);
+    EXPECT_EQ(p.Unit(), plug::kUnitCustom);
+    EXPECT_STREQ(p.GetGroup(), "");
+    EXPECT_EQ(shown(p, p.Value()), row.shownDefault);
+    if (row.type == b)
+    {
+      EXPECT_TRUE(p.GetStepped());
+      EXPECT_STREQ(p.GetDisplayText(0.0), "off");
+      EXPECT_STREQ(p.GetDisplayText(1.0), "on");
+    }
   }
   // Host automation keeps the fraction of unstepped parameters.
-  Param(kFeedback).Set(33.333);
-  EXPECT_EQ(Param(kFeedback).Value(), 33.333);
+  plugin.GetParam(kFeedback)->Set(33.333);
+  EXPECT_EQ(plugin.GetParam(kFeedback)->Value(), 33.333);
 }
 
-TEST_F(PluginParameters, NoteTextsFollowTheNoteTable)
+TEST(Parameters, NoteTextsFollowTheNoteTable)
 {
+  OstraTapeDelay plugin;
   for (EParams idx : {kNoteL, kNoteR})
   {
-    ASSERT_EQ(Param(idx).NDisplayTexts(), static_cast<int>(kNoteValues.size()));
-    for (size_t i = 0; i < kNoteValues.size(); ++i)
+    IParam& p = *plugin.GetParam(idx);
+    ASSERT_EQ(p.NDisplayTexts(), 19);
+    for (int i = 0; i < 19; ++i)
     {
       double value = -1.0;
-      EXPECT_STREQ(Param(idx).GetDisplayTextAtIdx(static_cast<int>(i), &value), kNoteValues[i].name);
-      EXPECT_EQ(value, static_cast<double>(i));
-      EXPECT_EQ(Param(idx).StringToValue(kNoteValues[i].name), static_cast<double>(i));
+      EXPECT_STREQ(p.GetDisplayTextAtIdx(i, &value), kNoteValues[size_t(i)].name);
+      EXPECT_EQ(value, i);
+      EXPECT_EQ(p.StringToValue(kNoteValues[size_t(i)].name), i);
     }
-    EXPECT_EQ(kNoteValues[static_cast<size_t>(Param(idx).GetDefault())].beats, 1.0);
+    EXPECT_EQ(p.FromNormalized(1.0), 18.0);
+    EXPECT_EQ(p.FromNormalized(0.51), 9.0); // rounds 9.18 to an index
   }
 }
 
-TEST_F(PluginParameters, TimeMovesAlongACubicCurve)
+TEST(Parameters, CurvesAndOffTextsAtTheExactEnds)
 {
-  IParam& time = Param(kTimeL);
-  const double middle = time.FromNormalized(0.5);
-  // Half the travel covers an eighth of the range.
-  EXPECT_DOUBLE_EQ((middle - time.GetMin()) / (time.GetMax() - time.GetMin()), 0.125);
-  EXPECT_EQ(ShownWithLabel(time, middle), "250.9 ms");
-  EXPECT_DOUBLE_EQ(time.ToNormalized(middle), 0.5);
-  EXPECT_EQ(Param(kTimeR).FromNormalized(0.5), middle);
-  EXPECT_EQ(time.GetDisplayType(), plug::kDisplayCubeRoot);
-}
-
-TEST_F(PluginParameters, CutsAndDuckReleaseMoveExponentially)
-{
+  OstraTapeDelay plugin;
+  auto p = [&](EParams idx) -> IParam& { return *plugin.GetParam(idx); };
+  IParam& time = p(kTimeL);
+  // Cubic: half the travel covers an eighth of the range.
+  EXPECT_DOUBLE_EQ(time.FromNormalized(0.5), 250.875);
+  EXPECT_DOUBLE_EQ(time.ToNormalized(250.875), 0.5);
+  EXPECT_EQ(p(kTimeR).FromNormalized(0.5), time.FromNormalized(0.5));
+  // Exponential: the middle of the travel is the geometric mean of the ends.
   for (EParams idx : {kLowCut, kHighCut, kDuckRelease})
-  {
-    IParam& p = Param(idx);
-    // The middle of an exponential travel is the geometric mean of its ends.
-    EXPECT_NEAR(p.FromNormalized(0.5), std::sqrt(p.GetMin() * p.GetMax()), 1e-9) << p.GetName();
-    EXPECT_EQ(p.GetDisplayType(), plug::kDisplayLog);
-  }
-  EXPECT_EQ(ShownWithLabel(Param(kLowCut), Param(kLowCut).FromNormalized(0.5)), "200 Hz");
-  EXPECT_EQ(ShownWithLabel(Param(kHighCut), Param(kHighCut).FromNormalized(0.5)), "4472 Hz");
-  EXPECT_EQ(ShownWithLabel(Param(kDuckRelease), Param(kDuckRelease).FromNormalized(0.5)), "316 ms");
+    EXPECT_NEAR(p(idx).FromNormalized(0.5), std::sqrt(p(idx).GetMin() * p(idx).GetMax()), 1e-9) << idx;
+
+  struct Case { EParams idx; double value; const char* text; };
+  const Case cases[] = {{kTimeL, 250.875, "250.9 ms"},
+                        {kLowCut, p(kLowCut).FromNormalized(0.5), "200 Hz"},
+                        {kHighCut, p(kHighCut).FromNormalized(0.5), "4472 Hz"},
+                        {kDuckRelease, p(kDuckRelease).FromNormalized(0.5), "316 ms"},
+                        {kLowCut, 20.0, "Off"},
+                        {kLowCut, 20.0 + 1e-7, "20 Hz"},
+                        {kHighCut, 20000.0, "Off"},
+                        {kHighCut, 20000.0 - 1e-7, "20000 Hz"},
+                        {kDuck, 0.0, "Off"},
+                        {kDuck, 0.1, "0.1 dB"},
+                        {kDuck, 0.04, "0.0 dB"}};
+  for (const Case& c : cases)
+    EXPECT_EQ(shown(p(c.idx), c.value), c.text) << c.idx << " at " << c.value;
 }
 
-TEST_F(PluginParameters, OffIsShownOnlyAtTheExactEndValue)
+TEST(Parameters, TypedTextUsesNamesAndDecimalPoints)
 {
-  IParam& low = Param(kLowCut);
-  IParam& high = Param(kHighCut);
-  IParam& duck = Param(kDuck);
-  EXPECT_EQ(ShownWithLabel(low, low.GetMin()), "Off");
-  EXPECT_EQ(ShownWithLabel(low, low.GetMin() + 1e-7), "20 Hz");
-  EXPECT_EQ(ShownWithLabel(high, high.GetMax()), "Off");
-  EXPECT_EQ(ShownWithLabel(high, high.GetMax() - 1e-7), "20000 Hz");
-  EXPECT_EQ(ShownWithLabel(duck, 0.0), "Off");
-  EXPECT_EQ(ShownWithLabel(duck, 0.1), "0.1 dB");
-  EXPECT_EQ(ShownWithLabel(duck, 0.04), "0.0 dB");
-  EXPECT_EQ(Shown(duck, 0.0), "Off");
+  OstraTapeDelay plugin;
+  struct Case { EParams idx; const char* text; double value; };
+  const Case cases[] = {{kBypass, "on", 1.0},      {kSync, "1", 0.0},          {kNoteL, "1/8D", 12.0},
+                        {kLowCut, "Off", 20.0},    {kLowCut, "5", 20.0},       {kTimeL, "250.5 ms", 250.5},
+                        {kWidth, "-150", -100.0}};
+  for (const Case& c : cases)
+    EXPECT_EQ(plugin.GetParam(c.idx)->StringToValue(c.text), c.value) << c.text;
 }
 
-TEST_F(PluginParameters, TypedTextUsesNamesAndDecimalPoints)
+TEST(PluginConfig, VersionEditorLimitsAndChannelLayouts)
 {
-  EXPECT_EQ(Param(kBypass).StringToValue("on"), 1.0);
-  EXPECT_EQ(Param(kSync).StringToValue("1"), 0.0);
-  EXPECT_EQ(Param(kNoteL).StringToValue("1/8D"), 12.0);
-  EXPECT_EQ(Param(kLowCut).StringToValue("Off"), 20.0);
-  EXPECT_EQ(Param(kLowCut).StringToValue("5"), 20.0);
-  EXPECT_EQ(Param(kTimeL).StringToValue("250.5 ms"), 250.5);
-  EXPECT_EQ(Param(kWidth).StringToValue("-150"), -100.0);
-}
+  const plug::Config c = makeConfig();
+  const int v = c.vendorVersion;
+  EXPECT_EQ(std::to_string(v >> 16) + "." + std::to_string((v >> 8) & 0xFF) + "." + std::to_string(v & 0xFF),
+            kUpdateVersion);
+  // The limits contain the design size and keep its aspect ratio.
+  EXPECT_TRUE(c.plugMinWidth <= c.plugWidth && c.plugWidth <= c.plugMaxWidth);
+  EXPECT_TRUE(c.plugMinHeight <= c.plugHeight && c.plugHeight <= c.plugMaxHeight);
+  EXPECT_EQ(c.plugMinWidth * c.plugHeight, c.plugMinHeight * c.plugWidth);
+  EXPECT_EQ(c.plugMaxWidth * c.plugHeight, c.plugMaxHeight * c.plugWidth);
 
-TEST_F(PluginParameters, DefaultStateRoundTripsThroughTheBareParameterList)
-{
-  Param(kTimeL).Set(123.4);
-  Param(kNoteR).Set(3.0);
-  Param(kPingPong).Set(1.0);
-  plug::IByteChunk chunk;
-  ASSERT_TRUE(plugin.SerializeParams(chunk));
-  EXPECT_EQ(chunk.ByteCount(), kNumParams * 8);
-
-  OstraTapeDelay other;
-  EXPECT_EQ(other.UnserializeParams(chunk, 0), chunk.ByteCount());
-  for (int i = 0; i < kNumParams; ++i)
-    EXPECT_EQ(other.GetParam(i)->Value(), plugin.GetParam(i)->Value()) << i;
+  OstraTapeDelay plugin;
+  const int layouts[][3] = {{1, 1, true}, {1, 2, true}, {2, 2, true}, {2, 1, false}, {0, 2, false}};
+  for (auto [in, out, legal] : layouts)
+    EXPECT_EQ(plugin.LegalIO(in, out), bool(legal)) << in << "-" << out;
+  EXPECT_EQ(plugin.GetLatency(), 0);
 }

@@ -3,11 +3,15 @@
 #include "plugin/OstraTapeDelay.h"
 #include "plugin/Parameters.h"
 
+#include <initializer_list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace ostra::test
 {
+
+using Channels = std::vector<std::vector<double>>;
 
 /** Drives an OstraTapeDelay the way a host binding does: connects channels, sets rate and
  *  block size, resets, then attaches buffers and processes block by block. */
@@ -27,26 +31,29 @@ public:
     plugin->OnReset();
   }
 
-  /** Sets parameter `idx` to the real `value` as host automation does. */
-  void set(int idx, double value) { plugin->SetParameterFromHost(idx, value, 0); }
+  /** Sets parameters to real values as host automation does. */
+  void set(std::initializer_list<std::pair<int, double>> values)
+  {
+    for (auto [idx, value] : values)
+      plugin->SetParameterFromHost(idx, value, 0);
+  }
 
   /** Processes `in` (one vector per input channel) and returns one vector per output. */
-  std::vector<std::vector<double>> run(const std::vector<std::vector<double>>& in, bool bypass = false)
+  Channels run(const Channels& in, bool hostBypass = false)
   {
-    const size_t frames = in.empty() ? 0 : in[0].size();
-    std::vector<std::vector<double>> out(static_cast<size_t>(mOut), std::vector<double>(frames));
-    std::vector<double*> inPtrs(static_cast<size_t>(mIn));
-    std::vector<double*> outPtrs(static_cast<size_t>(mOut));
-    for (size_t pos = 0; pos < frames; pos += static_cast<size_t>(mBlock))
+    const int frames = in.empty() ? 0 : static_cast<int>(in[0].size());
+    Channels out(static_cast<size_t>(mOut), std::vector<double>(static_cast<size_t>(frames)));
+    std::vector<double*> inPtrs(in.size()), outPtrs(out.size());
+    for (int pos = 0; pos < frames; pos += mBlock)
     {
-      const int n = static_cast<int>(std::min(frames - pos, static_cast<size_t>(mBlock)));
-      for (int c = 0; c < mIn; ++c)
-        inPtrs[static_cast<size_t>(c)] = const_cast<double*>(in[static_cast<size_t>(c)].data()) + pos;
-      for (int c = 0; c < mOut; ++c)
-        outPtrs[static_cast<size_t>(c)] = out[static_cast<size_t>(c)].data() + pos;
+      const int n = std::min(frames - pos, mBlock);
+      for (size_t c = 0; c < in.size(); ++c)
+        inPtrs[c] = const_cast<double*>(in[c].data()) + pos;
+      for (size_t c = 0; c < out.size(); ++c)
+        outPtrs[c] = out[c].data() + pos;
       plugin->AttachBuffers(plug::kInput, 0, mIn, inPtrs.data(), n);
       plugin->AttachBuffers(plug::kOutput, 0, mOut, outPtrs.data(), n);
-      if (bypass)
+      if (hostBypass)
         plugin->PassThroughBuffers(n);
       else
         plugin->ProcessBuffers(n);
@@ -55,11 +62,11 @@ public:
   }
 
   /** An impulse of `frames` samples on every input channel. */
-  std::vector<std::vector<double>> impulse(size_t frames, double amplitude = 0.5) const
+  Channels impulse(size_t frames) const
   {
-    std::vector<std::vector<double>> in(static_cast<size_t>(mIn), std::vector<double>(frames, 0.0));
+    Channels in(static_cast<size_t>(mIn), std::vector<double>(frames, 0.0));
     for (auto& ch : in)
-      ch[0] = amplitude;
+      ch[0] = 0.5;
     return in;
   }
 
@@ -70,5 +77,17 @@ private:
   int mOut;
   int mBlock;
 };
+
+/** Deterministic noise in +-0.25. */
+inline std::vector<double> noise(size_t n, unsigned seed)
+{
+  std::vector<double> v(n);
+  for (auto& x : v)
+  {
+    seed = seed * 1664525u + 1013904223u;
+    x = (static_cast<double>(seed >> 8) / 16777216.0 - 0.5) * 0.5;
+  }
+  return v;
+}
 
 } // namespace ostra::test

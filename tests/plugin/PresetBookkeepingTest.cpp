@@ -1,3 +1,5 @@
+// Preset bookkeeping: factory presets, saving, replacing, the modified mark, loading and
+// deleting user presets, with the message boxes answered by the test.
 #include "plugin/StateChunk.h"
 #include "plugin/StateTestSupport.h"
 #include "presets/Base64.h"
@@ -9,7 +11,6 @@
 
 #include <fstream>
 #include <memory>
-#include <sstream>
 
 using namespace ostratapedelay::plugin;
 using corvana::presets::SavedPreset;
@@ -28,6 +29,7 @@ protected:
 
   void set(int idx, double value) { plugin->SetParameterFromHost(idx, value, 0); }
   double value(int idx) const { return plugin->GetParam(idx)->Value(); }
+  std::filesystem::path file(const std::string& name) const { return home.presets() / (name + ".otdpreset"); }
 
   std::optional<SavedPreset> find(const std::string& name) const
   {
@@ -49,124 +51,110 @@ protected:
     ASSERT_FALSE(plugin->presetModified());
   }
 
-  /** The parameter value stored at `idx` in a preset file's chunk. */
-  static double storedValue(const std::filesystem::path& file, int idx)
+  /** The header and the parameter value at `idx` of a preset file's state. */
+  static double storedValue(const std::filesystem::path& path, int idx, StateHeader* headerOut = nullptr)
   {
     SavedPreset preset;
     std::string error;
-    EXPECT_TRUE(corvana::presets::readPreset(ostratapedelay::offline::kPresetFormat, file, preset, error)) << error;
+    EXPECT_TRUE(corvana::presets::readPreset(ostratapedelay::offline::kPresetFormat, path, preset, error)) << error;
     plug::IByteChunk chunk;
     chunk.AppendBytes(preset.state.data(), static_cast<int>(preset.state.size()));
     StateHeader header;
     EXPECT_TRUE(readStateHeader(chunk, 0, header));
     double v = -12345.0;
     chunk.ReadValue(v, header.valuesPos + 8 * idx);
+    if (headerOut)
+      *headerOut = header;
     return v;
   }
 
-  static std::string contents(const std::filesystem::path& file)
+  static void writeFile(const std::filesystem::path& path, const std::string& text)
   {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
   }
 
-  void writeFile(const std::filesystem::path& file, const std::string& text)
+  /** Writes a preset file named `name` holding `state`. */
+  void writePreset(const std::string& name, const ChunkWriter& state) const
   {
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << text;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(state.data.data());
+    writeFile(file(name), "OstraTape-delay preset 1\nname=" + name + "\nstate=" +
+                            corvana::presets::toBase64(std::span(bytes, state.data.size())) + "\n");
   }
-};
-
-struct FactoryRow
-{
-  const char* name;
-  double values[18];
-  int nameBytes;
-};
-
-const FactoryRow kFactoryTable[] = {
-  {"Ping and pong",
-   {0, 782, 500, 7, 13, 1, 1, 14.967078, 1, 4.302004, 432.80312, 5761.1225, 170.75992, 0, 0, 2.0204080, 400, 100},
-   13},
-  {"Warm and wide delay",
-   {0, 782, 500, 13, 13, 1, 1, 27.106649, 0, 12.001983, 179.70709, 4500, 122.48705, 49.824575, 0, 3.2932063, 400,
-    100},
-   19},
 };
 
 TEST_F(PresetBookkeeping, FactoryPresetsSetTheirValuesAndNothingElse)
 {
-  const auto& names = ostratapedelay::offline::factoryPresets();
-  ASSERT_EQ(names.size(), 2u);
+  struct Row { const char* name; double values[18]; };
+  const Row rows[] = {
+    {"Ping and pong",
+     {0, 782, 500, 7, 13, 1, 1, 14.967078, 1, 4.302004, 432.80312, 5761.1225, 170.75992, 0, 0, 2.0204080, 400, 100}},
+    {"Warm and wide delay",
+     {0, 782, 500, 13, 13, 1, 1, 27.106649, 0, 12.001983, 179.70709, 4500, 122.48705, 49.824575, 0, 3.2932063, 400,
+      100}}};
+  const auto& stored = ostratapedelay::offline::factoryPresets();
+  ASSERT_EQ(stored.size(), 2u);
   // A user preset first, so there is an accent, a window size and an input mode to keep.
-  ChunkWriter user;
-  user.header(3, 2, 1500, 684, "Mine").values(1, ostra::test::sampleValues()).word(0).i32(2).word(0).word(0).word(0);
-  ASSERT_GT(plugin->UnserializeState(user.chunk, 0), 0);
+  const auto user = ChunkWriter{}.header(3, 2, 1500, 684, "Mine").values(1, ostra::test::sampleValues()).tail(2, 0);
+  ASSERT_GT(plugin->UnserializeState(user.chunk(), 0), 0);
   plugin->takeAccentChanged();
 
-  for (const auto& row : kFactoryTable)
+  for (size_t r = 0; r < 2; ++r)
   {
+    const Row& row = rows[r];
     SCOPED_TRACE(row.name);
+    // Stored as version-2 chunks: 188 bytes besides the name.
+    EXPECT_EQ(stored[r].name, row.name);
+    EXPECT_EQ(stored[r].state.size(), 188u + std::string(row.name).size());
+
     plugin->hostEvents.clear();
     plugin->loadFactoryPreset(row.name);
     for (int i = 0; i < kNumParams; ++i)
       EXPECT_EQ(value(i), row.values[i]) << "parameter " << i;
     EXPECT_EQ(plugin->presetName(), row.name);
     EXPECT_TRUE(plugin->presetIsFactory());
-    EXPECT_FALSE(plugin->presetModified());
     plugin->OnIdle();
     EXPECT_FALSE(plugin->presetModified());
     EXPECT_EQ(plugin->accentIndex(), 2u);
     EXPECT_FALSE(plugin->takeAccentChanged());
-    EXPECT_EQ(plugin->storedEditorWidth(), 1500);
     EXPECT_EQ(plugin->GetEditorWidth(), 1500);
     EXPECT_EQ(plugin->GetEditorHeight(), 684);
     EXPECT_EQ(plugin->inputMode(), 2);
     EXPECT_TRUE(plugin->told.empty());
-
     // The host hears every value inside one gesture per parameter.
     ASSERT_EQ(plugin->hostEvents.size(), 3u * kNumParams);
     EXPECT_EQ(plugin->hostEvents.front(), "begin 0");
     EXPECT_EQ(plugin->hostEvents[kNumParams], "value 0");
-    EXPECT_EQ(plugin->hostEvents[2 * kNumParams], "end 0");
     EXPECT_EQ(plugin->hostEvents.back(), "end 17");
-
-    // Stored as a version-2 chunk of the documented length.
-    const auto& preset = names[&row == &kFactoryTable[0] ? 0 : 1];
-    EXPECT_EQ(preset.name, row.name);
-    EXPECT_EQ(preset.state.size(), 188u + static_cast<size_t>(row.nameBytes));
   }
-
-  // An unknown name does nothing at all.
-  plugin->loadFactoryPreset("Ping and Pong");
+  plugin->loadFactoryPreset("Ping and Pong"); // an unknown name does nothing at all
   EXPECT_EQ(plugin->presetName(), "Warm and wide delay");
   EXPECT_TRUE(plugin->told.empty());
 }
 
-TEST_F(PresetBookkeeping, SavingTrimsTheNameAndWritesACleanUserChunk)
+TEST_F(PresetBookkeeping, SavingTrimsTheNameAndLoadingTakesTheAccentButNotTheInputMode)
 {
   plugin->setAccentIndex(4);
+  plugin->setInputMode(OstraTapeDelay::kInputLeftOnly);
   set(kFeedback, 44.0);
   plugin->savePreset(" \tMy Delay \t", false);
-  const auto file = home.presets() / "My Delay.otdpreset";
-  ASSERT_TRUE(std::filesystem::exists(file));
   EXPECT_EQ(plugin->presetName(), "My Delay");
   EXPECT_FALSE(plugin->presetIsFactory());
   EXPECT_FALSE(plugin->presetModified());
   EXPECT_TRUE(plugin->told.empty());
-
-  const auto preset = find("My Delay");
-  ASSERT_TRUE(preset);
-  plug::IByteChunk chunk;
-  chunk.AppendBytes(preset->state.data(), static_cast<int>(preset->state.size()));
   StateHeader header;
-  ASSERT_TRUE(readStateHeader(chunk, 0, header));
+  EXPECT_EQ(storedValue(file("My Delay"), kFeedback, &header), 44.0);
   EXPECT_EQ(header.name, "My Delay");
   EXPECT_EQ(header.accent, 4u);
   EXPECT_EQ(header.modifiedWord, 0u);
-  EXPECT_EQ(storedValue(file, kFeedback), 44.0);
+
+  plugin->setAccentIndex(3);
+  plugin->setInputMode(OstraTapeDelay::kInputStereo);
+  set(kMix, 20.0);
+  plugin->loadPreset(*find("My Delay"));
+  EXPECT_EQ(plugin->accentIndex(), 4u);
+  EXPECT_EQ(plugin->inputMode(), OstraTapeDelay::kInputStereo);
+  EXPECT_EQ(value(kMix), 100.0);
 
   // Only spaces and tabs: nothing written, nothing said, nothing changed.
   plugin->savePreset(" \t  ", false);
@@ -177,31 +165,25 @@ TEST_F(PresetBookkeeping, SavingTrimsTheNameAndWritesACleanUserChunk)
   EXPECT_FALSE(plugin->hasPendingSave());
 }
 
-TEST_F(PresetBookkeeping, LoadingAUserPresetTakesItsAccentButNotItsInputMode)
-{
-  plugin->setAccentIndex(1);
-  plugin->setInputMode(OstraTapeDelay::kInputLeftOnly);
-  plugin->savePreset("Red", false);
-  plugin->setAccentIndex(3);
-  plugin->setInputMode(OstraTapeDelay::kInputStereo);
-  set(kMix, 20.0);
-  plugin->loadPreset(*find("Red"));
-  EXPECT_EQ(plugin->accentIndex(), 1u);
-  EXPECT_EQ(plugin->inputMode(), 1);
-  EXPECT_EQ(value(kMix), 100.0);
-  EXPECT_EQ(plugin->presetName(), "Red");
-  EXPECT_FALSE(plugin->presetIsFactory());
-}
-
-TEST_F(PresetBookkeeping, OwnPresetIsOverwrittenWithoutAQuestion)
+TEST_F(PresetBookkeeping, OwnPresetsAreOverwrittenWithoutAQuestion)
 {
   saveAndLoad("My Delay");
   set(kFeedback, 71.0);
   plugin->requestSave("My Delay");
   EXPECT_FALSE(plugin->hasPendingSave());
-  EXPECT_TRUE(plugin->asked.empty());
-  EXPECT_EQ(storedValue(home.presets() / "My Delay.otdpreset", kFeedback), 71.0);
+  EXPECT_EQ(storedValue(file("My Delay"), kFeedback), 71.0);
   EXPECT_EQ(plugin->savedPresets().size(), 1u);
+
+  // A factory preset's name writes a user preset; loaded from the factory again, the same
+  // name now meets the user file and asks.
+  plugin->loadFactoryPreset("Ping and pong");
+  plugin->requestSave("Ping and pong");
+  EXPECT_TRUE(std::filesystem::exists(file("Ping and pong")));
+  EXPECT_FALSE(plugin->presetIsFactory());
+  EXPECT_TRUE(plugin->asked.empty());
+  plugin->loadFactoryPreset("Ping and pong");
+  plugin->requestSave("Ping and pong");
+  EXPECT_TRUE(plugin->hasPendingSave());
 }
 
 TEST_F(PresetBookkeeping, ReplacingAnotherPresetAsksOnTheNextIdleTick)
@@ -210,64 +192,32 @@ TEST_F(PresetBookkeeping, ReplacingAnotherPresetAsksOnTheNextIdleTick)
   plugin->savePreset("Other", false);
   saveAndLoad("Mine");
   set(kFeedback, 22.0);
-  const auto other = home.presets() / "Other.otdpreset";
-  const std::string before = contents(other);
 
   // Typed with spaces around it, the name still finds its file.
   plugin->requestSave("  Other ");
   EXPECT_TRUE(plugin->hasPendingSave());
   EXPECT_TRUE(plugin->asked.empty()); // never from inside the preset bar's callback
-  EXPECT_EQ(contents(other), before);
-
-  plugin->answer = false;
   plugin->OnIdle();
-  ASSERT_EQ(plugin->asked.size(), 1u);
+  plugin->OnIdle();
+  ASSERT_EQ(plugin->asked.size(), 1u); // once only
   EXPECT_EQ(plugin->asked[0].text, "A preset named \"Other\" already exists. Replace it?");
   EXPECT_EQ(plugin->asked[0].title, "Save preset");
   EXPECT_FALSE(plugin->hasPendingSave());
-  EXPECT_EQ(contents(other), before);
+  EXPECT_EQ(storedValue(file("Other"), kFeedback), 11.0); // answered No
   EXPECT_EQ(plugin->presetName(), "Mine");
-  plugin->OnIdle();
-  EXPECT_EQ(plugin->asked.size(), 1u); // asked once only
 
   plugin->answer = true;
   plugin->requestSave("Other");
   plugin->OnIdle();
-  EXPECT_EQ(plugin->asked.size(), 2u);
-  EXPECT_EQ(storedValue(other, kFeedback), 22.0);
+  EXPECT_EQ(storedValue(file("Other"), kFeedback), 22.0);
   EXPECT_EQ(plugin->presetName(), "Other");
-  EXPECT_EQ(plugin->savedPresets().size(), 2u);
-}
 
-TEST_F(PresetBookkeeping, WithoutAnEditorTheQuestionIsAnsweredNo)
-{
-  auto plain = std::make_unique<OstraTapeDelay>();
-  plain->SetParameterFromHost(kFeedback, 11.0, 0);
-  plain->savePreset("Other", false);
-  plain->SetParameterFromHost(kFeedback, 33.0, 0);
-  plain->requestSave("Other"); // its own preset: no question needed
-  EXPECT_EQ(storedValue(home.presets() / "Other.otdpreset", kFeedback), 33.0);
-  plain->savePreset("Second", false);
-  plain->SetParameterFromHost(kFeedback, 55.0, 0);
-  plain->requestSave("Other");
-  plain->OnIdle();
-  EXPECT_EQ(storedValue(home.presets() / "Other.otdpreset", kFeedback), 33.0);
-  EXPECT_EQ(plain->presetName(), "Second");
-}
-
-TEST_F(PresetBookkeeping, SavingUnderAFactoryNameWritesAUserPreset)
-{
-  plugin->loadFactoryPreset("Ping and pong");
-  plugin->requestSave("Ping and pong");
-  EXPECT_TRUE(plugin->asked.empty());
-  EXPECT_TRUE(std::filesystem::exists(home.presets() / "Ping and pong.otdpreset"));
-  EXPECT_FALSE(plugin->presetIsFactory());
-  EXPECT_EQ(ostratapedelay::offline::factoryPresets().size(), 2u);
-
-  // Loaded from the factory again, the same name now meets the user file: ask.
-  plugin->loadFactoryPreset("Ping and pong");
-  plugin->requestSave("Ping and pong");
-  EXPECT_TRUE(plugin->hasPendingSave());
+  // Without an editor to ask, the answer is No.
+  OstraTapeDelay plain;
+  plain.SetParameterFromHost(kFeedback, 55.0, 0);
+  plain.requestSave("Other");
+  plain.OnIdle();
+  EXPECT_EQ(storedValue(file("Other"), kFeedback), 22.0);
 }
 
 TEST_F(PresetBookkeeping, FailedSaveKeepsTheNameAndTheModifiedMark)
@@ -286,14 +236,11 @@ TEST_F(PresetBookkeeping, FailedSaveKeepsTheNameAndTheModifiedMark)
   EXPECT_EQ(plugin->told[0].text.rfind("Could not save the preset: could not write " + home.presets().string(), 0), 0u)
     << plugin->told[0].text;
   EXPECT_EQ(plugin->presetName(), "Kept");
-  EXPECT_FALSE(plugin->presetIsFactory());
-  EXPECT_TRUE(plugin->presetModified());
   plugin->OnIdle();
   EXPECT_TRUE(plugin->presetModified());
 
   // The same for a factory preset that was clean.
   plugin->loadFactoryPreset("Warm and wide delay");
-  plugin->OnIdle();
   plugin->savePreset("New", false);
   EXPECT_EQ(plugin->presetName(), "Warm and wide delay");
   EXPECT_TRUE(plugin->presetIsFactory());
@@ -301,18 +248,22 @@ TEST_F(PresetBookkeeping, FailedSaveKeepsTheNameAndTheModifiedMark)
   EXPECT_FALSE(plugin->presetModified());
 }
 
-TEST_F(PresetBookkeeping, SmallMovesDoNotCountAsChanges)
+TEST_F(PresetBookkeeping, ModifiedMarkFollowsTheIdleTickSnapshot)
 {
+  // Without a loaded preset nothing counts as modified.
+  set(kMix, 10.0);
+  plugin->OnIdle();
+  plugin->OnIdle();
+  EXPECT_FALSE(plugin->presetModified());
+
   set(kTimeL, 500.0);
   set(kFeedback, 0.0);
   saveAndLoad("Exact");
-
   // Within one millionth of the value (of 1 for values below 1): still clean.
   set(kTimeL, 500.0004);
   set(kFeedback, 0.0000009);
   plugin->OnIdle();
   EXPECT_FALSE(plugin->presetModified());
-
   set(kTimeL, 500.0006);
   plugin->OnIdle();
   EXPECT_TRUE(plugin->presetModified());
@@ -321,104 +272,74 @@ TEST_F(PresetBookkeeping, SmallMovesDoNotCountAsChanges)
   plugin->OnIdle();
   EXPECT_TRUE(plugin->presetModified());
 
+  // A value changed between a load and the tick that takes the snapshot belongs to it.
   plugin->loadPreset(*find("Exact"));
-  plugin->OnIdle();
-  EXPECT_FALSE(plugin->presetModified());
   set(kFeedback, 0.0000011);
   plugin->OnIdle();
-  EXPECT_TRUE(plugin->presetModified());
-}
-
-TEST_F(PresetBookkeeping, BypassAndNoPresetAndRetakeTiming)
-{
-  // Without a loaded preset nothing counts as modified.
-  set(kMix, 10.0);
-  plugin->OnIdle();
   plugin->OnIdle();
   EXPECT_FALSE(plugin->presetModified());
+  set(kFeedback, 0.0);
+  plugin->OnIdle();
+  EXPECT_TRUE(plugin->presetModified());
 
+  // Bypass counts, seen on the idle tick and not before.
   saveAndLoad("Bypassed");
   set(kBypass, 1.0);
-  EXPECT_FALSE(plugin->presetModified()); // seen on the idle tick, not before
+  EXPECT_FALSE(plugin->presetModified());
   plugin->OnIdle();
   EXPECT_TRUE(plugin->presetModified());
-
-  // A value changed between a load and the tick that takes the snapshot belongs to it.
-  plugin->loadPreset(*find("Bypassed"));
-  set(kMix, 30.0);
-  plugin->OnIdle();
-  plugin->OnIdle();
-  EXPECT_FALSE(plugin->presetModified());
 }
 
-TEST_F(PresetBookkeeping, LoadedPresetCountsCleanWhateverItsModifiedWord)
+TEST_F(PresetBookkeeping, LoadingFromFiles)
 {
-  ChunkWriter w;
-  w.header(3, 0, 1000, 456, "Dirty").values(1, ostra::test::sampleValues()).word(0).i32(0).word(0).word(0).word(0);
-  writeFile(home.presets() / "Dirty.otdpreset",
-            std::string("OstraTape-delay preset 1\nname=Dirty\nstate=") +
-              corvana::presets::toBase64(std::span(w.chunk.Bytes(), size_t(w.size()))) + "\n");
+  // A saved modified word does not make a loaded preset modified.
+  writePreset("Dirty", ChunkWriter{}.header(3, 0, 1000, 456, "Dirty").values(1, ostra::test::sampleValues()).tail(0, 0));
   plugin->loadPreset(*find("Dirty"));
-  EXPECT_FALSE(plugin->presetModified());
   plugin->OnIdle();
   EXPECT_FALSE(plugin->presetModified());
   EXPECT_EQ(value(kMix), 75.0);
-}
 
-TEST_F(PresetBookkeeping, LoadFailuresAreToldAndChangeNothing)
-{
   saveAndLoad("Good");
   set(kFeedback, 66.0);
   plugin->setAccentIndex(3);
-  const auto folder = home.presets();
-
-  auto expectUnchanged = [&](const char* what) {
-    SCOPED_TRACE(what);
+  plugin->hostEvents.clear();
+  struct Case
+  {
+    const char* name;
+    std::string fileText; // empty: the chunk below
+    ChunkWriter state;
+    const char* told;
+  };
+  const Case cases[] = {
+    // The file changed since the list was taken: it is read again.
+    {"Good", "OstraTape-delay preset 2\n", {}, "not an OstraTape-delay preset: Good.otdpreset"},
+    {"Foreign", "OstraTape-delay preset 1\nname=Foreign\nstate=AAAAAAAAAAAA\n", {},
+     "it does not hold an OstraTape-delay state."},
+    // Our magic with the values cut short: nothing is taken, not even the accent.
+    {"Cut", "", ChunkWriter{}.header(3, 1, 1500, 684, "Cut").values(0, {1.0, 600.0, 700.0}, 18),
+     "its state is damaged."},
+    // Our magic with a negative count is damaged too, not a list of doubles.
+    {"Negative", "", ChunkWriter{}.header(3, 1, 1000, 456, "").values(0, std::vector<double>(20, 1.0), -1),
+     "its state is damaged."}};
+  for (const Case& c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    auto preset = find(c.name);
+    if (c.fileText.empty())
+      writePreset(c.name, c.state);
+    else
+      writeFile(file(c.name), c.fileText);
+    plugin->loadPreset(preset ? *preset : *find(c.name));
+    ASSERT_FALSE(plugin->told.empty());
+    EXPECT_EQ(plugin->told.back().text, std::string("Could not load the preset: ") + c.told);
+    EXPECT_EQ(plugin->told.back().title, "Load preset");
     EXPECT_EQ(value(kFeedback), 66.0);
-    EXPECT_EQ(value(kMix), 100.0);
+    EXPECT_EQ(value(kMix), 75.0);
     EXPECT_EQ(plugin->accentIndex(), 3u);
+    EXPECT_EQ(plugin->storedEditorWidth(), 1000);
     EXPECT_EQ(plugin->presetName(), "Good");
     EXPECT_TRUE(plugin->hostEvents.empty());
-  };
-  plugin->hostEvents.clear();
-
-  // The file changed since the list was taken: it is read again.
-  auto good = find("Good");
-  ASSERT_TRUE(good);
-  writeFile(good->path, "OstraTape-delay preset 2\n");
-  plugin->loadPreset(*good);
-  ASSERT_EQ(plugin->told.size(), 1u);
-  EXPECT_EQ(plugin->told[0].text, "Could not load the preset: not an OstraTape-delay preset: Good.otdpreset");
-  EXPECT_EQ(plugin->told[0].title, "Load preset");
-  expectUnchanged("rewritten file");
-
-  // A state that is not ours.
-  writeFile(folder / "Foreign.otdpreset", "OstraTape-delay preset 1\nname=Foreign\nstate=AAAAAAAAAAAA\n");
-  plugin->loadPreset(*find("Foreign"));
-  EXPECT_EQ(plugin->told.back().text, "Could not load the preset: it does not hold an OstraTape-delay state.");
-  expectUnchanged("foreign state");
-
-  // Our magic, but the values cut short: nothing of it is taken, not even the accent.
-  ChunkWriter cut;
-  cut.header(3, 1, 1500, 684, "Cut").values(0, {1.0, 600.0, 700.0}, 18);
-  writeFile(folder / "Cut.otdpreset",
-            std::string("OstraTape-delay preset 1\nname=Cut\nstate=") +
-              corvana::presets::toBase64(std::span(cut.chunk.Bytes(), size_t(cut.size()))) + "\n");
-  plugin->loadPreset(*find("Cut"));
-  EXPECT_EQ(plugin->told.back().text, "Could not load the preset: its state is damaged.");
-  EXPECT_EQ(plugin->told.back().title, "Load preset");
-  expectUnchanged("cut state");
-  EXPECT_EQ(plugin->storedEditorWidth(), 1000);
-
-  // Our magic with a negative count is damaged too, not a list of doubles.
-  ChunkWriter header;
-  header.header(3, 1, 1000, 456, "").values(0, std::vector<double>(20, 1.0), -1);
-  writeFile(folder / "Header.otdpreset",
-            std::string("OstraTape-delay preset 1\nname=Header\nstate=") +
-              corvana::presets::toBase64(std::span(header.chunk.Bytes(), size_t(header.size()))) + "\n");
-  plugin->loadPreset(*find("Header"));
-  EXPECT_EQ(plugin->told.back().text, "Could not load the preset: its state is damaged.");
-  expectUnchanged("negative count");
+  }
   EXPECT_EQ(plugin->told.size(), 4u);
 }
 
@@ -442,19 +363,17 @@ TEST_F(PresetBookkeeping, DeletingKeepsTheLoadedNameAndFailuresAreTold)
   EXPECT_TRUE(std::filesystem::exists(gone->path));
 }
 
-TEST_F(PresetBookkeeping, PresetListAndFolderFollowTheDataHome)
+TEST_F(PresetBookkeeping, PresetListIsSortedAndFileNamesAreSafe)
 {
   EXPECT_EQ(plugin->presetDirectory(), home.presets());
-  EXPECT_TRUE(plugin->savedPresets().empty());
-  plugin->savePreset("b", false);
-  plugin->savePreset("B", false);
-  plugin->savePreset("a/b:c", false);
+  for (const char* name : {"b", "B", "a/b:c"})
+    plugin->savePreset(name, false);
   const auto list = plugin->savedPresets();
   ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0].name, "B");
   EXPECT_EQ(list[1].name, "a/b:c");
   EXPECT_EQ(list[2].name, "b");
-  EXPECT_EQ(list[1].path, home.presets() / "a-b-c.otdpreset");
+  EXPECT_EQ(list[1].path, file("a-b-c"));
 }
 
 } // namespace
