@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
+#include <tuple>
 
 using namespace ostratapedelay::plugin;
 using corvana::presets::SavedPreset;
@@ -33,10 +35,9 @@ protected:
 
   std::optional<SavedPreset> find(const std::string& name) const
   {
-    for (auto& preset : plugin->savedPresets())
-      if (preset.name == name)
-        return preset;
-    return std::nullopt;
+    const auto list = plugin->savedPresets();
+    const auto it = std::ranges::find(list, name, &SavedPreset::name);
+    return it == list.end() ? std::nullopt : std::optional(*it);
   }
 
   /** Saves `name` with the current values and loads it, as the preset bar would. */
@@ -59,12 +60,11 @@ protected:
     EXPECT_TRUE(corvana::presets::readPreset(ostratapedelay::offline::kPresetFormat, path, preset, error)) << error;
     plug::IByteChunk chunk;
     chunk.AppendBytes(preset.state.data(), static_cast<int>(preset.state.size()));
-    StateHeader header;
+    StateHeader local;
+    StateHeader& header = headerOut ? *headerOut : local;
     EXPECT_TRUE(readStateHeader(chunk, 0, header));
     double v = -12345.0;
     chunk.ReadValue(v, header.valuesPos + 8 * idx);
-    if (headerOut)
-      *headerOut = header;
     return v;
   }
 
@@ -111,21 +111,15 @@ TEST_F(PresetBookkeeping, FactoryPresetsSetTheirValuesAndNothingElse)
     plugin->loadFactoryPreset(row.name);
     for (int i = 0; i < kNumParams; ++i)
       EXPECT_EQ(value(i), row.values[i]) << "parameter " << i;
-    EXPECT_EQ(plugin->presetName(), row.name);
-    EXPECT_TRUE(plugin->presetIsFactory());
     plugin->OnIdle();
-    EXPECT_FALSE(plugin->presetModified());
-    EXPECT_EQ(plugin->accentIndex(), 2u);
-    EXPECT_FALSE(plugin->takeAccentChanged());
-    EXPECT_EQ(plugin->GetEditorWidth(), 1500);
-    EXPECT_EQ(plugin->GetEditorHeight(), 684);
-    EXPECT_EQ(plugin->inputMode(), 2);
-    EXPECT_TRUE(plugin->told.empty());
+    // Clean and marked factory; accent, window and input mode stay those of the user preset.
+    EXPECT_EQ(std::tuple(plugin->presetName(), plugin->presetIsFactory(), plugin->presetModified(),
+                         plugin->accentIndex(), plugin->takeAccentChanged(), plugin->GetEditorWidth(),
+                         plugin->inputMode(), plugin->told.size()),
+              std::tuple(std::string(row.name), true, false, 2u, false, 1500, 2, size_t(0)));
     // The host hears every value inside one gesture per parameter.
     ASSERT_EQ(plugin->hostEvents.size(), 3u * kNumParams);
-    EXPECT_EQ(plugin->hostEvents.front(), "begin 0");
-    EXPECT_EQ(plugin->hostEvents[kNumParams], "value 0");
-    EXPECT_EQ(plugin->hostEvents.back(), "end 17");
+    EXPECT_EQ(plugin->hostEvents.front() + ", " + plugin->hostEvents.back(), "begin 0, end 17");
   }
   plugin->loadFactoryPreset("Ping and Pong"); // an unknown name does nothing at all
   EXPECT_EQ(plugin->presetName(), "Warm and wide delay");
@@ -138,23 +132,18 @@ TEST_F(PresetBookkeeping, SavingTrimsTheNameAndLoadingTakesTheAccentButNotTheInp
   plugin->setInputMode(OstraTapeDelay::kInputLeftOnly);
   set(kFeedback, 44.0);
   plugin->savePreset(" \tMy Delay \t", false);
-  EXPECT_EQ(plugin->presetName(), "My Delay");
-  EXPECT_FALSE(plugin->presetIsFactory());
-  EXPECT_FALSE(plugin->presetModified());
-  EXPECT_TRUE(plugin->told.empty());
-  StateHeader header;
-  EXPECT_EQ(storedValue(file("My Delay"), kFeedback, &header), 44.0);
-  EXPECT_EQ(header.name, "My Delay");
-  EXPECT_EQ(header.accent, 4u);
-  EXPECT_EQ(header.modifiedWord, 0u);
+  EXPECT_EQ(std::tuple(plugin->presetName(), plugin->presetIsFactory(), plugin->presetModified(), plugin->told.size()),
+            std::tuple(std::string("My Delay"), false, false, size_t(0)));
+  StateHeader h;
+  EXPECT_EQ(storedValue(file("My Delay"), kFeedback, &h), 44.0);
+  EXPECT_EQ(std::tuple(h.name, h.accent, h.modifiedWord), std::tuple(std::string("My Delay"), 4u, 0u));
 
   plugin->setAccentIndex(3);
   plugin->setInputMode(OstraTapeDelay::kInputStereo);
   set(kMix, 20.0);
   plugin->loadPreset(*find("My Delay"));
-  EXPECT_EQ(plugin->accentIndex(), 4u);
-  EXPECT_EQ(plugin->inputMode(), OstraTapeDelay::kInputStereo);
-  EXPECT_EQ(value(kMix), 100.0);
+  EXPECT_EQ(std::tuple(plugin->accentIndex(), plugin->inputMode(), value(kMix)),
+            std::tuple(4u, int(OstraTapeDelay::kInputStereo), 100.0));
 
   // Only spaces and tabs: nothing written, nothing said, nothing changed.
   plugin->savePreset(" \t  ", false);
@@ -303,13 +292,7 @@ TEST_F(PresetBookkeeping, LoadingFromFiles)
   set(kFeedback, 66.0);
   plugin->setAccentIndex(3);
   plugin->hostEvents.clear();
-  struct Case
-  {
-    const char* name;
-    std::string fileText; // empty: the chunk below
-    ChunkWriter state;
-    const char* told;
-  };
+  struct Case { const char* name; std::string fileText; ChunkWriter state; const char* told; }; // text or state
   const Case cases[] = {
     // The file changed since the list was taken: it is read again.
     {"Good", "OstraTape-delay preset 2\n", {}, "not an OstraTape-delay preset: Good.otdpreset"},
@@ -333,12 +316,10 @@ TEST_F(PresetBookkeeping, LoadingFromFiles)
     ASSERT_FALSE(plugin->told.empty());
     EXPECT_EQ(plugin->told.back().text, std::string("Could not load the preset: ") + c.told);
     EXPECT_EQ(plugin->told.back().title, "Load preset");
-    EXPECT_EQ(value(kFeedback), 66.0);
-    EXPECT_EQ(value(kMix), 75.0);
-    EXPECT_EQ(plugin->accentIndex(), 3u);
-    EXPECT_EQ(plugin->storedEditorWidth(), 1000);
-    EXPECT_EQ(plugin->presetName(), "Good");
-    EXPECT_TRUE(plugin->hostEvents.empty());
+    // Nothing of it is taken, and the host hears nothing.
+    EXPECT_EQ(std::tuple(value(kFeedback), value(kMix), plugin->accentIndex(), plugin->storedEditorWidth(),
+                         plugin->presetName(), plugin->hostEvents.size()),
+              std::tuple(66.0, 75.0, 3u, 1000, std::string("Good"), size_t(0)));
   }
   EXPECT_EQ(plugin->told.size(), 4u);
 }

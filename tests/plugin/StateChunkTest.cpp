@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <tuple>
 
 using namespace ostratapedelay::plugin;
 using ostra::test::ChunkWriter;
@@ -74,15 +75,13 @@ TEST_F(StateChunk, EveryFieldSurvivesAReadAndAWrite)
   // The last bypass word is never read, so the reading ends four bytes before the chunk.
   ASSERT_EQ(read(written), written.size() - 4);
   EXPECT_EQ(values(), sampleValues());
-  EXPECT_EQ(plugin->presetName(), name);
-  EXPECT_TRUE(plugin->presetIsFactory());
-  EXPECT_TRUE(plugin->presetModified());
-  EXPECT_EQ(plugin->accentIndex(), 3u);
-  EXPECT_EQ(plugin->storedEditorWidth(), 1500);
-  EXPECT_EQ(plugin->storedEditorHeight(), 684);
-  EXPECT_EQ(plugin->GetEditorWidth(), 1500); // the closed editor takes the size over
-  EXPECT_EQ(plugin->GetEditorHeight(), 684);
-  EXPECT_EQ(plugin->inputMode(), 2);
+  // Name, factory flag, modified mark, accent, input mode, and the size the closed editor takes over.
+  EXPECT_EQ(std::tuple(plugin->presetName(), plugin->presetIsFactory(), plugin->presetModified(),
+                       plugin->accentIndex(), plugin->inputMode()),
+            std::tuple(name, true, true, 3u, 2));
+  EXPECT_EQ(std::tuple(plugin->storedEditorWidth(), plugin->storedEditorHeight(), plugin->GetEditorWidth(),
+                       plugin->GetEditorHeight()),
+            std::tuple(1500, 684, 1500, 684));
   EXPECT_TRUE(save().IsEqual(written.chunk()));
 
   // A bypassed plug-in says so in all three bypass words.
@@ -95,9 +94,8 @@ TEST_F(StateChunk, EveryFieldSurvivesAReadAndAWrite)
   // The other setting of each flag survives as well.
   const auto clean = full("", paramValues(*plugin, true), 0, 1, 0, 0, 1000, 456);
   ASSERT_EQ(read(clean), clean.size() - 4);
-  EXPECT_FALSE(plugin->presetIsFactory());
-  EXPECT_FALSE(plugin->presetModified());
-  EXPECT_EQ(plugin->inputMode(), 1);
+  EXPECT_EQ(std::tuple(plugin->presetIsFactory(), plugin->presetModified(), plugin->inputMode()),
+            std::tuple(false, false, 1));
   plugin->SetBypassed(false);
   EXPECT_TRUE(save().IsEqual(clean.chunk()));
 
@@ -181,9 +179,7 @@ TEST_F(StateChunk, ParameterCountsOtherThanEighteen)
   seventeen[0] = 0.0;
   auto cut = ChunkWriter{}.header(3, 2, 1000, 456, "After").values(0, seventeen, 18);
   EXPECT_EQ(read(cut), -1);
-  EXPECT_EQ(plugin->GetParam(kMix)->Value(), plugin->GetParam(kMix)->GetDefault());
-  EXPECT_EQ(plugin->GetParam(kBypass)->Value(), 0.0);
-  EXPECT_EQ(plugin->GetParam(kDuckRelease)->Value(), 900.0);
+  EXPECT_EQ(std::tuple(values()[kBypass], values()[kDuckRelease], values()[kMix]), std::tuple(0.0, 900.0, 100.0));
   EXPECT_EQ(plugin->presetName(), "Before");
   // Half a value is as good as none; a count far beyond the bytes fails the same way.
   EXPECT_EQ(read(cut.bytes("1234")), -1);
@@ -199,20 +195,18 @@ TEST_F(StateChunk, OutOfRangeFieldsAreConstrainedNotRefused)
   wild[7] = std::numeric_limits<double>::quiet_NaN();
   const auto w = full("Wild", wild, 0, 0, 0, 7, 1200, 456);
   ASSERT_EQ(read(w), w.size() - 4);
-  EXPECT_EQ(plugin->accentIndex(), 0u);
+  EXPECT_EQ(std::tuple(plugin->accentIndex(), plugin->storedEditorWidth(), plugin->storedEditorHeight(),
+                       plugin->GetEditorWidth()),
+            std::tuple(0u, 1000, 456, 1000));
   EXPECT_TRUE(plugin->takeAccentChanged());
-  EXPECT_EQ(plugin->storedEditorWidth(), 1000);
-  EXPECT_EQ(plugin->storedEditorHeight(), 456);
-  EXPECT_EQ(plugin->GetEditorWidth(), 1000);
   for (int i = 0; i < kNumParams; ++i)
   {
     const auto* p = plugin->GetParam(i);
     EXPECT_TRUE(p->Value() >= p->GetMin() && p->Value() <= p->GetMax()) << i;
   }
-  EXPECT_EQ(plugin->GetParam(kTimeL)->Value(), 1.0);
-  EXPECT_EQ(plugin->GetParam(kNoteL)->Value(), 5.0);
-  EXPECT_EQ(plugin->GetParam(kFeedback)->Value(), plugin->GetParam(kFeedback)->GetDefault());
-  EXPECT_EQ(plugin->GetParam(kMix)->Value(), 100.0);
+  // Time L -5 and Note L 4.6 constrained, Feedback NaN back to its default, Mix 1e300 at the top.
+  const auto v = values();
+  EXPECT_EQ(std::tuple(v[kTimeL], v[kNoteL], v[kFeedback], v[kMix]), std::tuple(1.0, 5.0, 30.0, 100.0));
   ASSERT_GT(read(w), 0);
   EXPECT_FALSE(plugin->takeAccentChanged()); // the same accent again is no change
 
@@ -224,10 +218,9 @@ TEST_F(StateChunk, OutOfRangeFieldsAreConstrainedNotRefused)
   {
     SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
     ASSERT_GT(read(full("", paramValues(*plugin, true), 0, 0, 0, 0, width, height)), 0);
-    EXPECT_EQ(plugin->GetEditorWidth(), expectW);
-    EXPECT_EQ(plugin->GetEditorHeight(), expectH);
-    EXPECT_EQ(plugin->storedEditorWidth(), width);
-    EXPECT_EQ(plugin->storedEditorHeight(), height);
+    EXPECT_EQ(std::tuple(plugin->GetEditorWidth(), plugin->GetEditorHeight(), plugin->storedEditorWidth(),
+                         plugin->storedEditorHeight()),
+              std::tuple(expectW, expectH, width, height));
   }
 }
 
