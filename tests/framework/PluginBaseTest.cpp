@@ -79,30 +79,20 @@ TEST(PluginBaseSerialize, WritesDoublesInIndexOrderAndRoundTripsThroughTheStateO
   target.ExpectResetCalls(plug::kPresetRecall);
 }
 
-TEST(PluginBaseUnserialize, ShortChunkSetsWhatIsThereAndStillResets)
+TEST(PluginBaseUnserialize, ValuesAreConstrainedAndAShortChunkSetsWhatIsThereAndStillResets)
 {
   RecordingPlugin plugin(18);
   IByteChunk chunk;
-  chunk.AppendValue(50.0);
-  chunk.AppendValue(60.0);
-  chunk.AppendValue(int32_t(0)); // 20 bytes: two values and a stub
+  for (double v : {250.0, -3.0, std::nan(""), 33.3})
+    chunk.AppendValue(v);
+  chunk.AppendValue(int32_t(0)); // a stub of a fifth value
   EXPECT_EQ(plugin.UnserializeParams(chunk, 0), -1);
-  std::vector<double> want{50.0, 60.0};
-  for (int i = 2; i < 18; ++i)
+  // NaN gives the default; step 0.5 without the stepped flag keeps 33.3; the rest keep theirs.
+  std::vector<double> want{100.0, 0.0, 12.0, 33.3};
+  for (int i = 4; i < 18; ++i)
     want.push_back(10.0 + i);
   EXPECT_EQ(plugin.Values(), want);
   plugin.ExpectResetCalls(plug::kPresetRecall);
-}
-
-TEST(PluginBaseUnserialize, ValuesAreConstrainedOnTheWayIn)
-{
-  RecordingPlugin plugin(4);
-  IByteChunk chunk;
-  for (double v : {250.0, -3.0, std::nan(""), 33.3})
-    chunk.AppendValue(v);
-  EXPECT_EQ(plugin.UnserializeParams(chunk, 0), 32);
-  // NaN gives the default; step 0.5 without the stepped flag keeps 33.3.
-  EXPECT_EQ(plugin.Values(), (std::vector<double>{100.0, 0.0, 12.0, 33.3}));
 }
 
 TEST(PluginBaseUnserialize, NegativeStartOrNoParametersReadNothing)
@@ -120,11 +110,4 @@ TEST(PluginBaseUnserialize, NegativeStartOrNoParametersReadNothing)
   EXPECT_EQ(empty.ByteCount(), 0);
   EXPECT_EQ(none.UnserializeParams(chunk, 8), 8);
   EXPECT_TRUE(none.calls.empty());
-}
-
-TEST(PluginBaseReset, NotifiesEveryParameterChangeThenEditor)
-{
-  RecordingPlugin plugin(3);
-  plugin.OnParamReset(plug::kReset);
-  plugin.ExpectResetCalls(plug::kReset);
 }

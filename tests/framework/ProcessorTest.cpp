@@ -93,20 +93,6 @@ TEST(Processor, SamplesPerBeatFromRateAndTempoWithBadTemposGivingZero)
   }
 }
 
-TEST(Processor, ConnectionsAreLimitedToTheChannelRecords)
-{
-  IProcessor proc(MakeConfig());
-  proc.SetChannelConnections(kInput, 1, 5, true);
-  EXPECT_EQ(proc.NChannelsConnected(kInput), 1);
-  EXPECT_FALSE(proc.IsChannelConnected(kInput, 0));
-  proc.SetChannelConnections(kInput, -3, 10, true);
-  EXPECT_EQ(proc.NChannelsConnected(kInput), 2);
-  proc.SetChannelConnections(kInput, 0, 1, false);
-  EXPECT_EQ(proc.NChannelsConnected(kInput), 1);
-  EXPECT_FALSE(proc.IsChannelConnected(kInput, 7));
-  EXPECT_EQ(proc.NChannelsConnected(kOutput), 0);
-}
-
 TEST(Processor, ProcessBuffersRunsLongBlocksInSlicesAndSilencesWithoutABlockSize)
 {
   GainProcessor proc(MakeConfig(), 16);
@@ -135,14 +121,22 @@ TEST(Processor, ProcessBuffersRunsLongBlocksInSlicesAndSilencesWithoutABlockSize
   EXPECT_EQ(out8[0], D(8, 0.0));
 }
 
-TEST(Processor, AnUnconnectedChannelTakesNoPointerAndReadsSilence)
+TEST(Processor, ConnectionsStayInsideTheChannelRecordsAndAnUnconnectedChannelTakesNoPointer)
 {
-  // Only one pointer is listed for two channels.
   GainProcessor proc(MakeConfig(), 4);
+  proc.SetChannelConnections(kInput, 1, 5, true);
+  EXPECT_EQ(proc.NChannelsConnected(kInput), 1);
+  EXPECT_FALSE(proc.IsChannelConnected(kInput, 0));
+  proc.SetChannelConnections(kInput, -3, 10, true);
+  EXPECT_EQ(proc.NChannelsConnected(kInput), 2);
+  EXPECT_FALSE(proc.IsChannelConnected(kInput, 7));
+  EXPECT_EQ(proc.NChannelsConnected(kOutput), 0);
+
+  // Only one pointer is listed for two channels: the unconnected one reads silence.
+  proc.SetChannelConnections(kInput, 1, 1, false);
   D in = Ramp(4, 1), outL(4), outR(4, -5.0);
   double* inPtrs[] = {in.data()};
   double* outPtrs[] = {outL.data(), outR.data()};
-  proc.SetChannelConnections(kInput, 0, 1, true);
   proc.SetChannelConnections(kOutput, 0, 2, true);
   proc.AttachBuffers(kInput, 0, 2, inPtrs, 4);
   proc.AttachBuffers(kOutput, 0, 2, outPtrs, 4);
