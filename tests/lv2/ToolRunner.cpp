@@ -17,32 +17,25 @@
 namespace ostra::lv2test
 {
 
-namespace
-{
-
 using Clock = std::chrono::steady_clock;
 
-// Forks `args` with stdin and stdout/stderr on pipes, in a new process group.
-pid_t spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& env, int& inFd,
-            int& outFd)
+BackgroundTool::BackgroundTool(const std::vector<std::string>& args, const Env& env)
 {
-  int inPipe[2];
-  int outPipe[2];
+  int inPipe[2], outPipe[2];
   if (pipe2(inPipe, O_CLOEXEC) != 0)
-    return -1;
+    return;
   if (pipe2(outPipe, O_CLOEXEC) != 0)
   {
     close(inPipe[0]);
     close(inPipe[1]);
-    return -1;
+    return;
   }
   std::vector<char*> argv;
   for (const auto& a : args)
     argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-
-  const pid_t pid = fork();
-  if (pid == 0)
+  mPid = fork();
+  if (mPid == 0)
   {
     setpgid(0, 0);
     dup2(inPipe[0], STDIN_FILENO);
@@ -55,106 +48,17 @@ pid_t spawn(const std::vector<std::string>& args, const std::map<std::string, st
   }
   close(inPipe[0]);
   close(outPipe[1]);
-  if (pid < 0)
-  {
-    close(inPipe[1]);
-    close(outPipe[0]);
-    return -1;
-  }
-  setpgid(pid, pid);
-  inFd = inPipe[1];
-  outFd = outPipe[0];
-  fcntl(outFd, F_SETFL, fcntl(outFd, F_GETFL) | O_NONBLOCK);
-  return pid;
-}
-
-// Reads what is available on `fd` into `out` within `timeoutMs`; false at end of file.
-bool readSome(int fd, std::string& out, int timeoutMs)
-{
-  pollfd p{fd, POLLIN, 0};
-  if (poll(&p, 1, timeoutMs) <= 0)
-    return true;
-  char buffer[4096];
-  const ssize_t n = read(fd, buffer, sizeof buffer);
-  if (n > 0)
-  {
-    out.append(buffer, static_cast<size_t>(n));
-    return true;
-  }
-  return n < 0 && (errno == EAGAIN || errno == EINTR);
-}
-
-void put32(std::ofstream& out, std::uint32_t v)
-{
-  const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                              static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-  out.write(reinterpret_cast<const char*>(b), 4);
-}
-
-void put16(std::ofstream& out, std::uint16_t v)
-{
-  const unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
-  out.write(reinterpret_cast<const char*>(b), 2);
-}
-
-std::uint32_t get32(const unsigned char* p)
-{
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-} // namespace
-
-ToolResult runTool(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                   std::chrono::milliseconds limit, const std::string& input)
-{
-  BackgroundTool tool(args, env);
-  ToolResult result;
-  if (!tool.started())
-    return result;
-  if (!input.empty())
-    tool.send(input);
-  result.timedOut = !tool.waitExit(limit);
-  result.exitCode = tool.stop();
-  result.output = tool.output();
-  return result;
-}
-
-bool haveTool(const std::string& name)
-{
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size())
-  {
-    const size_t end = dirs.find(':', start);
-    const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0)
-      return true;
-    if (end == std::string::npos)
-      break;
-    start = end + 1;
-  }
-  return false;
-}
-
-BackgroundTool::BackgroundTool(const std::vector<std::string>& args, const std::map<std::string, std::string>& env)
-{
-  mPid = spawn(args, env, mIn, mOut);
-}
-
-BackgroundTool::~BackgroundTool()
-{
-  stop();
+  mIn = inPipe[1];
+  mOut = outPipe[0];
+  if (mPid > 0)
+    setpgid(mPid, mPid); // also here, so a kill right after fork reaches the group
 }
 
 bool BackgroundTool::send(const std::string& text)
 {
-  if (mIn < 0)
-    return false;
-  size_t done = 0;
-  while (done < text.size())
+  for (size_t done = 0; done < text.size();)
   {
-    const ssize_t n = write(mIn, text.data() + done, text.size() - done);
+    const ssize_t n = mIn < 0 ? -1 : write(mIn, text.data() + done, text.size() - done);
     if (n <= 0)
       return false;
     done += static_cast<size_t>(n);
@@ -165,115 +69,108 @@ bool BackgroundTool::send(const std::string& text)
 void BackgroundTool::closeInput()
 {
   if (mIn >= 0)
-  {
     close(mIn);
-    mIn = -1;
-  }
-}
-
-void BackgroundTool::drain(int timeoutMs)
-{
-  if (mOut >= 0 && !readSome(mOut, mOutput, timeoutMs))
-  {
-    close(mOut);
-    mOut = -1;
-  }
+  mIn = -1;
 }
 
 bool BackgroundTool::running()
 {
-  if (mPid <= 0 || mExited)
-    return false;
-  if (waitpid(mPid, &mStatus, WNOHANG) == mPid)
+  if (mPid > 0 && !mExited && waitpid(mPid, &mStatus, WNOHANG) == mPid)
     mExited = true;
-  return !mExited;
+  return mPid > 0 && !mExited;
+}
+
+bool BackgroundTool::pump(std::chrono::milliseconds limit, const std::function<bool()>& done)
+{
+  const auto end = Clock::now() + limit;
+  while (!done())
+  {
+    if (Clock::now() >= end || (mOut < 0 && !running()))
+      return done();
+    if (mOut < 0)
+    {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
+    pollfd p{mOut, POLLIN, 0};
+    if (poll(&p, 1, 20) <= 0)
+      continue;
+    char buffer[4096];
+    const ssize_t n = read(mOut, buffer, sizeof buffer);
+    if (n > 0)
+      mOutput.append(buffer, static_cast<size_t>(n));
+    else if (n == 0 || errno != EINTR)
+    {
+      close(mOut);
+      mOut = -1;
+    }
+  }
+  return true;
 }
 
 bool BackgroundTool::waitFor(const std::string& needle, std::chrono::milliseconds limit)
 {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end)
-  {
-    if (mOutput.find(needle) != std::string::npos)
-      return true;
-    if (mOut < 0 && !running())
-      return false;
-    drain(20);
-    if (mOut < 0)
-      running();
-  }
-  return mOutput.find(needle) != std::string::npos;
+  return pump(limit, [&] { return mOutput.find(needle) != std::string::npos; });
 }
 
 bool BackgroundTool::waitExit(std::chrono::milliseconds limit)
 {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end)
-  {
-    drain(20);
-    if (mOut < 0 && !running())
-      return true;
-  }
-  return false;
+  return pump(limit, [&] { return mOut < 0 && !running(); });
 }
 
 int BackgroundTool::stop()
 {
-  if (mPid > 0 && !mExited)
+  closeInput();
+  // Politely first, then for sure; only this program's own process group.
+  for (int sig : {SIGTERM, SIGKILL})
   {
-    if (mIn >= 0)
-    {
-      close(mIn);
-      mIn = -1;
-    }
-    // Politely first, then for sure; only this program's own process group.
-    for (int sig : {SIGTERM, SIGKILL})
-    {
-      if (!running())
-        break;
-      kill(-mPid, sig);
-      const auto end = Clock::now() + std::chrono::seconds(3);
-      while (running() && Clock::now() < end)
-      {
-        drain(10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      }
-    }
-    if (!mExited && waitpid(mPid, &mStatus, 0) == mPid)
-      mExited = true;
+    if (!running())
+      break;
+    kill(-mPid, sig);
+    const auto end = Clock::now() + std::chrono::seconds(3);
+    while (running() && Clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  while (mOut >= 0)
-    drain(50);
-  if (mIn >= 0)
-  {
-    close(mIn);
-    mIn = -1;
-  }
+  if (mPid > 0 && !mExited && waitpid(mPid, &mStatus, 0) == mPid)
+    mExited = true;
+  pump(std::chrono::milliseconds(2000), [&] { return mOut < 0; }); // what it wrote last
+  if (mOut >= 0)
+    close(mOut);
+  mOut = -1;
   return mExited && WIFEXITED(mStatus) ? WEXITSTATUS(mStatus) : -1;
+}
+
+ToolResult runTool(const std::vector<std::string>& args, const Env& env, std::chrono::milliseconds limit)
+{
+  BackgroundTool tool(args, env);
+  ToolResult result;
+  result.timedOut = tool.started() && !tool.waitExit(limit);
+  result.exitCode = tool.stop();
+  result.output = tool.output();
+  return result;
 }
 
 bool writeFloatWav(const std::string& path, const std::vector<std::vector<float>>& channels, int rate)
 {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  const auto nCh = static_cast<std::uint16_t>(channels.size());
+  auto put = [&out](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+      out.put(static_cast<char>(v >> (8 * i)));
+  };
+  const auto nCh = static_cast<std::uint32_t>(channels.size());
   const auto frames = static_cast<std::uint32_t>(channels.empty() ? 0 : channels[0].size());
-  const std::uint32_t dataBytes = frames * nCh * 4u;
   out.write("RIFF", 4);
-  put32(out, 4 + 24 + 12 + 8 + dataBytes);
-  out.write("WAVE", 4);
-  out.write("fmt ", 4);
-  put32(out, 16);
-  put16(out, 3); // IEEE float
-  put16(out, nCh);
-  put32(out, static_cast<std::uint32_t>(rate));
-  put32(out, static_cast<std::uint32_t>(rate) * nCh * 4u);
-  put16(out, static_cast<std::uint16_t>(nCh * 4u));
-  put16(out, 32);
-  out.write("fact", 4);
-  put32(out, 4);
-  put32(out, frames);
+  put(36 + frames * nCh * 4, 4);
+  out.write("WAVEfmt ", 8);
+  put(16, 4);
+  put(3, 2); // IEEE float
+  put(nCh, 2);
+  put(static_cast<std::uint32_t>(rate), 4);
+  put(static_cast<std::uint32_t>(rate) * nCh * 4, 4);
+  put(nCh * 4, 2);
+  put(32, 2);
   out.write("data", 4);
-  put32(out, dataBytes);
+  put(frames * nCh * 4, 4);
   for (std::uint32_t i = 0; i < frames; ++i)
     for (const auto& ch : channels)
       out.write(reinterpret_cast<const char*>(&ch[i]), 4);
@@ -283,56 +180,54 @@ bool writeFloatWav(const std::string& path, const std::vector<std::vector<float>
 bool readFloatWav(const std::string& path, std::vector<std::vector<float>>& channels, int& rate)
 {
   std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+  const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto get = [&b](size_t at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+      v = (v << 8) | b[at + static_cast<size_t>(i)];
+    return v;
+  };
+  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0)
     return false;
-  int nCh = 0;
-  int bits = 0;
-  int format = 0;
-  size_t pos = 12;
-  while (pos + 8 <= bytes.size())
+  std::uint32_t format = 0, nCh = 0, bits = 0;
+  for (size_t pos = 12; pos + 8 <= b.size();)
   {
-    const std::uint32_t size = get32(&bytes[pos + 4]);
-    const unsigned char* body = &bytes[pos + 8];
-    if (pos + 8 + size > bytes.size())
+    const size_t size = get(pos + 4, 4), body = pos + 8;
+    if (body + size > b.size())
       return false;
-    if (std::memcmp(&bytes[pos], "fmt ", 4) == 0 && size >= 16)
+    if (std::memcmp(&b[pos], "fmt ", 4) == 0 && size >= 16)
     {
-      format = body[0] | (body[1] << 8);
-      nCh = body[2] | (body[3] << 8);
-      rate = static_cast<int>(get32(body + 4));
-      bits = body[14] | (body[15] << 8);
-      if (format == 0xFFFE && size >= 26) // extensible: the sub-format's first word
-        format = body[24] | (body[25] << 8);
+      format = get(body, 2) == 0xFFFE && size >= 26 ? get(body + 24, 2) : get(body, 2); // extensible
+      nCh = get(body + 2, 2);
+      rate = static_cast<int>(get(body + 4, 4));
+      bits = get(body + 14, 2);
     }
-    else if (std::memcmp(&bytes[pos], "data", 4) == 0)
+    else if (std::memcmp(&b[pos], "data", 4) == 0)
     {
-      if (format != 3 || bits != 32 || nCh <= 0)
+      if (format != 3 || bits != 32 || nCh == 0)
         return false;
-      const size_t frames = size / (4u * static_cast<size_t>(nCh));
-      channels.assign(static_cast<size_t>(nCh), std::vector<float>(frames));
-      for (size_t i = 0; i < frames; ++i)
-        for (int c = 0; c < nCh; ++c)
-          std::memcpy(&channels[static_cast<size_t>(c)][i], body + (i * static_cast<size_t>(nCh) + static_cast<size_t>(c)) * 4, 4);
+      channels.assign(nCh, std::vector<float>(size / (4 * nCh)));
+      for (size_t i = 0; i < channels[0].size(); ++i)
+        for (size_t c = 0; c < nCh; ++c)
+          std::memcpy(&channels[c][i], &b[body + (i * nCh + c) * 4], 4);
       return true;
     }
-    pos += 8 + size + (size & 1u);
+    pos = body + size + (size & 1u);
   }
   return false;
 }
 
-TempDir::TempDir()
+TempDir::TempDir() : path((std::filesystem::temp_directory_path() / "ostra-lv2-XXXXXX").string())
 {
-  std::string pattern = (std::filesystem::temp_directory_path() / "ostra-lv2-XXXXXX").string();
-  if (mkdtemp(pattern.data()))
-    mPath = pattern;
+  if (!mkdtemp(path.data()))
+    path.clear();
 }
 
 TempDir::~TempDir()
 {
   std::error_code error;
-  if (!mPath.empty())
-    std::filesystem::remove_all(mPath, error);
+  if (!path.empty())
+    std::filesystem::remove_all(path, error);
 }
 
 } // namespace ostra::lv2test
