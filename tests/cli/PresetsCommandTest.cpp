@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace ostratapedelay::cli
 {
 namespace
@@ -13,9 +15,11 @@ using namespace test;
 class PresetsCommand : public ::testing::Test
 {
 protected:
-  // Unset afterwards rather than restored: no test may touch the real user's presets.
   PresetsCommand() { setenv("XDG_DATA_HOME", mHome.path().c_str(), 1); }
-  ~PresetsCommand() override { unsetenv("XDG_DATA_HOME"); }
+  ~PresetsCommand() override
+  {
+    mPrevious ? setenv("XDG_DATA_HOME", mPrevious->c_str(), 1) : unsetenv("XDG_DATA_HOME");
+  }
 
   std::filesystem::path presets() const { return mHome.path() / "OstraTape-delay" / "Presets"; }
   std::string file(const std::string& name) const { return (presets() / (name + ".otdpreset")).string(); }
@@ -39,6 +43,8 @@ protected:
     EXPECT_TRUE(contains(run.err, message)) << run.err;
   }
 
+  const char* mOld = std::getenv("XDG_DATA_HOME");
+  std::optional<std::string> mPrevious = mOld ? std::optional<std::string>(mOld) : std::nullopt;
   TempDir mHome;
 };
 
