@@ -115,6 +115,8 @@ void Width::targets(float& side, float& synth) const noexcept
 
 void Width::glide(float& gain, float target) const noexcept
 {
+    if (gain == target)
+        return; // settled: the step below would leave it there
     const float before = gain;
     gain += (target - gain) * smooth_;
     // In float the step falls below half an ulp some 1e-4 short of the target
