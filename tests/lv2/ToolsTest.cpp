@@ -49,11 +49,11 @@ TEST(Lv2Tools, SordValidateFindsNoErrorsAgainstTheLv2Schemas)
 {
   // The LV2 vocabularies' own bundles (those without a binary): installed plug-ins are not ours to judge.
   std::vector<std::string> args = {"sord_validate"};
-  for (const auto& spec : fs::directory_iterator("/usr/lib/lv2"))
+  for (const auto& schema : fs::directory_iterator("/usr/lib/lv2"))
   {
     std::vector<std::string> ttl;
     bool hasBinary = false;
-    for (const auto& file : fs::directory_iterator(spec.path()))
+    for (const auto& file : fs::directory_iterator(schema.path()))
     {
       hasBinary = hasBinary || file.path().extension() == ".so";
       if (file.path().extension() == ".ttl")
