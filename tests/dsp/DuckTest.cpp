@@ -63,26 +63,6 @@ TEST(Duck, DucksWithFiveMsAttackHoldsHundredMsThenReleases)
     EXPECT_EQ(d.gainDb(), 0.0);
 }
 
-TEST(Duck, IgnoresQuietPlayingAndPlayingFarBelowTheEnvelope)
-{
-    Duck quiet = makeDuck(12.0, 300.0);
-    for (int i = 0; i < 48000; ++i) // below -60 dBFS nothing happens
-        ASSERT_EQ(quiet.tick(0.0009), 1.0);
-
-    // Loud playing builds the 3 s envelope; soft playing more than 20 dB below
-    // it stops triggering and the echoes come back; similar levels keep ducking.
-    Duck d = makeDuck(12.0, 300.0);
-    double gain = 0.0;
-    for (int i = 0; i < 48000; ++i)
-        d.tick(0.5);
-    for (int i = 0; i < 48000; ++i)
-        gain = d.tick(0.02);
-    EXPECT_EQ(gain, 1.0);
-    for (int i = 0; i < 4800; ++i)
-        gain = d.tick(0.4);
-    EXPECT_LT(gain, 0.3);
-}
-
 TEST(Duck, OffNonFiniteLevelsLimitsAndRates)
 {
     Duck off = makeDuck(0.0, 300.0);
@@ -90,26 +70,13 @@ TEST(Duck, OffNonFiniteLevelsLimitsAndRates)
         ASSERT_EQ(off.tick(i % 2 ? 0.9 : -0.9), 1.0);
         ASSERT_TRUE(off.peak() == 0.0 && off.envelope() == 0.0 && off.holdCount() == 0) << i;
     }
-
-    Duck d = makeDuck(24.0, 300.0);
+    Duck d = makeDuck(40.0, 1e9); // limited to 24 dB and 2 s
     const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
     for (int i = 0; i < 4800; ++i) {
         const double g = d.tick(i % 100 == 0 ? inf : i % 50 == 0 ? nan : 0.3);
-        ASSERT_TRUE(std::isfinite(g) && g > 0.0 && g <= 1.0) << i;
+        ASSERT_TRUE(std::isfinite(g) && g >= std::pow(10.0, -24.0 / 20.0) - 1e-12 && g <= 1.0) << i;
     }
-    EXPECT_TRUE(std::isfinite(d.peak()) && std::isfinite(d.envelope()));
-    d.clear();
-    EXPECT_TRUE(d.gainDb() == 0.0 && d.holdCount() == 0);
-
-    d.setDepth(40.0);
-    EXPECT_EQ(d.depthDb(), 24.0);
-    d.setRelease(10.0);
-    EXPECT_EQ(d.releaseMs(), 50.0);
-    d.setRelease(1e9);
     EXPECT_EQ(d.releaseMs(), 2000.0);
-    d.prepare(22050.0);
-    EXPECT_EQ(d.releaseMs(), -1.0); // forces a recomputation for the new rate
-    EXPECT_EQ(d.holdSamples(), 2205);
     for (double unusable : {0.0, -1.0, nan, inf}) {
         d.prepare(unusable);
         EXPECT_EQ(d.holdSamples(), 4800) << unusable;

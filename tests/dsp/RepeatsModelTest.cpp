@@ -16,7 +16,7 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// The plug-in's default parameters at 120 bpm, with the given times and feedback.
+// The plug-in's default parameters, with the given times and feedback.
 RepeatsModel::Request request(double timeL = 0.5, double timeR = 0.5, double feedback = 0.3,
                               TapeDelay::Character character = TapeDelay::kMedium, bool pingPong = false)
 {
@@ -25,31 +25,22 @@ RepeatsModel::Request request(double timeL = 0.5, double timeR = 0.5, double fee
     return r;
 }
 
-// The model is heavy (two 4.6 MB rings); the tests share one, which also
-// shows that measurements do not depend on each other.
-RepeatsModel& model()
-{
-    static RepeatsModel m;
-    m.prepare();
-    return m;
-}
-
+// One model shared by the tests (two 4.6 MB rings), which also shows that
+// measurements do not depend on each other.
 std::vector<Repeat> measure(const RepeatsModel::Request& r)
 {
+    static RepeatsModel model;
     std::vector<Repeat> out;
-    EXPECT_TRUE(model().measure(r, out, {}));
+    EXPECT_TRUE(model.measure(r, out, {}));
     return out;
 }
 
-bool sameSlot(const Repeat& x, const Repeat& y)
+bool same(const std::vector<Repeat>& a, const std::vector<Repeat>& b, double levelTolerance = 0.0)
 {
-    return x.time == y.time && x.right == y.right && x.index == y.index && x.highHz == y.highHz && x.lowHz == y.lowHz;
-}
-
-bool same(const std::vector<Repeat>& a, const std::vector<Repeat>& b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const Repeat& x, const Repeat& y) { return sameSlot(x, y) && x.levelDb == y.levelDb; });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](const Repeat& x, const Repeat& y) {
+        return x.time == y.time && x.right == y.right && x.index == y.index && x.highHz == y.highHz
+               && x.lowHz == y.lowHz && std::abs(x.levelDb - y.levelDb) <= levelTolerance;
+    });
 }
 
 } // namespace
@@ -58,24 +49,18 @@ TEST(RepeatsModel, SameRequestGivesTheSameResultAfterOtherAndCancelledMeasuremen
 {
     const std::vector<Repeat> first = measure(request());
     ASSERT_FALSE(first.empty());
-    RepeatsModel::Request other = request(0.5, 0.2, 0.9);
-    other.driveDb = 12.0;
-    measure(other);
-    std::vector<Repeat> partial;
+    RepeatsModel other;
+    std::vector<Repeat> partial, again;
     int calls = 0;
-    EXPECT_FALSE(model().measure(other, partial, [&] { return ++calls == 3; }));
-    EXPECT_TRUE(same(first, measure(request())));
-
-    RepeatsModel fresh;
-    std::vector<Repeat> again;
-    EXPECT_TRUE(fresh.measure(request(), again, {})); // prepares itself
-    EXPECT_TRUE(fresh.prepared() && same(first, again));
+    EXPECT_FALSE(other.measure(request(0.5, 0.2, 0.9), partial, [&] { return ++calls == 3; }));
+    EXPECT_TRUE(other.measure(request(), again, {}));
+    EXPECT_TRUE(same(first, again));
 }
 
-// The echo pattern: without ping-pong n*tL on the left and n*tR on the right
-// merged in time order, left first at equal times; with ping-pong tL, tL+tR,
-// 2tL+tR, ... alternating from the left. Times come from the engine's limits.
-TEST(RepeatsModel, EchoesFollowTheirPatternInTimeOrder)
+// Without ping-pong n*tL on the left and n*tR on the right merged in time
+// order, left first at equal times; with ping-pong tL, tL+tR, 2tL+tR, ...
+// alternating from the left. Times come from the engine's limits.
+TEST(RepeatsModel, EchoesFollowTheirPatternInTimeOrderUntilQuiet)
 {
     const struct {
         RepeatsModel::Request request;
@@ -85,72 +70,43 @@ TEST(RepeatsModel, EchoesFollowTheirPatternInTimeOrder)
         {request(), 0.5, 0.5, 4, 48},
         {request(0.1, 0.15, 0.95, TapeDelay::kPlain), 0.1, 0.15, 48, 48}, // loud enough for every slot
         {request(0.1, 0.2, 0.95, TapeDelay::kMedium, true), 0.1, 0.2, 4, 24},
+        {request(0.1, 0.2, 0.2, TapeDelay::kMedium, true), 0.1, 0.2, 2, 23},
         {request(0.0, 0.0004, 0.0), 0.001, 0.001, 2, 48}, // raised to 1 ms
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.tL << " / " << c.tR << (c.request.settings.pingPong ? " ping" : ""));
+        const bool pingPong = c.request.settings.pingPong;
         const std::vector<Repeat> out = measure(c.request);
-        ASSERT_GE(out.size(), c.minCount);
-        ASSERT_LE(out.size(), c.maxCount);
+        ASSERT_GE(out.size(), c.minCount) << c.tL;
+        ASSERT_LE(out.size(), c.maxCount) << c.tL;
         int count[2] = {0, 0};
         double pingPongTime = 0.0;
         for (std::size_t i = 0; i < out.size(); ++i) {
-            const int n = ++count[out[i].right];
-            EXPECT_EQ(out[i].index, n) << i;
-            if (i < 2) {
-                EXPECT_GT(out[i].levelDb, -20.0) << i; // the first echoes are heard, however short
-            }
-            if (c.request.settings.pingPong) {
-                pingPongTime += i % 2 == 0 ? c.tL : c.tR;
+            EXPECT_EQ(out[i].index, ++count[out[i].right]) << c.tL << " " << i;
+            pingPongTime += i % 2 == 0 ? c.tL : c.tR;
+            EXPECT_DOUBLE_EQ(out[i].time, pingPong ? pingPongTime : out[i].index * (out[i].right ? c.tR : c.tL));
+            if (pingPong) { // stops at the first quiet repeat, included
                 EXPECT_EQ(out[i].right, i % 2 == 1) << i;
-                EXPECT_DOUBLE_EQ(out[i].time, pingPongTime) << i;
-                EXPECT_GT(out[i].levelDb, -60.0) << i; // every window caught its echo
-                continue;
-            }
-            EXPECT_DOUBLE_EQ(out[i].time, n * (out[i].right ? c.tR : c.tL)) << i;
-            if (i > 0) {
+                EXPECT_EQ(out[i].levelDb < RepeatsModel::kQuietDb, i + 1 == out.size() && i < 23) << i;
+            } else if (i > 0) {
                 EXPECT_TRUE(out[i].time > out[i - 1].time || (out[i].time == out[i - 1].time && out[i].right)) << i;
             }
         }
+        // Otherwise at the first pair quiet on both sides, included.
+        const std::size_t last = out.size() - 1;
+        if (!pingPong && out.size() >= 4 && out.size() < 48) {
+            EXPECT_LT(std::max(out[last].levelDb, out[last - 1].levelDb), RepeatsModel::kQuietDb) << c.tL;
+            EXPECT_GE(std::max(out[last - 2].levelDb, out[last - 3].levelDb), RepeatsModel::kQuietDb) << c.tL;
+        }
     }
-}
-
-TEST(RepeatsModel, StopsOnceQuietOrAtSixtySeconds)
-{
-    // Without ping-pong: at the first pair quiet on both sides, which is included.
-    const std::vector<Repeat> out = measure(request());
-    const std::size_t last = out.size() - 1;
-    ASSERT_GE(out.size(), 4u);
-    EXPECT_LT(std::max(out[last].levelDb, out[last - 1].levelDb), RepeatsModel::kQuietDb);
-    EXPECT_GE(std::max(out[last - 2].levelDb, out[last - 3].levelDb), RepeatsModel::kQuietDb);
-    // With ping-pong: at the first quiet repeat.
-    const std::vector<Repeat> pingPong = measure(request(0.1, 0.2, 0.2, TapeDelay::kMedium, true));
-    ASSERT_FALSE(pingPong.empty());
-    for (std::size_t i = 0; i < pingPong.size(); ++i)
-        EXPECT_EQ(pingPong[i].levelDb < RepeatsModel::kQuietDb, i + 1 == pingPong.size()) << i;
-
-    // Long delays: limited to 6 s, and no window closes past 60 s. Left echoes
-    // at 6, ..., 54 s (the one at 60 s starts at the limit); right at 5.5, ..., 55 s.
+    // Long delays: limited to 6 s, and no window (the 30 ms burst and 5 ms
+    // more) closes past 60 s. Left echoes at 6, ..., 54 s; right at 5.5, ..., 55 s.
     const std::vector<Repeat> longOnes = measure(request(30.0, 5.5, 0.95, TapeDelay::kPlain));
     int count[2] = {0, 0};
     for (const Repeat& x : longOnes) {
-        EXPECT_LE(x.time * 48000.0 + 1680.0, 2880000.0 + 1e-6); // 1680: the burst and the window's margin
+        EXPECT_LE(x.time * 48000.0 + 1680.0, 2880000.0 + 1e-6);
         ++count[x.right];
     }
     EXPECT_TRUE(count[0] == 9 && count[1] == 10) << count[0] << " " << count[1];
-    EXPECT_DOUBLE_EQ(longOnes.back().time, 55.0);
-}
-
-TEST(RepeatsModel, LevelsFollowThePlainFeedbackExactly)
-{
-    RepeatsModel::Request r = request(0.1, 0.1, 0.5, TapeDelay::kPlain);
-    r.settings.bandwidth = 0.0;
-    const std::vector<Repeat> out = measure(r);
-    ASSERT_GE(out.size(), 6u);
-    EXPECT_NEAR(out[0].levelDb, 0.0, 6.0); // the first echo is the taped burst itself
-    EXPECT_DOUBLE_EQ(out[0].levelDb, out[1].levelDb);
-    for (std::size_t i = 2; i < 6; ++i) // each pass halves the amplitude
-        EXPECT_NEAR(out[i].levelDb - out[i - 2].levelDb, 20.0 * std::log10(0.5), 1e-3) << i;
 }
 
 TEST(RepeatsModel, BandEdgesMoveInwardWithEachPass)
@@ -172,44 +128,34 @@ TEST(RepeatsModel, BandEdgesMoveInwardWithEachPass)
     r.settings.highCut = 19900.0;
     for (const Repeat& x : measure(r))
         EXPECT_TRUE(x.lowHz == 0.0 && x.highHz == kInf);
-
     // High cut and tape bandwidth combine: the product of all factors is 2 at the edge.
-    EXPECT_EQ(RepeatsModel::highEdge(kNaN, -1.0, 3), kInf);
-    EXPECT_NEAR(RepeatsModel::highEdge(25000.0, 16000.0, 1), 16000.0, 1e-6); // high cut off
     const double f = RepeatsModel::highEdge(3000.0, 16000.0, 4);
     EXPECT_NEAR(std::pow((1.0 + f * f / 9e6) * (1.0 + f * f / 2.56e8), 4), 2.0, 1e-9);
-    EXPECT_EQ(RepeatsModel::lowEdge(kNaN, 1), 0.0);
 }
 
 TEST(RepeatsModel, CancellationIsCheckedEvery4096Samples)
 {
     const RepeatsModel::Request r = request(0.2, 0.2, 0.9, TapeDelay::kPlain); // never quiet: all 48 slots
-    const double window = 0.005 * 48000.0 + 0.03 * 48000.0;                     // 5 ms plus the 30 ms burst
+    const double window = 0.005 * 48000.0 + 0.03 * 48000.0;
+    RepeatsModel model;
     std::vector<Repeat> out(5);
     int calls = 0;
-    EXPECT_FALSE(model().measure(r, out, [&] { return ++calls == 1; }));
+    EXPECT_FALSE(model.measure(r, out, [&] { return ++calls == 1; }));
     EXPECT_TRUE(calls == 1 && out.empty()); // cleared; nothing measured before sample 0
-
     // Stopping at the 30th check (sample 29 * 4096) keeps only the windows closed before it.
     calls = 0;
-    EXPECT_FALSE(model().measure(r, out, [&] { return ++calls == 30; }));
-    EXPECT_EQ(calls, 30);
+    EXPECT_FALSE(model.measure(r, out, [&] { return ++calls == 30; }));
     ASSERT_FALSE(out.empty());
-    for (const Repeat& x : out)
-        EXPECT_LE(std::round(x.time * 48000.0) + window, 29.0 * 4096.0);
+    EXPECT_LE(std::round(out.back().time * 48000.0) + window, 29.0 * 4096.0);
     EXPECT_GT(std::round(out.back().time * 48000.0) + 9600.0 + window, 29.0 * 4096.0);
-
-    // A full run calls once per 4096 samples simulated.
     calls = 0;
-    EXPECT_TRUE(model().measure(r, out, [&] { return ++calls == 0; }));
+    EXPECT_TRUE(model.measure(r, out, [&] { return ++calls == 0; }));
     ASSERT_EQ(out.size(), 48u);
     EXPECT_EQ(calls, static_cast<int>(std::ceil((std::round(out.back().time * 48000.0) + window) / 4096.0)));
 }
 
 TEST(RepeatsModel, DriveIsClampedAndOtherBadSettingsStayFinite)
 {
-    EXPECT_DOUBLE_EQ(RepeatsModel::driveGain(kNaN), 0.12589254117941673);
-    EXPECT_DOUBLE_EQ(RepeatsModel::driveGain(kInf), std::pow(10.0, 0.9));
     RepeatsModel::Request r = request(0.1, 0.1);
     std::vector<Repeat> levels[2];
     for (int hot : {0, 1}) {
@@ -221,12 +167,11 @@ TEST(RepeatsModel, DriveIsClampedAndOtherBadSettingsStayFinite)
     }
     // Saturation at +18 dB takes level off the burst that -18 dB leaves alone.
     EXPECT_LT(levels[1][0].levelDb, levels[0][0].levelDb - 1.0);
-
+    r.driveDb = kNaN; // counts as -18 dB
     r.settings.wobble = 2.0; // ignored
-    r.driveDb = -18.0;
     EXPECT_TRUE(same(levels[0], measure(r)));
     r = request(kNaN, kInf, kNaN);
-    r.settings.lowCut = r.settings.highCut = r.settings.bandwidth = r.driveDb = kNaN;
+    r.settings.lowCut = r.settings.highCut = r.settings.bandwidth = kNaN;
     const std::vector<Repeat> out = measure(r);
     ASSERT_FALSE(out.empty());
     for (const Repeat& x : out)
@@ -247,13 +192,9 @@ TEST(RepeatsModel, SilenceSkipStaysWithinAMillionthOfTheReference)
     RepeatsModel reference;
     reference.skipSilence = false;
     for (const RepeatsModel::Request& rq : requests) {
-        std::vector<Repeat> fast, exact;
-        ASSERT_TRUE(model().measure(rq, fast, {}) && reference.measure(rq, exact, {}));
-        ASSERT_EQ(fast.size(), exact.size());
-        ASSERT_GE(fast.size(), 4u);
-        for (std::size_t i = 0; i < fast.size(); ++i) {
-            EXPECT_TRUE(sameSlot(fast[i], exact[i])) << i;
-            EXPECT_NEAR(fast[i].levelDb, exact[i].levelDb, 4.4e-6) << i; // 10*log10(1 + 1e-6) dB
-        }
+        std::vector<Repeat> exact;
+        ASSERT_TRUE(reference.measure(rq, exact, {}));
+        ASSERT_GE(exact.size(), 4u);
+        EXPECT_TRUE(same(measure(rq), exact, 4.4e-6)); // 10*log10(1 + 1e-6) dB
     }
 }

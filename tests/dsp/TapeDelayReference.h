@@ -79,10 +79,8 @@ public:
         const double am = wob_ != 0.0 ? std::pow(10.0, std::sin(phase2_) * 0.52 * wob_ / 20.0) : 1.0;
         phase1_ += inc1_;
         phase2_ += inc2_;
-        if (phase1_ > 2.0 * std::numbers::pi)
-            phase1_ -= 2.0 * std::numbers::pi;
-        if (phase2_ > 2.0 * std::numbers::pi)
-            phase2_ -= 2.0 * std::numbers::pi;
+        for (double* phase : {&phase1_, &phase2_})
+            *phase -= *phase > 2.0 * std::numbers::pi ? 2.0 * std::numbers::pi : 0.0;
 
         const double yL = cut(lines_[0], read(lines_[0], mod) * am);
         double yR = read(lines_[1], mod);
@@ -95,14 +93,9 @@ public:
             inEnv_ = in > inEnv_ ? inEnv_ + (in - inEnv_) * attack_ : inEnv_ * inputRelease_;
             const double echo = std::max(std::fabs(yL), std::fabs(yR));
             echoEnv_ = echo > echoEnv_ ? echoEnv_ + (echo - echoEnv_) * attack_ : echoEnv_ * echoRelease_;
-            if (fb_ <= 1e-9)
-                g = 0.0;
-            else if (inEnv_ <= 1e-9)
-                g = std::pow(fb_, character_.exponent);
-            else if (echoEnv_ >= inEnv_)
-                g = std::pow(fb_, character_.exponent) * inEnv_ / echoEnv_;
-            else
-                g = std::pow(fb_, character_.exponent) * std::pow(echoEnv_ / inEnv_, levelExponent_);
+            g = fb_ <= 1e-9 ? 0.0 : std::pow(fb_, character_.exponent);
+            if (fb_ > 1e-9 && inEnv_ > 1e-9)
+                g *= echoEnv_ >= inEnv_ ? inEnv_ / echoEnv_ : std::pow(echoEnv_ / inEnv_, levelExponent_);
         }
 
         if (pingPong_) {
@@ -122,11 +115,8 @@ public:
 private:
     struct Line {
         std::vector<float> ring;
-        std::uint32_t write = 0;
-        std::uint32_t filled = 0;
-        double current = 0.0;
-        double target = 0.0;
-        double glide = 1.0;
+        std::uint32_t write = 0, filled = 0;
+        double current = 0.0, target = 0.0, glide = 1.0;
         TapeDelay::Line cuts;
     };
 
@@ -155,8 +145,7 @@ private:
     {
         l.current += (l.target - l.current) * l.glide;
         const double p = static_cast<double>(l.write) - (l.current + offset);
-        const double i = std::floor(p);
-        const double t = p - i;
+        const double i = std::floor(p), t = p - i;
         const auto size = static_cast<std::int64_t>(l.ring.size());
         double y[4];
         for (int j = 0; j < 4; ++j) {
@@ -165,11 +154,8 @@ private:
                                && static_cast<std::int64_t>(l.write) - k <= static_cast<std::int64_t>(l.filled);
             y[j] = valid ? l.ring[static_cast<std::size_t>(((k % size) + size) % size)] : 0.0;
         }
-        const double c0 = y[1];
-        const double c1 = (y[2] - y[0]) / 2.0;
-        const double c2 = y[0] - 2.5 * y[1] + 2.0 * y[2] - y[3] / 2.0;
-        const double c3 = 1.5 * (y[1] - y[2]) + (y[3] - y[0]) / 2.0;
-        return ((c3 * t + c2) * t + c1) * t + c0;
+        const double c2 = y[0] - 2.5 * y[1] + 2.0 * y[2] - y[3] / 2.0, c3 = 1.5 * (y[1] - y[2]) + (y[3] - y[0]) / 2.0;
+        return ((c3 * t + c2) * t + (y[2] - y[0]) / 2.0) * t + y[1];
     }
 
     static void write(Line& l, double v)
@@ -187,18 +173,12 @@ private:
     }
 
     Line lines_[2];
-    double rate_ = 48000.0;
+    double rate_ = 48000.0, smooth_ = 0.0, attack_ = 0.0, echoRelease_ = 0.0, inputRelease_ = 0.0;
+    double inc1_ = 0.0, inc2_ = 0.0, depthPerUnit_ = 0.0, phase1_ = 0.0, phase2_ = 0.0;
+    double fb_ = 0.0, fbTarget_ = 0.0, wob_ = 0.0, wobTarget_ = 0.0, inEnv_ = 0.0, echoEnv_ = 0.0, levelExponent_ = 0.0;
     std::uint32_t offset_ = 0;
-    double smooth_ = 0.0, attack_ = 0.0, echoRelease_ = 0.0, inputRelease_ = 0.0;
-    double inc1_ = 0.0, inc2_ = 0.0, depthPerUnit_ = 0.0;
-    double phase1_ = 0.0, phase2_ = 0.0;
-    double fb_ = 0.0, fbTarget_ = 0.0, wob_ = 0.0, wobTarget_ = 0.0;
-    double inEnv_ = 0.0, echoEnv_ = 0.0;
-    double levelExponent_ = 0.0;
     TapeDelay::Character character_{};
-    bool plain_ = true;
-    bool pingPong_ = false;
-    bool first_ = true;
+    bool plain_ = true, pingPong_ = false, first_ = true;
 };
 
 } // namespace tapetest
