@@ -3,7 +3,6 @@
 #include "plugin/OstraTapeDelayAU.h"
 
 #include <cstring>
-#include <vector>
 
 namespace au_test {
 
@@ -28,49 +27,24 @@ Host::~Host() {
     AudioComponentInstanceDispose(mUnit);
 }
 
-OSStatus Host::SetFormat(AudioUnitScope scope, UInt32 channels, Float64 rate, UInt32 element) {
+OSStatus Host::SetFormat(AudioUnitScope scope, UInt32 channels, Float64 rate) {
   AudioStreamBasicDescription f{};
   f.mSampleRate = rate;
   f.mFormatID = kAudioFormatLinearPCM;
   f.mFormatFlags = kAudioFormatFlagsNativeFloatPacked | kAudioFormatFlagIsNonInterleaved;
-  f.mBytesPerPacket = 4;
+  f.mBytesPerPacket = f.mBytesPerFrame = 4;
   f.mFramesPerPacket = 1;
-  f.mBytesPerFrame = 4;
   f.mChannelsPerFrame = channels;
   f.mBitsPerChannel = 32;
-  return AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat, scope, element, &f, sizeof f);
+  return Set(kAudioUnitProperty_StreamFormat, f, scope);
 }
 
-OSStatus Host::SetMaxFrames(UInt32 frames) {
-  return AudioUnitSetProperty(mUnit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
-                              &frames, sizeof frames);
-}
+constexpr OSStatus kNoTransport = kAudioUnitErr_CannotDoInCurrentContext;
 
-OSStatus Host::SetSampleRate(Float64 rate) {
-  return AudioUnitSetProperty(mUnit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate,
-                              sizeof rate);
-}
-
-OSStatus Host::SetBypass(bool bypass) {
-  const UInt32 value = bypass ? 1 : 0;
-  return AudioUnitSetProperty(mUnit, kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &value,
-                              sizeof value);
-}
-
-OSStatus Host::InstallInputCallback() {
-  AURenderCallbackStruct callback{InputProc, this};
-  return AudioUnitSetProperty(mUnit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
-                              &callback, sizeof callback);
-}
-
-OSStatus Host::InstallHostCallbacks() {
-  HostCallbackInfo info{};
-  info.hostUserData = this;
-  info.beatAndTempoProc = BeatAndTempo;
-  info.musicalTimeLocationProc = MusicalTime;
-  info.transportStateProc = TransportState;
-  return AudioUnitSetProperty(mUnit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &info,
-                              sizeof info);
+// The unit may pass null for any answer it does not want.
+template <typename T> void Put(T *out, T value) {
+  if (out)
+    *out = value;
 }
 
 void Host::Prepare(UInt32 inChannels, UInt32 outChannels, UInt32 maxFrames, Float64 rate) {
@@ -78,23 +52,60 @@ void Host::Prepare(UInt32 inChannels, UInt32 outChannels, UInt32 maxFrames, Floa
   ASSERT_EQ(SetFormat(kAudioUnitScope_Output, outChannels, rate), noErr);
   ASSERT_EQ(SetMaxFrames(maxFrames), noErr);
   ASSERT_EQ(SetSampleRate(rate), noErr);
-  ASSERT_EQ(InstallInputCallback(), noErr);
-  ASSERT_EQ(InstallHostCallbacks(), noErr);
+  AURenderCallbackStruct input{[](void *self, AudioUnitRenderActionFlags *, const AudioTimeStamp *ts,
+                                  UInt32 bus, UInt32 frames, AudioBufferList *data) -> OSStatus {
+                                 auto *host = static_cast<Host *>(self);
+                                 ++host->inputPulls;
+                                 host->lastPulledBus = bus;
+                                 host->lastPulledFrames = frames;
+                                 for (UInt32 c = 0; c < data->mNumberBuffers; ++c)
+                                   for (UInt32 i = 0; i < frames; ++i)
+                                     static_cast<float *>(data->mBuffers[c].mData)[i] =
+                                         host->signal(static_cast<int>(c), ts->mSampleTime + i);
+                                 return noErr;
+                               },
+                               this};
+  ASSERT_EQ(Set(kAudioUnitProperty_SetRenderCallback, input, kAudioUnitScope_Input), noErr);
+
+  HostCallbackInfo info{};
+  info.hostUserData = &transport;
+  info.beatAndTempoProc = [](void *user, Float64 *beat, Float64 *tempo) -> OSStatus {
+    const auto &t = *static_cast<Transport *>(user);
+    Put(beat, t.beat);
+    Put(tempo, t.tempo);
+    return t.answers ? noErr : kNoTransport;
+  };
+  info.musicalTimeLocationProc = [](void *user, UInt32 *toNextBeat, Float32 *numerator, UInt32 *denominator,
+                                    Float64 *downBeat) -> OSStatus {
+    const auto &t = *static_cast<Transport *>(user);
+    Put(toNextBeat, UInt32{0});
+    Put(numerator, t.numerator);
+    Put(denominator, t.denominator);
+    Put(downBeat, t.downBeat);
+    return t.answers ? noErr : kNoTransport;
+  };
+  info.transportStateProc = [](void *user, Boolean *playing, Boolean *changed, Float64 *samplePos,
+                               Boolean *cycling, Float64 *cycleStart, Float64 *cycleEnd) -> OSStatus {
+    const auto &t = *static_cast<Transport *>(user);
+    Put(playing, t.playing);
+    Put(changed, Boolean{false});
+    Put(samplePos, t.samplePos);
+    Put(cycling, t.cycling);
+    Put(cycleStart, t.cycleStart);
+    Put(cycleEnd, t.cycleEnd);
+    return t.answers ? noErr : kNoTransport;
+  };
+  ASSERT_EQ(Set(kAudioUnitProperty_HostCallbacks, info), noErr);
   ASSERT_EQ(AudioUnitInitialize(mUnit), noErr);
 }
 
-OSStatus Host::Render(UInt32 frames, Float64 sampleTime, std::vector<std::vector<float>> &output,
-                      bool hostBuffers) {
+OSStatus Host::Render(UInt32 frames, Float64 sampleTime, Channels &output, bool hostBuffers) {
   AudioStreamBasicDescription f{};
-  UInt32 size = sizeof f;
-  if (const OSStatus err =
-          AudioUnitGetProperty(mUnit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &f, &size);
-      err != noErr)
+  if (const OSStatus err = Get(kAudioUnitProperty_StreamFormat, f, kAudioUnitScope_Output); err != noErr)
     return err;
   const UInt32 channels = f.mChannelsPerFrame;
   output.assign(channels, std::vector<float>(frames, -7.0f));
-  std::vector<unsigned char> storage(offsetof(AudioBufferList, mBuffers) + channels * sizeof(AudioBuffer) +
-                                     16);
+  std::vector<unsigned char> storage(offsetof(AudioBufferList, mBuffers) + channels * sizeof(AudioBuffer));
   auto *list = reinterpret_cast<AudioBufferList *>(storage.data());
   list->mNumberBuffers = channels;
   for (UInt32 c = 0; c < channels; ++c)
@@ -130,115 +141,47 @@ std::vector<Float32> Host::AllParams() {
 
 plug::CFRef<CFDictionaryRef> Host::SaveState() {
   CFTypeRef state = nullptr;
-  UInt32 size = sizeof state;
-  EXPECT_EQ(
-      AudioUnitGetProperty(mUnit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, &size),
-      noErr);
+  EXPECT_EQ(Get(kAudioUnitProperty_ClassInfo, state), noErr);
   return plug::CFRef<CFDictionaryRef>(static_cast<CFDictionaryRef>(state));
 }
 
-OSStatus Host::RestoreState(CFTypeRef state) {
-  return AudioUnitSetProperty(mUnit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state,
-                              sizeof state);
+std::string Text(CFStringRef s, bool release) {
+  char buffer[512] = {};
+  EXPECT_TRUE(s && CFStringGetCString(s, buffer, sizeof buffer, kCFStringEncodingUTF8));
+  if (s && release)
+    CFRelease(s);
+  return buffer;
 }
 
-OSStatus Host::InputProc(void *refCon, AudioUnitRenderActionFlags *, const AudioTimeStamp *timeStamp,
-                         UInt32 bus, UInt32 frames, AudioBufferList *data) {
-  auto *host = static_cast<Host *>(refCon);
-  ++host->inputPulls;
-  host->lastPulledBus = bus;
-  host->lastPulledFrames = frames;
-  for (UInt32 c = 0; c < data->mNumberBuffers; ++c) {
-    auto *samples = static_cast<float *>(data->mBuffers[c].mData);
-    for (UInt32 i = 0; i < frames; ++i)
-      samples[i] = host->signal(static_cast<int>(c), timeStamp->mSampleTime + i);
-  }
-  return noErr;
-}
-
-OSStatus Host::BeatAndTempo(void *user, Float64 *beat, Float64 *tempo) {
-  const Transport &t = static_cast<Host *>(user)->transport;
-  if (!t.hasBeatAndTempo)
-    return kAudioUnitErr_CannotDoInCurrentContext;
-  if (beat)
-    *beat = t.beat;
-  if (tempo)
-    *tempo = t.tempo;
-  return noErr;
-}
-
-OSStatus Host::MusicalTime(void *user, UInt32 *toNextBeat, Float32 *numerator, UInt32 *denominator,
-                           Float64 *downBeat) {
-  const Transport &t = static_cast<Host *>(user)->transport;
-  if (!t.hasMusicalTime)
-    return kAudioUnitErr_CannotDoInCurrentContext;
-  if (toNextBeat)
-    *toNextBeat = 0;
-  if (numerator)
-    *numerator = t.numerator;
-  if (denominator)
-    *denominator = t.denominator;
-  if (downBeat)
-    *downBeat = t.downBeat;
-  return noErr;
-}
-
-OSStatus Host::TransportState(void *user, Boolean *playing, Boolean *changed, Float64 *samplePos,
-                              Boolean *cycling, Float64 *cycleStart, Float64 *cycleEnd) {
-  const Transport &t = static_cast<Host *>(user)->transport;
-  if (!t.hasTransport)
-    return kAudioUnitErr_CannotDoInCurrentContext;
-  if (playing)
-    *playing = t.playing;
-  if (changed)
-    *changed = false;
-  if (samplePos)
-    *samplePos = t.samplePos;
-  if (cycling)
-    *cycling = t.cycling;
-  if (cycleStart)
-    *cycleStart = t.cycleStart;
-  if (cycleEnd)
-    *cycleEnd = t.cycleEnd;
-  return noErr;
+plug::CFRef<CFStringRef> Key(const char *key) {
+  return plug::CFRef<CFStringRef>(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
 }
 
 plug::CFRef<CFMutableDictionaryRef> CopyDictionary(CFDictionaryRef source) {
   plug::CFRef<CFMutableDictionaryRef> copy(CFDictionaryCreateMutable(
       kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
-  for (const char *key : {"version", "type", "subtype", "manufacturer", "name", "data"}) {
-    plug::CFRef<CFStringRef> k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
-    if (const void *value = CFDictionaryGetValue(source, k.Get()))
-      CFDictionarySetValue(copy.Get(), k.Get(), value);
-  }
+  for (const char *key : {"version", "type", "subtype", "manufacturer", "name", "data"})
+    if (const void *value = CFDictionaryGetValue(source, Key(key).Get()))
+      CFDictionarySetValue(copy.Get(), Key(key).Get(), value);
   return copy;
 }
 
 void SetNumber(CFMutableDictionaryRef dict, const char *key, SInt64 value) {
-  plug::CFRef<CFStringRef> k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
   plug::CFRef<CFNumberRef> n(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value));
-  CFDictionarySetValue(dict, k.Get(), n.Get());
+  CFDictionarySetValue(dict, Key(key).Get(), n.Get());
 }
 
 void SetData(CFMutableDictionaryRef dict, const char *key, const std::vector<UInt8> &bytes) {
-  plug::CFRef<CFStringRef> k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
   plug::CFRef<CFDataRef> d(
       CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
-  CFDictionarySetValue(dict, k.Get(), d.Get());
-}
-
-void RemoveKey(CFMutableDictionaryRef dict, const char *key) {
-  plug::CFRef<CFStringRef> k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
-  CFDictionaryRemoveValue(dict, k.Get());
+  CFDictionarySetValue(dict, Key(key).Get(), d.Get());
 }
 
 std::vector<UInt8> DataBytes(CFDictionaryRef dict, const char *key) {
-  plug::CFRef<CFStringRef> k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
-  const auto data = static_cast<CFDataRef>(CFDictionaryGetValue(dict, k.Get()));
+  const auto data = static_cast<CFDataRef>(CFDictionaryGetValue(dict, Key(key).Get()));
   if (!data || CFGetTypeID(data) != CFDataGetTypeID())
     return {};
-  const UInt8 *bytes = CFDataGetBytePtr(data);
-  return std::vector<UInt8>(bytes, bytes + CFDataGetLength(data));
+  return std::vector<UInt8>(CFDataGetBytePtr(data), CFDataGetBytePtr(data) + CFDataGetLength(data));
 }
 
 } // namespace au_test

@@ -10,125 +10,98 @@ using namespace au_test;
 
 namespace {
 
-// Host automation of a few parameters away from their defaults.
-void MoveParameters(Host &host) {
-  ASSERT_EQ(host.SetParam(1, 750.0f), noErr);  // Time L
-  ASSERT_EQ(host.SetParam(3, 5.0f), noErr);    // Note L
-  ASSERT_EQ(host.SetParam(5, 0.0f), noErr);    // Sync
-  ASSERT_EQ(host.SetParam(7, 62.5f), noErr);   // Feedback
-  ASSERT_EQ(host.SetParam(8, 1.0f), noErr);    // Ping Pong
-  ASSERT_EQ(host.SetParam(10, 200.0f), noErr); // Low Cut
-  ASSERT_EQ(host.SetParam(13, -40.0f), noErr); // Width
-  ASSERT_EQ(host.SetParam(17, 70.0f), noErr);  // Mix
-}
-
-// Where a chunk's parameter values start: after the header and name of the product's own
-// form, at 0 for a bare list of values.
-size_t ValuesStart(const std::vector<UInt8> &chunk) {
-  if (chunk.size() >= 24 && std::memcmp(chunk.data(), "1STO", 4) == 0) {
-    std::int32_t nameLength = 0;
-    std::memcpy(&nameLength, chunk.data() + 20, 4);
-    return 32 + static_cast<size_t>(std::max(nameLength, 0));
+// A source unit with a factory preset loaded, the left-only input mode and a few parameters
+// moved by host automation, so that every part of the state differs from a fresh unit.
+class AUState : public ::testing::Test {
+protected:
+  void SetUp() override {
+    auto *plugin = source.Object<OstraTapeDelay>();
+    plugin->loadFactoryPreset("Ping and pong");
+    ASSERT_EQ(plugin->presetName(), "Ping and pong");
+    plugin->setInputMode(OstraTapeDelay::kInputLeftOnly);
+    for (auto [id, value] : {std::pair<AudioUnitParameterID, Float32>{1, 750},
+                             {3, 5},
+                             {5, 0},
+                             {7, 62.5f},
+                             {10, 200},
+                             {13, -40},
+                             {17, 70}})
+      ASSERT_EQ(source.SetParam(id, value), noErr);
+    state = source.SaveState();
+    ASSERT_TRUE(state);
   }
-  return 0;
-}
 
-TEST(AUState, ClassInfoCarriesIdentityAndTheStateChunk) {
-  Host host;
-  MoveParameters(host);
-  auto state = host.SaveState();
-  ASSERT_TRUE(state);
-  ASSERT_EQ(CFGetTypeID(state.Get()), CFDictionaryGetTypeID());
+  Host source;
+  plug::CFRef<CFDictionaryRef> state;
+};
 
-  auto number = [&](const char *key) {
-    plug::CFRef<CFStringRef> k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
+TEST_F(AUState, ClassInfoCarriesIdentityAndTheChunkAndRestoresIntoASecondInstance) {
+  for (auto [key, expected] : {std::pair<const char *, SInt64>{"version", 0x10000},
+                               {"type", kAudioUnitType_Effect},
+                               {"subtype", kSubtype},
+                               {"manufacturer", kManufacturer}}) {
     SInt64 value = -1;
-    const void *n = CFDictionaryGetValue(state.Get(), k.Get());
+    const void *n = CFDictionaryGetValue(state.Get(), Key(key).Get());
     EXPECT_TRUE(n && CFNumberGetValue(static_cast<CFNumberRef>(n), kCFNumberSInt64Type, &value)) << key;
-    return value;
-  };
-  EXPECT_EQ(number("version"), 0x10000);
-  EXPECT_EQ(number("type"), static_cast<SInt64>(kAudioUnitType_Effect));
-  EXPECT_EQ(number("subtype"), static_cast<SInt64>(kSubtype));
-  EXPECT_EQ(number("manufacturer"), static_cast<SInt64>(kManufacturer));
+    EXPECT_EQ(value, expected) << key;
+  }
   EXPECT_TRUE(CFEqual(CFDictionaryGetValue(state.Get(), CFSTR("name")), CFSTR("")));
+  EXPECT_EQ(CFGetRetainCount(state.Get()), 1); // the host owns the only reference
 
-  // "data" is exactly what the plug-in writes as its state.
   plug::IByteChunk chunk;
-  ASSERT_TRUE(host.Object<OstraTapeDelay>()->SerializeState(chunk));
+  ASSERT_TRUE(source.Object<OstraTapeDelay>()->SerializeState(chunk));
   const std::vector<UInt8> data = DataBytes(state.Get(), "data");
   ASSERT_EQ(data.size(), static_cast<size_t>(chunk.ByteCount()));
   EXPECT_EQ(std::memcmp(data.data(), chunk.Bytes(), data.size()), 0);
-  EXPECT_EQ(CFGetRetainCount(state.Get()), 1); // the host owns the only reference
-}
-
-TEST(AUState, RestoreIntoASecondInstanceSetsEveryParameter) {
-  Host source;
-  MoveParameters(source);
-  auto state = source.SaveState();
 
   Host target;
-  const std::vector<Float32> defaults = target.AllParams();
-  ASSERT_NE(defaults, source.AllParams());
-  ASSERT_EQ(target.RestoreState(state.Get()), noErr);
-  EXPECT_EQ(target.AllParams(), source.AllParams());
-
-  // The restored unit saves the same parameter values again.
-  auto again = target.SaveState();
-  const std::vector<UInt8> a = DataBytes(state.Get(), "data");
-  const std::vector<UInt8> b = DataBytes(again.Get(), "data");
-  ASSERT_EQ(a.size(), b.size());
-  const size_t start = ValuesStart(a);
-  EXPECT_EQ(std::memcmp(a.data() + start, b.data() + start, 18 * 8), 0);
-
-  // The version is not compared.
-  auto newer = CopyDictionary(state.Get());
+  auto *plugin = target.Object<OstraTapeDelay>();
+  ASSERT_NE(target.AllParams(), source.AllParams());
+  auto newer = CopyDictionary(state.Get()); // the version is not compared
   SetNumber(newer.Get(), "version", 0x20000);
-  EXPECT_EQ(target.RestoreState(newer.Get()), noErr);
+  ASSERT_EQ(target.RestoreState(newer.Get()), noErr);
+  EXPECT_EQ(target.AllParams(), source.AllParams());
+  EXPECT_EQ(plugin->presetName(), "Ping and pong");
+  EXPECT_EQ(plugin->inputMode(), OstraTapeDelay::kInputLeftOnly);
 }
 
-TEST(AUState, ForeignOrIncompleteDictionariesAreRefusedAndChangeNothing) {
-  Host source;
-  MoveParameters(source);
-  auto state = source.SaveState();
-
+TEST_F(AUState, ForeignOrIncompleteDictionariesAreRefusedAndChangeNothing) {
   Host target;
   ASSERT_EQ(target.SetParam(7, 12.0f), noErr);
   const std::vector<Float32> before = target.AllParams();
   const std::vector<UInt8> savedBefore = DataBytes(target.SaveState().Get(), "data");
 
-  auto otherSubtype = CopyDictionary(state.Get());
-  SetNumber(otherSubtype.Get(), "subtype", 0x4F746872); // 'Othr'
-  auto otherMaker = CopyDictionary(state.Get());
-  SetNumber(otherMaker.Get(), "manufacturer", 0x41706C65);
-  auto otherType = CopyDictionary(state.Get());
-  SetNumber(otherType.Get(), "type", kAudioUnitType_MusicDevice);
-  auto noName = CopyDictionary(state.Get());
-  RemoveKey(noName.Get(), "name");
-  auto noVersion = CopyDictionary(state.Get());
-  RemoveKey(noVersion.Get(), "version");
-  auto noData = CopyDictionary(state.Get());
-  RemoveKey(noData.Get(), "data");
-  auto subtypeAsText = CopyDictionary(state.Get());
-  CFDictionarySetValue(subtypeAsText.Get(), CFSTR("subtype"), CFSTR("OsTd"));
+  std::vector<plug::CFRef<CFMutableDictionaryRef>> bad;
+  for (auto [key, value] : {std::pair<const char *, SInt64>{"subtype", 0x4F746872 /*'Othr'*/},
+                            {"manufacturer", 0x41706C65},
+                            {"type", kAudioUnitType_MusicDevice}}) {
+    bad.push_back(CopyDictionary(state.Get()));
+    SetNumber(bad.back().Get(), key, value);
+  }
+  for (const char *key : {"name", "version", "data"}) {
+    bad.push_back(CopyDictionary(state.Get()));
+    CFDictionaryRemoveValue(bad.back().Get(), Key(key).Get());
+  }
+  bad.push_back(CopyDictionary(state.Get()));
+  CFDictionarySetValue(bad.back().Get(), CFSTR("subtype"), CFSTR("OsTd"));
 
-  for (CFTypeRef bad : {static_cast<CFTypeRef>(otherSubtype.Get()), static_cast<CFTypeRef>(otherMaker.Get()),
-                        static_cast<CFTypeRef>(otherType.Get()), static_cast<CFTypeRef>(noName.Get()),
-                        static_cast<CFTypeRef>(noVersion.Get()), static_cast<CFTypeRef>(noData.Get()),
-                        static_cast<CFTypeRef>(subtypeAsText.Get()),
-                        static_cast<CFTypeRef>(CFSTR("not a dictionary")), static_cast<CFTypeRef>(nullptr)}) {
-    EXPECT_EQ(target.RestoreState(bad), kAudioUnitErr_InvalidPropertyValue);
+  std::vector<CFTypeRef> all = {CFSTR("not a dictionary"), nullptr};
+  for (const auto &dict : bad)
+    all.push_back(dict.Get());
+  for (CFTypeRef dict : all) {
+    EXPECT_EQ(target.RestoreState(dict), kAudioUnitErr_InvalidPropertyValue);
     EXPECT_EQ(target.AllParams(), before);
   }
   EXPECT_EQ(DataBytes(target.SaveState().Get(), "data"), savedBefore);
 }
 
-TEST(AUState, AChunkCutInsideTheValuesIsRefused) {
-  Host source;
-  MoveParameters(source);
-  auto state = source.SaveState();
+TEST_F(AUState, AChunkCutInsideTheValuesIsRefused) {
   std::vector<UInt8> data = DataBytes(state.Get(), "data");
-  const size_t cut = ValuesStart(data) + 5 * 8 + 3; // inside the sixth value
+  // The values follow the 32-byte header and the preset name whose length is at byte 20.
+  ASSERT_EQ(std::memcmp(data.data(), "1STO", 4), 0);
+  std::int32_t nameLength = 0;
+  std::memcpy(&nameLength, data.data() + 20, 4);
+  const size_t cut = 32 + static_cast<size_t>(nameLength) + 5 * 8 + 3; // inside the sixth value
   ASSERT_LT(cut, data.size());
   data.resize(cut);
   auto damaged = CopyDictionary(state.Get());

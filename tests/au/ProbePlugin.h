@@ -27,16 +27,13 @@ public:
     OstraTapeDelay::OnParamChange(paramIdx, source, sampleOffset);
   }
 
-  std::atomic<int> resets{0};
-  std::atomic<int> blocks{0};
-  int lastChange = -1;
-  int lastSource = -1;
-  int lastOffset = -2;
+  std::atomic<int> resets{0}, blocks{0};
+  int lastChange = -1, lastSource = -1, lastOffset = -2;
 };
 
 inline AudioComponent ProbeComponent() {
   static const AudioComponent component = [] {
-    const AudioComponentDescription desc = Description(0x4F735470); // registered as 'OsTp'
+    const AudioComponentDescription desc = Description(0x4F735470); // 'OsTp'
     return AudioComponentRegister(&desc, CFSTR("Corvana: probe"), 0x10000,
                                   plug::IAUFactory<ProbeTapeDelay>::Factory);
   }();
