@@ -34,72 +34,60 @@ TEST(ParamKind, FirstInitialiserFixesTheKindAndTheRangeNeverCollapses)
 
 TEST(ParamConstrain, SteppedValuesRoundHalvesAwayFromZeroThenClampUnsteppedKeepTheirFraction)
 {
-  IParam i, coarse, d;
+  IParam i, coarse, d, b, e;
   i.InitInt("i", 0, -10, 10);
   coarse.InitDouble("c", 0.0, 0.0, 100.0, 5.0, "", IParam::kFlagStepped);
   d.InitDouble("d", 30.0, 0.0, 95.0, 0.1);
+  b.InitBool("b", false, "", 0); // bools and enums step even with flags 0
+  e.InitEnum("e", 0, 19, "", 0);
   const std::tuple<const IParam*, double, double> cases[] = {
     {&i, 2.5, 3.0},       {&i, -2.5, -3.0},      {&i, 2.49, 2.0},          {&i, 10.6, 10.0},
     {&i, -1e300, -10.0},  {&i, std::numeric_limits<double>::infinity(), 10.0},
     {&coarse, 12.5, 15.0}, {&coarse, 12.4, 10.0}, {&d, 12.3456, 12.3456}, {&d, std::nan(""), 30.0}, // NaN: the default
+    {&e, 4.4, 4.0},
   };
   for (const auto& [p, in, out] : cases)
     EXPECT_EQ(p->Constrain(in), out) << p->GetName() << " " << in;
   d.Set(std::nan(""));
   EXPECT_EQ(d.Value(), 30.0);
   EXPECT_EQ(d.ToNormalized(std::nan("")), d.ToNormalized(30.0));
+  EXPECT_TRUE(b.GetStepped() && e.GetStepped());
+  EXPECT_EQ(std::vector<double>({b.FromNormalized(0.49), b.FromNormalized(0.51), e.FromNormalized(0.7)}),
+            std::vector<double>({0.0, 1.0, 13.0})); // 0.7 * 18 = 12.6
 }
 
-TEST(ParamConstrain, BoolsAndEnumsAreSteppedEvenWithFlagsZero)
+TEST(ParamShape, LinearPowAndExpMapBothWaysAndClamp)
 {
-  IParam b, e;
-  b.InitBool("b", false, "", 0);
-  e.InitEnum("e", 0, 19, "", 0);
-  EXPECT_TRUE(b.GetStepped());
-  EXPECT_TRUE(e.GetStepped());
-  EXPECT_EQ(b.FromNormalized(0.49), 0.0);
-  EXPECT_EQ(b.FromNormalized(0.51), 1.0);
-  EXPECT_EQ(e.FromNormalized(0.7), 13.0); // 0.7 * 18 = 12.6
-  e.Set(4.4);
-  EXPECT_EQ(e.Int(), 4);
-}
-
-TEST(ParamShapeLinear, MapsProportionallyAndClampsBothWays)
-{
-  IParam p;
-  p.InitDouble("lin", 10.0, -10.0, 30.0, 0.5);
-  EXPECT_EQ(p.GetNormalized(), 0.5);
-  EXPECT_EQ(p.FromNormalized(0.25), 0.0);
-  EXPECT_EQ(p.ToNormalized(20.0), 0.75);
-  EXPECT_EQ(p.ToNormalized(-50.0), 0.0);
-  EXPECT_EQ(p.ToNormalized(50.0), 1.0);
-  EXPECT_EQ(p.FromNormalized(-0.5), -10.0);
-  EXPECT_EQ(p.FromNormalized(1.5), 30.0);
-  p.SetNormalized(0.25);
-  EXPECT_EQ(p.Value(), 0.0);
-  p.Set(99.0);
-  EXPECT_EQ(p.Value(), 30.0);
-  EXPECT_EQ(p.GetDisplayType(), plug::kDisplayLinear);
-}
-
-TEST(ParamShapePowCurve, GivesMoreTravelToTheLowEndAndRoundTrips)
-{
-  IParam p;
-  p.InitDouble("pow", 1.0, 1.0, 2000.0, 0.1, "", 0, "", IParam::ShapePowCurve(3.0));
-  EXPECT_EQ(p.GetShapeID(), IParam::kShapePowCurve);
-  // A cubic curve puts the middle of the travel at an eighth of the range.
-  EXPECT_DOUBLE_EQ(p.FromNormalized(0.5) - p.GetMin(), p.GetRange() / 8.0);
-  double previous = -1.0;
-  for (int i = 0; i <= 100; ++i)
+  IParam lin, pow, exp, zero;
+  lin.InitDouble("lin", 10.0, -10.0, 30.0, 0.5);
+  pow.InitDouble("pow", 1.0, 1.0, 2001.0, 0.1, "", 0, "", IParam::ShapePowCurve(3.0));
+  exp.InitDouble("exp", 20.0, 20.0, 2000.0, 1.0, "Hz", 0, "", IParam::ShapeExp());
+  zero.InitDouble("exp0", 1.0, 0.0, 100.0, 0.01, "", 0, "", IParam::ShapeExp());
+  // A cubic curve puts the middle of the travel at an eighth of the range; equal travel on
+  // the exponential shape gives equal ratios.
+  const std::tuple<const IParam*, double, double> cases[] = {
+    {&lin, 0.25, 0.0},  {&lin, 0.75, 20.0},  {&lin, 1.0, 30.0},  {&pow, 0.5, 251.0}, {&pow, 0.0, 1.0},
+    {&pow, 1.0, 2001.0}, {&exp, 0.0, 20.0},  {&exp, 0.25, 20.0 * std::sqrt(10.0)}, {&exp, 0.5, 200.0},
+    {&exp, 1.0, 2000.0}, {&zero, 1.0, 100.0},
+  };
+  for (const auto& [p, n, v] : cases)
   {
-    const double v = p.FromNormalized(i / 100.0);
-    EXPECT_GT(v, previous);
-    EXPECT_NEAR(p.ToNormalized(v), i / 100.0, 1e-12);
-    previous = v;
+    EXPECT_NEAR(p->FromNormalized(n), v, 1e-9 * v) << p->GetName() << " " << n;
+    EXPECT_NEAR(p->ToNormalized(v), n, 1e-12) << p->GetName() << " " << v;
   }
+  for (int k = 1; k <= 100; ++k)
+    EXPECT_GT(pow.FromNormalized(k / 100.0), pow.FromNormalized((k - 1) / 100.0)) << k;
+  EXPECT_EQ(std::vector<double>({lin.ToNormalized(-50.0), lin.ToNormalized(50.0), lin.FromNormalized(-0.5),
+                                 lin.FromNormalized(1.5), zero.ToNormalized(0.0), zero.ToNormalized(-5.0)}),
+            std::vector<double>({0.0, 1.0, -10.0, 30.0, 0.0, 0.0}));
+  // A range starting at zero starts just above it.
+  EXPECT_GT(zero.FromNormalized(0.0), 0.0);
+  EXPECT_LT(zero.FromNormalized(0.0), 1e-6);
+  EXPECT_EQ(std::vector<int>({lin.GetDisplayType(), exp.GetDisplayType()}),
+            std::vector<int>({plug::kDisplayLinear, plug::kDisplayLog}));
 }
 
-TEST(ParamShapePowCurve, DisplayTypeFollowsTheExponent)
+TEST(ParamShape, PowCurveDisplayTypeFollowsTheExponent)
 {
   // The inverse curve is what the host should draw: x^3 looks like a cube root.
   const std::pair<double, plug::EDisplayType> cases[] = {
@@ -113,26 +101,4 @@ TEST(ParamShapePowCurve, DisplayTypeFollowsTheExponent)
     p.InitDouble("p", 0.0, 0.0, 1.0, 0.01, "", 0, "", IParam::ShapePowCurve(exponent));
     EXPECT_EQ(p.GetDisplayType(), type) << "exponent " << exponent;
   }
-}
-
-TEST(ParamShapeExp, EqualTravelGivesEqualRatiosAndAZeroStartStaysFinite)
-{
-  IParam p;
-  p.InitDouble("exp", 20.0, 20.0, 2000.0, 1.0, "Hz", 0, "", IParam::ShapeExp());
-  EXPECT_EQ(p.GetShapeID(), IParam::kShapeExponential);
-  EXPECT_EQ(p.GetDisplayType(), plug::kDisplayLog);
-  EXPECT_NEAR(p.FromNormalized(0.0), 20.0, 1e-9);
-  EXPECT_NEAR(p.FromNormalized(1.0), 2000.0, 1e-9);
-  for (double n = 0.0; n <= 0.75; n += 0.25)
-    EXPECT_NEAR(p.FromNormalized(n + 0.25) / p.FromNormalized(n), std::pow(100.0, 0.25), 1e-9);
-  EXPECT_NEAR(p.ToNormalized(200.0), 0.5, 1e-12);
-
-  // A range starting at zero starts just above it; values at or below map to the bottom.
-  IParam zero;
-  zero.InitDouble("exp0", 1.0, 0.0, 100.0, 0.01, "", 0, "", IParam::ShapeExp());
-  EXPECT_GT(zero.FromNormalized(0.0), 0.0);
-  EXPECT_LT(zero.FromNormalized(0.0), 1e-6);
-  EXPECT_NEAR(zero.FromNormalized(1.0), 100.0, 1e-9);
-  EXPECT_EQ(zero.ToNormalized(0.0), 0.0);
-  EXPECT_EQ(zero.ToNormalized(-5.0), 0.0);
 }
