@@ -37,13 +37,8 @@ public:
     thread_.join();
     ::close(listener_);
   }
-  LoopbackServer(const LoopbackServer &) = delete;
-  LoopbackServer &operator=(const LoopbackServer &) = delete;
-
   int port() const { return port_; }
-  std::string url(const std::string &path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-  }
+  std::string url(const std::string &path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
   // The head of every request so far.
   std::vector<std::string> requests() const {
     std::lock_guard lock(mutex_);
@@ -53,9 +48,8 @@ public:
 
   // `headers` are whole lines, each ending in CR LF.
   static std::string response(int status, const std::string &body, const std::string &headers = "") {
-    return "HTTP/1.1 " + std::to_string(status) +
-           " Status\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n" +
-           headers + "\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n" + headers + "\r\n" + body;
   }
 
 private:
@@ -65,14 +59,12 @@ private:
   }
 
   void serve() {
-    while (!stop_) {
-      if (!readable(listener_))
-        continue;
-      if (const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC); connection >= 0) {
+    while (!stop_)
+      if (const int connection = readable(listener_) ? ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+          connection >= 0) {
         answer(connection);
         ::close(connection);
       }
-    }
   }
 
   void answer(int connection) {
@@ -97,8 +89,7 @@ private:
     while (reply.empty() && !stop_) // hold the connection until the client gives up
       if (readable(connection) && ::recv(connection, buffer, sizeof buffer, 0) <= 0)
         return;
-    ::send(connection, reply.data(), reply.size(),
-           MSG_NOSIGNAL); // blocks until all is sent or the client left
+    ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL); // blocks until all is sent or the client left
   }
 
   std::function<std::string(const std::string &)> handler_;
