@@ -45,18 +45,6 @@ bool same(const std::vector<Repeat>& a, const std::vector<Repeat>& b, double lev
 
 } // namespace
 
-TEST(RepeatsModel, SameRequestGivesTheSameResultAfterOtherAndCancelledMeasurements)
-{
-    const std::vector<Repeat> first = measure(request());
-    ASSERT_FALSE(first.empty());
-    RepeatsModel other;
-    std::vector<Repeat> partial, again;
-    int calls = 0;
-    EXPECT_FALSE(other.measure(request(0.5, 0.2, 0.9), partial, [&] { return ++calls == 3; }));
-    EXPECT_TRUE(other.measure(request(), again, {}));
-    EXPECT_TRUE(same(first, again));
-}
-
 // Without ping-pong n*tL on the left and n*tR on the right merged in time
 // order, left first at equal times; with ping-pong tL, tL+tR, 2tL+tR, ...
 // alternating from the left. Times come from the engine's limits.
@@ -133,7 +121,9 @@ TEST(RepeatsModel, BandEdgesMoveInwardWithEachPass)
     EXPECT_NEAR(std::pow((1.0 + f * f / 9e6) * (1.0 + f * f / 2.56e8), 4), 2.0, 1e-9);
 }
 
-TEST(RepeatsModel, CancellationIsCheckedEvery4096Samples)
+// A cancelled measurement leaves no trace: the same request gives the same
+// result on any model, after any other.
+TEST(RepeatsModel, CancellationIsCheckedEvery4096SamplesAndMeasurementsAreRepeatable)
 {
     const RepeatsModel::Request r = request(0.2, 0.2, 0.9, TapeDelay::kPlain); // never quiet: all 48 slots
     const double window = 0.005 * 48000.0 + 0.03 * 48000.0;
@@ -152,6 +142,9 @@ TEST(RepeatsModel, CancellationIsCheckedEvery4096Samples)
     EXPECT_TRUE(model.measure(r, out, [&] { return ++calls == 0; }));
     ASSERT_EQ(out.size(), 48u);
     EXPECT_EQ(calls, static_cast<int>(std::ceil((std::round(out.back().time * 48000.0) + window) / 4096.0)));
+    EXPECT_FALSE(model.measure(request(), out, [&] { return ++calls > 50; }));
+    EXPECT_TRUE(model.measure(request(), out, {}));
+    EXPECT_TRUE(same(out, measure(request())));
 }
 
 TEST(RepeatsModel, DriveIsClampedAndOtherBadSettingsStayFinite)
@@ -181,17 +174,16 @@ TEST(RepeatsModel, DriveIsClampedAndOtherBadSettingsStayFinite)
 // The fast path skips silent stretches; the sample-by-sample run is the reference.
 TEST(RepeatsModel, SilenceSkipStaysWithinAMillionthOfTheReference)
 {
-    std::vector<RepeatsModel::Request> requests{request(), request(0.25, 0.41, 0.85), {},
-                                                request(2.0, 1.5, 0.95, TapeDelay::kPlain)};
-    requests[1].settings.lowCut = 150.0;
-    requests[1].settings.highCut = 3000.0;
-    requests[1].driveDb = 12.0;
-    requests[2] = requests[1];
-    requests[2].settings.pingPong = true;
-    requests[2].settings.slope = 2;
+    RepeatsModel::Request cut = request(0.25, 0.41, 0.85), pingPong;
+    cut.settings.lowCut = 150.0;
+    cut.settings.highCut = 3000.0;
+    cut.driveDb = 12.0;
+    pingPong = cut;
+    pingPong.settings.pingPong = true;
+    pingPong.settings.slope = 2;
     RepeatsModel reference;
     reference.skipSilence = false;
-    for (const RepeatsModel::Request& rq : requests) {
+    for (const RepeatsModel::Request& rq : {request(), cut, pingPong, request(2.0, 1.5, 0.95, TapeDelay::kPlain)}) {
         std::vector<Repeat> exact;
         ASSERT_TRUE(reference.measure(rq, exact, {}));
         ASSERT_GE(exact.size(), 4u);

@@ -47,19 +47,24 @@ double powerGain(const Biquad& q, double f, double rate = 48000.0)
 } // namespace
 
 // The input enters inputOffset samples behind the write head, so the first echo
-// leaves that much early while the recirculation keeps the full delay.
+// leaves that much early while the recirculation keeps the full delay. In
+// ping-pong the mono sum goes left after the left delay, on to the right after
+// the right delay unscaled, and back left scaled by the square of the gain.
 TEST(TapeDelay, ImpulseEchoesLandExactlyOnTheDelayAndRecirculate)
 {
-    for (int offset : {0, 31}) {
-        TapeDelay d = prepared({.timeLeft = 0.01, .timeRight = 0.015, .feedback = 0.5}, offset); // 480, 720
-        const auto out = impulse(d, 2100, 100, 1.0, -1.0);
-        auto expected = [&](int n, int delay) {
-            const int k = n - 100 + offset;
-            return k > 0 && k % delay == 0 ? std::pow(0.5, k / delay - 1) : 0.0;
-        };
-        for (int n = 0; n < 2100; ++n) {
-            ASSERT_EQ(out[2 * n], expected(n, 480)) << offset << " left " << n;
-            ASSERT_EQ(out[2 * n + 1], -expected(n, 720)) << offset << " right " << n;
+    for (int offset : {0, 31, -1}) {
+        const bool pingPong = offset < 0;
+        TapeDelay d = prepared({.timeLeft = 0.01, .timeRight = 0.015, .feedback = 0.5, .pingPong = pingPong},
+                               pingPong ? 0 : offset); // 480, 720
+        const auto out = impulse(d, 3000, 100, 1.0, pingPong ? 0.0 : -1.0);
+        for (int n = 0; n < 3000; ++n) {
+            const int k = n - 100 + std::max(offset, 0), l = k % 1200 == 480 ? k / 1200 : -1;
+            const double left = pingPong ? (l >= 0 ? std::pow(0.25, l) / 2.0 : 0.0)
+                                         : k > 0 && k % 480 == 0 ? std::pow(0.5, k / 480 - 1) : 0.0;
+            const double right = pingPong ? (k > 0 && k % 1200 == 0 ? std::pow(0.25, k / 1200 - 1) / 2.0 : 0.0)
+                                          : k > 0 && k % 720 == 0 ? -std::pow(0.5, k / 720 - 1) : 0.0;
+            ASSERT_EQ(out[2 * n], left) << offset << " left " << n;
+            ASSERT_EQ(out[2 * n + 1], right) << offset << " right " << n;
         }
     }
 }
@@ -77,12 +82,8 @@ TEST(TapeDelay, EchoThroughTheTapeStageFollowsTheDryImpulseByExactlyTheDelay)
         double r = 0.0;
         d.tick(taped[n], taped[n], echo[n], r);
     }
-    auto peak = [](const std::vector<double>& v) {
-        return std::max_element(v.begin(), v.end(), [](double a, double b) { return std::abs(a) < std::abs(b); })
-               - v.begin();
-    };
-    EXPECT_EQ(peak(taped), 200 + 31);
-    EXPECT_EQ(peak(echo), 200 + 960);
+    EXPECT_EQ(std::max_element(taped.begin(), taped.end()) - taped.begin(), 200 + 31);
+    EXPECT_EQ(std::max_element(echo.begin(), echo.end()) - echo.begin(), 200 + 960);
     for (std::size_t n = 200; n < 3000 - 960 + 31; ++n)
         ASSERT_EQ(echo[n + 960 - 31], static_cast<double>(static_cast<float>(taped[n]))) << n;
 }
@@ -93,7 +94,6 @@ TEST(TapeDelay, FirstSetJumpsLaterOnesGlide)
     EXPECT_EQ(d.delaySamples(false), 4800.0);
     EXPECT_EQ(d.feedbackCurrent(), 0.3);
     d.set({.timeLeft = 0.2, .timeRight = 0.2, .feedback = 0.6});
-    EXPECT_EQ(d.delaySamples(false), 4800.0);
     double l = 0.0, r = 0.0;
     d.tick(0.0, 0.0, l, r);
     // The delay glides with the new delay as time constant, the feedback over 20 ms.
@@ -112,13 +112,8 @@ TEST(TapeDelay, SettingsAndRatesAreLimited)
     EXPECT_EQ(d.delaySamples(true), 6.0 * 48000.0);
     d.prepare(22050.0);
     d.set({.timeLeft = -1.0, .timeRight = kNaN, .feedback = 2.0});
-    EXPECT_EQ(d.delaySamples(false), 35.0); // the input offset wins at low rates
-    EXPECT_EQ(d.delaySamples(true), 35.0);
+    EXPECT_TRUE(d.delaySamples(false) == 35.0 && d.delaySamples(true) == 35.0); // the input offset wins
     EXPECT_EQ(d.feedbackCurrent(), 0.95);
-    d.clear();
-    d.set({.timeLeft = kInf, .timeRight = 1.0, .feedback = kNaN});
-    EXPECT_EQ(d.delaySamples(false), 6.0 * 22050.0);
-    EXPECT_EQ(d.feedbackCurrent(), 0.0);
     // Unusable rates mean 48 kHz, absurd ones are limited, and the engine stays finite.
     const double rates[][2] = {{1e300, TapeDelay::kMaxSampleRate}, {-5.0, 48000.0}, {kNaN, 48000.0},
                                {1e-310, TapeDelay::kMinSampleRate}};
@@ -141,9 +136,6 @@ TEST(TapeDelay, CutsAreDesignedOnlyInsideTheirRangesWithTheirCornersWhereAsked)
     TapeDelay d = prepared(s);
     EXPECT_FALSE(d.left().lowCutOn || d.left().bandwidthOn);
     EXPECT_EQ(d.right().highCutSections, 0);
-    s.highCut = 0.0;
-    d.set(s);
-    EXPECT_EQ(d.right().highCutSections, 0);
     s = {.lowCut = 150.0, .highCut = 3000.0, .bandwidth = 16000.0};
     for (TapeDelay::Slope slope : {0, 1, 2, 7}) {
         s.slope = slope;
@@ -159,40 +151,11 @@ TEST(TapeDelay, CutsAreDesignedOnlyInsideTheirRangesWithTheirCornersWhereAsked)
         EXPECT_LT(10.0 * std::log10(highCut(6000.0)), slope == 0 ? -6.0 : slope == 1 ? -11.0 : -20.0) << slope;
     }
     EXPECT_NEAR(powerGain(d.left().lowCut, 150.0), 0.5, 1e-9);
-    EXPECT_NEAR(powerGain(d.left().bandwidth, 0.0), 1.0, 1e-12);
     // A cut above the Nyquist limit is designed at 0.49 of the rate and stays stable.
     d.prepare(22050.0);
     s.lowCut = 15000.0;
     d.set(s);
     EXPECT_NEAR(powerGain(d.left().lowCut, 0.49 * 22050.0, 22050.0), 0.5, 1e-9);
-}
-
-TEST(TapeDelay, ClearSilencesTheLinesWithoutZeroingTheRings)
-{
-    TapeDelay d = prepared({.timeLeft = 0.01, .timeRight = 0.01, .feedback = 0.9});
-    double l = 0.0, r = 0.0;
-    for (int n = 0; n < 300; ++n)
-        d.tick(std::sin(n * 0.1), std::cos(n * 0.1), l, r);
-    d.clear();
-    EXPECT_LT(std::count(d.left().buffer.begin(), d.left().buffer.begin() + 300, 0.0f), 50); // old samples stay
-    d.set({.timeLeft = 0.01, .timeRight = 0.01, .feedback = 0.9});
-    for (int n = 0; n < 2000; ++n) {
-        d.tick(0.0, 0.0, l, r);
-        ASSERT_TRUE(l == 0.0 && r == 0.0) << n;
-    }
-    EXPECT_EQ(impulse(d, 600)[2 * 480], 1.0); // new input echoes normally
-}
-
-TEST(TapeDelay, PingPongBouncesLeftThenRight)
-{
-    TapeDelay d = prepared({.timeLeft = 0.01, .timeRight = 0.015, .feedback = 0.5, .pingPong = true}); // 480, 720
-    const auto out = impulse(d, 3200, 0, 1.0, 0.0);
-    // The mono sum goes left after the left delay, on to the right after the
-    // right delay unscaled, and back left scaled by the square of the gain.
-    for (int n = 0; n < 3200; ++n) {
-        ASSERT_EQ(out[2 * n], n == 480 ? 0.5 : n == 1680 ? 0.125 : n == 2880 ? 0.03125 : 0.0) << n;
-        ASSERT_EQ(out[2 * n + 1], n == 1200 ? 0.5 : n == 2400 ? 0.125 : 0.0) << n;
-    }
 }
 
 // Against a scalar model of the two followers: sqrt(f) while the input is
@@ -234,25 +197,32 @@ TEST(TapeDelay, FeedbackLawOfBothCharacters)
     }
 }
 
-TEST(TapeDelay, NonFiniteInputNeverEntersARing)
+// Non-finite samples never enter a ring. Clear silences the lines at once
+// though the rings keep their old samples; new input then echoes normally.
+TEST(TapeDelay, NonFiniteInputNeverEntersARingAndClearSilencesTheLines)
 {
     for (bool pingPong : {false, true}) {
-        const TapeDelay::Settings s{.timeLeft = 0.002, .timeRight = 0.003, .feedback = 0.9, .pingPong = pingPong,
+        const TapeDelay::Settings s{.timeLeft = 0.01, .timeRight = 0.01, .feedback = 0.9, .pingPong = pingPong,
                                     .character = TapeDelay::kMedium, .lowCut = 100.0, .bandwidth = 16000.0};
         TapeDelay d = prepared(s);
         const double bad[] = {kNaN, kInf, -kInf, 1e300, -1e300};
         double l = 0.0, r = 0.0;
         for (int n = 0; n < 4000; ++n) {
-            d.tick(n % 3 == 0 ? bad[n % 5] : 0.1, n % 7 == 0 ? bad[n % 5] : -0.1, l, r);
+            d.tick(n % 3 == 0 ? bad[n % 5] : std::sin(n * 0.1), n % 7 == 0 ? bad[n % 5] : -0.1, l, r);
             ASSERT_TRUE(std::isfinite(l) && std::isfinite(r)) << n;
         }
         for (const auto* ring : {&d.left().buffer, &d.right().buffer})
             ASSERT_TRUE(std::all_of(ring->begin(), ring->end(), [](float v) { return std::isfinite(v); }));
-        d.clear(); // the level followers were not poisoned: a clean impulse still echoes
+        d.clear();
+        EXPECT_LT(std::count(d.left().buffer.begin(), d.left().buffer.begin() + 4000, 0.0f), 1000);
         d.set(s);
-        impulse(d, 400, 0, kNaN, kInf);
+        for (int n = 0; n < 2000; ++n) {
+            d.tick(0.0, 0.0, l, r);
+            ASSERT_TRUE(l == 0.0 && r == 0.0) << pingPong << " " << n;
+        }
+        impulse(d, 400, 0, kNaN, kInf); // the level followers are not poisoned either
         double peak = 0.0;
-        for (double v : impulse(d, 400))
+        for (double v : impulse(d, 1000))
             peak = std::max(peak, std::abs(v));
         EXPECT_GT(peak, 0.1) << pingPong;
     }
@@ -273,7 +243,7 @@ TEST(TapeDelay, SampleRatesStayFiniteAndBoundedAtFullFeedbackAndDrive)
                                     .bandwidth = 16000.0, .slope = 0, .wobble = 2.0},
                                    31, rate);
             std::uint32_t noise = 1;
-            double peak = 0.0, tailPeak = 0.0, l = 0.0, r = 0.0;
+            double peak = 0.0, l = 0.0, r = 0.0;
             const int frames = static_cast<int>(rate * 3.0);
             for (int n = 0; n < frames; ++n) {
                 noise = noise * 1664525u + 1013904223u;
@@ -281,11 +251,9 @@ TEST(TapeDelay, SampleRatesStayFiniteAndBoundedAtFullFeedbackAndDrive)
                 d.tick(n < rate * 0.6 ? tape.tick(in) : 0.0, 0.5 * in, l, r);
                 ASSERT_TRUE(std::isfinite(l) && std::isfinite(r)) << rate << " " << variant << " " << n;
                 peak = std::max({peak, std::abs(l), std::abs(r)});
-                tailPeak = n > frames - rate * 0.1 ? std::max({tailPeak, std::abs(l), std::abs(r)}) : 0.0;
             }
             EXPECT_GT(peak, 0.1) << rate << " " << variant;
             EXPECT_LT(peak, 25.0) << rate << " " << variant;
-            EXPECT_LT(tailPeak, peak) << rate << " " << variant; // the echoes decay
         }
     }
 }

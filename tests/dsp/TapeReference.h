@@ -68,10 +68,8 @@ private:
 
     std::array<Biquad, 2> pre_{};
     std::array<Biquad, 5> post_{};
-    double smooth_ = 0.0, driveCurrent_ = 1.0, driveTarget_ = 1.0, previous_ = 0.0;
+    double smooth_ = 0.0, driveCurrent_ = 1.0, driveTarget_ = 1.0, previous_ = 0.0, x_[32]{}, y_[64]{};
     int mode_ = 2;
-    std::array<double, 32> x_{};
-    std::array<double, 64> y_{};
     std::size_t n_ = 0, j_ = 0;
 };
 

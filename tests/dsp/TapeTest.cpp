@@ -52,14 +52,10 @@ std::vector<double> run(Tape& tape, const std::vector<double>& in)
 TEST(TapeSaturator, OddUnitSlopeAndBoundedByPoint41)
 {
     EXPECT_NEAR(Tape::saturate(1e-6) / 1e-6, 1.0, 1e-12);
-    double last = 0.0, worst = 0.0;
-    for (double x = 0.01; x < 1e7; x *= 1.3) {
-        EXPECT_DOUBLE_EQ(Tape::saturate(-x), -Tape::saturate(x));
-        ASSERT_LE(Tape::saturate(x), 0.41 + 1e-15) << x;
-        ASSERT_GE(Tape::saturate(x), last - 1e-15) << x;
-        last = Tape::saturate(x);
-    }
-    EXPECT_NEAR(last, 0.41, 1e-8);
+    double worst = 0.0;
+    for (double x = 0.01; x < 1e7; x *= 1.3)
+        ASSERT_TRUE(Tape::saturate(-x) == -Tape::saturate(x) && Tape::saturate(x) <= 0.41 + 1e-15) << x;
+    EXPECT_NEAR(Tape::saturate(1e7), 0.41, 1e-8);
     // The tabled form the stage runs on.
     for (double x = 1e-300; x < 1e8; x *= 1.001)
         worst = std::max(worst, std::fabs(Tape::saturateFast(-x) / Tape::saturate(-x) - 1.0));
@@ -101,28 +97,19 @@ TEST(TapeStage, SmallSignalIsTheSevenSectionsDelayedByTheLatency)
     }
 }
 
-TEST(TapeStage, RepeatedNonFiniteSamplesAndUnusableSettings)
+TEST(TapeStage, RepeatedSamplesAndUnusableSettings)
 {
-    // Mode 1: equal successive driven samples take the midpoint, not 0/0.
-    Tape held = makeTape(Tape::kAntiderivative, 7.94);
+    // Mode 1: equal successive driven samples take the midpoint, not 0/0, so
+    // a held level settles where the plain saturator puts it.
+    Tape held = makeTape(Tape::kAntiderivative, 7.94), direct = makeTape(Tape::kDirect, 7.94);
+    double y = 0.0, plain = 0.0;
     for (int i = 0; i < 20000; ++i) {
-        const double y = held.tick(i < 100 ? 0.0 : 0.5);
+        y = held.tick(i < 100 ? 0.0 : 0.5);
+        plain = direct.tick(i < 100 ? 0.0 : 0.5);
         ASSERT_TRUE(i < 100 ? y == 0.0 : std::isfinite(y)) << i;
     }
-    // Non-finite or huge inputs neither escape nor poison the stage.
+    EXPECT_NEAR(y, plain, 1e-9);
     const auto in = loud(3000, 1);
-    for (int mode : kModes) {
-        for (double bad : {kNaN, kInf, -kInf, 1e308}) {
-            Tape t = makeTape(mode, 2.0);
-            double energyAfter = 0.0;
-            for (std::size_t i = 0; i < in.size(); ++i) {
-                const double y = t.tick(i == 100 ? bad : in[i]);
-                ASSERT_TRUE(std::isfinite(y) && std::isfinite(t.lastDriven())) << mode << " " << bad << " " << i;
-                energyAfter += i > 1000 ? y * y : 0.0;
-            }
-            EXPECT_GT(energyAfter, 1.0) << mode << " " << bad;
-        }
-    }
     // A rate that is not usable means 48 kHz; gains that would break the
     // make-up division are ignored.
     Tape ref = makeTape(Tape::kOversampled, 2.0);
@@ -173,31 +160,40 @@ TEST(TapeFastPath, TicksAndBlocksMatchThePlainReference)
     }
 }
 
-// In a pair, one bad channel sends both through their own paths; each still
-// gets exactly its own result, and ticks between blocks continue the signal.
+// Non-finite or huge inputs neither escape nor poison the stage. In a pair,
+// one bad channel sends both through their own paths; each still gets exactly
+// its own result, and ticks between blocks continue the signal.
 TEST(TapeFastPath, PairsWithNonFiniteSamplesAndTicksBetweenBlocksGiveWhatTicksGive)
 {
     auto bad = loud(3000, 7);
     bad[100] = kNaN;
     bad[700] = kInf;
     bad[701] = 1e300; // finite, but overflows after the pre-emphasis and drive
-    bad[1300] = -1e200;
+    bad[1300] = -1e308;
+    bad[1500] = -kInf;
     const auto clean = loud(3000, 8);
-    Tape a = makeTape(Tape::kOversampled, 7.94), b = makeTape(Tape::kOversampled, 2.0);
-    const auto expectedL = run(a, bad), expectedR = run(b, clean);
-    Tape l = makeTape(Tape::kOversampled, 7.94), r = makeTape(Tape::kOversampled, 2.0);
-    std::vector<double> outL(bad.size()), outR(bad.size());
-    for (std::size_t pos = 0, round = 0; pos < bad.size(); ++round) {
-        const std::size_t n = std::min<std::size_t>(round % 2 == 0 ? 256 : 13, bad.size() - pos);
-        if (round % 2 == 0)
-            Tape::processPair(l, r, bad.data() + pos, clean.data() + pos, outL.data() + pos, outR.data() + pos,
-                              static_cast<int>(n));
-        for (std::size_t i = pos; round % 2 == 1 && i < pos + n; ++i) {
-            outL[i] = l.tick(bad[i]);
-            outR[i] = r.tick(clean[i]);
+    for (int mode : kModes) {
+        Tape a = makeTape(mode, 7.94), b = makeTape(mode, 2.0), l = a, r = b;
+        const auto expectedL = run(a, bad), expectedR = run(b, clean);
+        double energyAfter = 0.0;
+        for (std::size_t i = 0; i < bad.size(); ++i) {
+            ASSERT_TRUE(std::isfinite(expectedL[i])) << mode << " " << i;
+            energyAfter += i > 1600 ? expectedL[i] * expectedL[i] : 0.0;
         }
-        pos += n;
+        EXPECT_GT(energyAfter, 1.0) << mode;
+        std::vector<double> outL(bad.size()), outR(bad.size());
+        for (std::size_t pos = 0, round = 0; pos < bad.size(); ++round) {
+            const std::size_t n = std::min<std::size_t>(round % 2 == 0 ? 256 : 13, bad.size() - pos);
+            if (round % 2 == 0)
+                Tape::processPair(l, r, bad.data() + pos, clean.data() + pos, outL.data() + pos, outR.data() + pos,
+                                  static_cast<int>(n));
+            for (std::size_t i = pos; round % 2 == 1 && i < pos + n; ++i) {
+                outL[i] = l.tick(bad[i]);
+                outR[i] = r.tick(clean[i]);
+            }
+            pos += n;
+        }
+        EXPECT_EQ(outL, expectedL) << mode;
+        EXPECT_EQ(outR, expectedR) << mode;
     }
-    EXPECT_EQ(outL, expectedL);
-    EXPECT_EQ(outR, expectedR);
 }

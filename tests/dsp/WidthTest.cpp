@@ -62,22 +62,6 @@ TEST(Width, MidStaysAndTheSideScalesByOnePlusWidth)
     }
 }
 
-// Back from full width to 0 the synthesised side fades over 50 ms, the
-// decorrelator stops, and both gains arrive exactly, leaving the signal unchanged.
-TEST(Width, WideningFadesOutAndTheGainsSettleExactly)
-{
-    Width s = makeWidth(1.0f, Width::kStereo, 0, 44100.0);
-    feed(s, 4800, kStereo);
-    s.setWidth(0.0f);
-    feed(s, 2205, kStereo);
-    EXPECT_NEAR(s.synthGain() / 0.375f, std::exp(-1.0), 2e-3);
-    feed(s, 44100, kStereo);
-    EXPECT_TRUE(s.sideGain() == 1.0f && s.synthGain() == 0.0f && !s.synthActive());
-    double l = 0.25, r = 0.5;
-    s.tick(l, r);
-    EXPECT_TRUE(l == 0.25 && r == 0.5);
-}
-
 TEST(WidthAnalyser, DecidesOnHalfASecondOfPlayingAndListensAgainAfterTwoSecondsOfSilence)
 {
     const double mono = 0.01, between = std::pow(10.0, -25.0 / 20.0); // side 40 and 25 dB down
