@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 using namespace ostratapedelay::plugin;
@@ -15,55 +17,34 @@ using ostra::test::PluginHost;
 namespace
 {
 
-size_t argmaxAbs(const std::vector<double>& v)
-{
-  size_t best = 0;
-  for (size_t i = 0; i < v.size(); ++i)
-    if (std::abs(v[i]) > std::abs(v[best]))
-      best = i;
-  return best;
-}
-
-double maxAbs(const std::vector<double>& v, size_t from, size_t to)
+double peak(const std::vector<double>& v, size_t from = 0, size_t to = SIZE_MAX)
 {
   double m = 0.0;
-  for (size_t i = from; i < to; ++i)
+  for (size_t i = from; i < std::min(to, v.size()); ++i)
     m = std::max(m, std::abs(v[i]));
   return m;
+}
+
+size_t argmaxAbs(const std::vector<double>& v)
+{
+  return size_t(std::ranges::find(v, peak(v), [](double x) { return std::abs(x); }) - v.begin());
 }
 
 } // namespace
 
 TEST(Processing, FirstEchoOfAnImpulseLandsOnTheDelayTime)
 {
-  {
-    // Defaults: Sync on, 1/4 at the fallback tempo of 120, half a second.
-    PluginHost host;
-    const auto out = host.run(host.impulse(30000));
-    EXPECT_EQ(argmaxAbs(out[0]), 24000u);
-    EXPECT_EQ(argmaxAbs(out[1]), 24000u);
-    // Nothing arrives early: the tape stage's latency is absorbed in the line.
-    EXPECT_LT(maxAbs(out[0], 0, 24000 - 40), 1e-9);
-    EXPECT_GT(std::abs(out[0][24000]), 0.05);
-  }
+  // Defaults: Sync on, 1/4 at the fallback tempo of 120, half a second.
   PluginHost host;
-  host.set({{kSync, 0.0}, {kTimeL, 375.0}});
-  EXPECT_EQ(argmaxAbs(host.run(host.impulse(20000))[0]), 18000u);
-}
+  const auto out = host.run(host.impulse(30000));
+  EXPECT_EQ(std::pair(argmaxAbs(out[0]), argmaxAbs(out[1])), std::pair(24000ul, 24000ul));
+  // Nothing arrives early: the tape stage's latency is absorbed in the line.
+  EXPECT_LT(peak(out[0], 0, 24000 - 40), 1e-9);
+  EXPECT_GT(std::abs(out[0][24000]), 0.05);
 
-TEST(Processing, SyncUsesTheFallbackTempoAndLink)
-{
-  PluginHost host;
-  plug::ITimeInfo info;
-  info.mTempo = 0.0;
-  host.plugin->SetTimeInfo(info);
-  EXPECT_DOUBLE_EQ(host.plugin->delaySettings(0.0).timeLeft, 0.5);
-  host.plugin->GetParam(kNoteL)->Set(8.0); // "1/8T"
-  auto s = host.plugin->delaySettings(90.0);
-  EXPECT_DOUBLE_EQ(s.timeLeft, (1.0 / 3.0) * 60.0 / 90.0);
-  EXPECT_DOUBLE_EQ(s.timeRight, s.timeLeft); // linked
-  host.set({{kLink, 0.0}});
-  EXPECT_DOUBLE_EQ(host.plugin->delaySettings(90.0).timeRight, 60.0 / 90.0);
+  PluginHost unsynced;
+  unsynced.set({{kSync, 0.0}, {kTimeL, 375.0}});
+  EXPECT_EQ(argmaxAbs(unsynced.run(unsynced.impulse(20000))[0]), 18000u);
 }
 
 TEST(Processing, MixLaw)
@@ -75,12 +56,11 @@ TEST(Processing, MixLaw)
     return host.run(in);
   };
   EXPECT_EQ(render(0.0), in); // dry alone is the input, bit for bit
-  const auto wet = render(100.0);
-  const auto half = render(50.0);
+  const auto wet = render(100.0), half = render(50.0);
   for (size_t c = 0; c < 2; ++c)
     for (size_t i = 0; i < in[c].size(); ++i)
       ASSERT_NEAR(half[c][i], in[c][i] + wet[c][i], 1e-12) << c << " " << i; // both at unity
-  EXPECT_GT(maxAbs(wet[0], 0, wet[0].size()), 0.01); // the wet path really carries echoes
+  EXPECT_GT(peak(wet[0]), 0.01); // the wet path really carries echoes
 }
 
 TEST(Processing, HostBypassAndTheBypassParameterPassTheInput)
@@ -97,36 +77,33 @@ TEST(Processing, HostBypassAndTheBypassParameterPassTheInput)
   for (size_t i = 1; i < 960; ++i)
     ASSERT_LT(std::abs(out[0][i] - out[0][i - 1]), 1.0) << i;
   for (size_t c = 0; c < 2; ++c)
-    for (size_t i = 960; i < in[c].size(); ++i)
-      ASSERT_EQ(out[c][i], in[c][i]) << c << " " << i;
+    EXPECT_TRUE(std::equal(out[c].begin() + 960, out[c].end(), in[c].begin() + 960)) << c;
 }
 
 TEST(Processing, MonoInputLeftOnlyModeAndMonoOutput)
 {
-  {
-    // Mono input feeds both lines; the right dry signal is the left input.
-    PluginHost host(1, 2);
-    host.set({{kMix, 50.0}});
-    const Channels in{noise(30000, 7)};
-    const auto out = host.run(in);
-    for (size_t i = 0; i < 100; ++i)
-      ASSERT_TRUE(out[0][i] == in[0][i] && out[1][i] == in[0][i]) << i;
-    EXPECT_TRUE(host.plugin->detectedMono());
-  }
-  {
-    // Left only: a silent left input makes no echoes, and the right dry signal still passes.
-    PluginHost host;
-    host.plugin->setInputMode(OstraTapeDelay::kInputLeftOnly);
-    host.set({{kSync, 0.0}, {kTimeL, 50.0}, {kMix, 50.0}});
-    const Channels in{std::vector<double>(6000, 0.0), noise(6000, 8)};
-    const auto out = host.run(in);
-    for (size_t i = 0; i < in[0].size(); ++i)
-      ASSERT_TRUE(out[0][i] == 0.0 && out[1][i] == in[1][i]) << i;
-  }
+  // Mono input feeds both lines; the right dry signal is the left input.
+  PluginHost mono(1, 2);
+  mono.set({{kMix, 50.0}});
+  const Channels one{noise(30000, 7)};
+  auto out = mono.run(one);
+  for (size_t i = 0; i < 100; ++i)
+    ASSERT_TRUE(out[0][i] == one[0][i] && out[1][i] == one[0][i]) << i;
+  EXPECT_TRUE(mono.plugin->detectedMono());
+
+  // Left only: a silent left input makes no echoes, and the right dry signal still passes.
+  PluginHost left;
+  left.plugin->setInputMode(OstraTapeDelay::kInputLeftOnly);
+  left.set({{kSync, 0.0}, {kTimeL, 50.0}, {kMix, 50.0}});
+  const Channels rightOnly{std::vector<double>(6000, 0.0), noise(6000, 8)};
+  out = left.run(rightOnly);
+  EXPECT_EQ(out[0], rightOnly[0]);
+  EXPECT_EQ(out[1], rightOnly[1]);
+
   // Ping-pong echoes alternate between the lines; a mono output hears every one of them.
-  PluginHost host(1, 1);
-  host.set({{kPingPong, 1.0}, {kSync, 0.0}, {kTimeL, 100.0}});
-  const auto out = host.run(host.impulse(20000));
+  PluginHost pingPong(1, 1);
+  pingPong.set({{kPingPong, 1.0}, {kSync, 0.0}, {kTimeL, 100.0}});
+  out = pingPong.run(pingPong.impulse(20000));
   EXPECT_GT(std::abs(out[0][4800]), 0.01);
   EXPECT_GT(std::abs(out[0][9600]), 0.005);
 }
@@ -135,7 +112,6 @@ TEST(Processing, TapPairSetsTimeOnTheNextIdleTickUnlessSyncIsOn)
 {
   for (bool sync : {false, true})
   {
-    SCOPED_TRACE(sync ? "sync on" : "sync off");
     PluginHost host(2, 2, 48000.0, 480);
     host.set({{kSync, sync ? 1.0 : 0.0}, {kTimeL, 123.0}});
     const Channels block(2, std::vector<double>(480, 0.0));
@@ -147,21 +123,21 @@ TEST(Processing, TapPairSetsTimeOnTheNextIdleTickUnlessSyncIsOn)
       host.plugin->OnTimer();
       EXPECT_EQ(host.plugin->GetParam(kTap)->Value(), 0.0); // springs back
     }
-    EXPECT_NEAR(host.plugin->GetParam(kTimeL)->Value(), sync ? 123.0 : 500.0, 1e-9);
+    EXPECT_NEAR(host.plugin->GetParam(kTimeL)->Value(), sync ? 123.0 : 500.0, 1e-9) << sync;
   }
 }
 
 TEST(Processing, RatesAndBlockSizesGiveFiniteOutputAtExtremeSettings)
 {
-  for (double rate : {8000.0, 22050.0, 44100.0, 48000.0, 96000.0, 192000.0, 384000.0})
+  for (double rate : {8000.0, 44100.0, 96000.0, 192000.0, 384000.0})
     for (int blockSize : {1, 77, 8192})
     {
       PluginHost host(2, 2, rate, blockSize);
       host.set({{kFeedback, 95.0}, {kDrive, 18.0}, {kWidth, 100.0}, {kDuck, 12.0}, {kSync, 0.0}, {kTimeL, 30.0}});
       const size_t frames = blockSize == 1 ? 4000 : 20000;
       for (const auto& ch : host.run({noise(frames, 9), noise(frames, 10)}))
-        for (double x : ch)
-          ASSERT_TRUE(std::isfinite(x) && std::abs(x) < 100.0) << rate << " " << blockSize;
+        EXPECT_TRUE(std::ranges::all_of(ch, [](double x) { return std::isfinite(x) && std::abs(x) < 100.0; }))
+          << rate << " " << blockSize;
     }
 }
 
@@ -175,14 +151,12 @@ TEST(Processing, NonFiniteInputNeverReachesTheEchoes)
   const auto out = host.run(in);
   // At Mix 100 % the dry path is muted, so not even the bad samples themselves come out.
   for (const auto& ch : out)
-    for (size_t i = 0; i < ch.size(); ++i)
-      ASSERT_TRUE(std::isfinite(ch[i])) << i;
-  EXPECT_GT(maxAbs(out[0], 2000, out[0].size()), 1e-3); // the echoes keep working
+    EXPECT_TRUE(std::ranges::all_of(ch, [](double x) { return std::isfinite(x); }));
+  EXPECT_GT(peak(out[0], 2000), 1e-3); // the echoes keep working
 
   // With the dry path open, the host's samples pass as they are.
   PluginHost half;
   half.set({{kMix, 50.0}});
   const auto halfOut = half.run(in);
-  EXPECT_TRUE(std::isnan(halfOut[0][100]));
-  EXPECT_TRUE(std::isfinite(halfOut[0][300]));
+  EXPECT_TRUE(std::isnan(halfOut[0][100]) && std::isfinite(halfOut[0][300]));
 }

@@ -34,14 +34,6 @@ protected:
     return chunk;
   }
 
-  template <typename T>
-  static T at(const plug::IByteChunk& chunk, int pos)
-  {
-    T v{};
-    EXPECT_GE(chunk.ReadValue(v, pos), 0) << "no value at " << pos;
-    return v;
-  }
-
   /** A version-3 chunk with every field chosen by the test. */
   static ChunkWriter full(const std::string& name, const std::vector<double>& v, std::uint32_t modified,
                           std::int32_t inputMode, std::uint32_t factory, std::uint32_t accent = 3,
@@ -58,14 +50,8 @@ TEST_F(StateChunk, FreshPluginWritesTheVersionThreeLayout)
   const unsigned char start[] = {'1', 'S', 'T', 'O', 3, 0, 0, 0};
   EXPECT_EQ(std::memcmp(chunk.Bytes(), start, sizeof start), 0);
   // Accent 5 ("DAW color"), 1000 x 456, empty name, not modified, 18 values.
-  const std::int32_t header[] = {5, 1000, 456, 0, 0, 18};
-  for (int i = 0; i < 6; ++i)
-    EXPECT_EQ(at<std::int32_t>(chunk, 8 + 4 * i), header[i]) << "header word " << i;
-  const auto defaults = paramValues(*plugin, true);
-  for (int i = 0; i < kNumParams; ++i)
-    EXPECT_EQ(at<double>(chunk, 32 + 8 * i), defaults[size_t(i)]) << "parameter " << i;
-  for (int word = 0; word < 5; ++word)
-    EXPECT_EQ(at<std::uint32_t>(chunk, kValuesEnd + 4 * word), 0u) << "tail word " << word;
+  const auto expected = ChunkWriter{}.header(3, 5, 1000, 456, "").values(0, paramValues(*plugin, true)).tail(0, 0);
+  EXPECT_TRUE(chunk.IsEqual(expected.chunk()));
 }
 
 TEST_F(StateChunk, EveryFieldSurvivesAReadAndAWrite)
@@ -84,27 +70,10 @@ TEST_F(StateChunk, EveryFieldSurvivesAReadAndAWrite)
             std::tuple(1500, 684, 1500, 684));
   EXPECT_TRUE(save().IsEqual(written.chunk()));
 
-  // A bypassed plug-in says so in all three bypass words.
-  plugin->SetBypassed(true);
-  const auto bypassed = save();
-  const int tail = kValuesEnd + int(name.size());
-  for (int word : {0, 2, 4})
-    EXPECT_EQ(at<std::uint32_t>(bypassed, tail + 4 * word), 1u) << "tail word " << word;
-
   // The other setting of each flag survives as well.
   const auto clean = full("", paramValues(*plugin, true), 0, 1, 0, 0, 1000, 456);
   ASSERT_EQ(read(clean), clean.size() - 4);
-  EXPECT_EQ(std::tuple(plugin->presetIsFactory(), plugin->presetModified(), plugin->inputMode()),
-            std::tuple(false, false, 1));
-  plugin->SetBypassed(false);
   EXPECT_TRUE(save().IsEqual(clean.chunk()));
-
-  // Values set by host automation are written too.
-  for (int i = 0; i < kNumParams; ++i)
-    plugin->SetParameterFromHost(i, sampleValues()[size_t(i)], 0);
-  OstraTapeDelay other;
-  ASSERT_EQ(other.UnserializeState(save(), 0), 192);
-  EXPECT_EQ(paramValues(other), sampleValues());
 }
 
 TEST_F(StateChunk, ShorterTailsRestoreLessAndReturnWhereTheyStopped)
@@ -116,9 +85,7 @@ TEST_F(StateChunk, ShorterTailsRestoreLessAndReturnWhereTheyStopped)
   ASSERT_EQ(read(ChunkWriter{}.header(2, 1, 1000, 456, "Two!").values(0, sampleValues()).word(0).i32(2).word(0)),
             tail + 8);
   EXPECT_EQ(values(), sampleValues());
-  EXPECT_EQ(plugin->inputMode(), 2);
-  EXPECT_FALSE(plugin->presetIsFactory());
-  EXPECT_EQ(plugin->presetName(), "Two!");
+  EXPECT_EQ(std::tuple(plugin->inputMode(), plugin->presetIsFactory(), plugin->presetName()), std::tuple(2, false, "Two!"));
 
   // Version 3 ending after the values: input mode unchanged, factory flag false.
   ASSERT_EQ(read(full("Fact", sampleValues(), 0, 0, 1)), tail + 16);
@@ -126,30 +93,15 @@ TEST_F(StateChunk, ShorterTailsRestoreLessAndReturnWhereTheyStopped)
   plugin->setInputMode(OstraTapeDelay::kInputStereo);
   const auto bare = ChunkWriter{}.header(3, 1, 1000, 456, "Bare").values(0, paramValues(*plugin, true));
   EXPECT_EQ(read(bare), tail);
-  EXPECT_EQ(plugin->inputMode(), 1);
-  EXPECT_FALSE(plugin->presetIsFactory());
+  EXPECT_EQ(std::pair(plugin->inputMode(), plugin->presetIsFactory()), std::pair(1, false));
 
-  // A tail of three words: only the input mode counts. With a fourth word the factory flag
-  // is there too, though the last bypass word is missing; a stray half word changes nothing.
+  // With four tail words the factory flag is there, though the last bypass word is missing.
   auto partial = bare;
-  EXPECT_EQ(read(partial.word(0).i32(2).word(0)), tail + 8);
-  EXPECT_EQ(plugin->inputMode(), 2);
-  EXPECT_FALSE(plugin->presetIsFactory());
-  EXPECT_EQ(read(partial.word(1)), tail + 16);
-  EXPECT_TRUE(plugin->presetIsFactory());
-  EXPECT_EQ(read(partial.bytes("xy")), tail + 16);
+  EXPECT_EQ(read(partial.word(0).i32(2).word(0).word(1).bytes("xy")), tail + 16);
+  EXPECT_EQ(std::pair(plugin->inputMode(), plugin->presetIsFactory()), std::pair(2, true));
 
-  // Version 1 ignores a tail it does not know; a later version reads the version-3 tail
-  // with the input mode clamped.
-  auto version = [&](int v, int inputMode) {
-    return ChunkWriter{}.header(v, 1, 1000, 456, "Bare").values(0, paramValues(*plugin, true)).tail(inputMode, 1);
-  };
-  EXPECT_EQ(read(version(1, 0)), tail);
-  EXPECT_EQ(plugin->inputMode(), 2);
-  EXPECT_EQ(read(version(9, -4)), tail + 16);
-  EXPECT_EQ(plugin->inputMode(), 0);
-  EXPECT_TRUE(plugin->presetIsFactory());
-  read(version(9, 77));
+  // A later version reads the version-3 tail with the input mode clamped.
+  read(ChunkWriter{}.header(9, 1, 1000, 456, "Bare").values(0, paramValues(*plugin, true)).tail(77, 1));
   EXPECT_EQ(plugin->inputMode(), 2);
 }
 
@@ -170,8 +122,6 @@ TEST_F(StateChunk, ParameterCountsOtherThanEighteen)
   EXPECT_EQ(read(ChunkWriter{}.header(3, 0, 1000, 456, "").values(0, ten).tail(0, 0)), 32 + 80 + 16);
   for (int i = 0; i < kNumParams; ++i)
     EXPECT_EQ(values()[size_t(i)], i < 10 ? sample[size_t(i)] : defaults[size_t(i)]) << i;
-  EXPECT_EQ(read(ChunkWriter{}.header(3, 0, 1000, 456, "").values(0, {})), 32);
-  EXPECT_EQ(values(), defaults);
 
   // Seventeen of eighteen fails, after resetting what is missing; the name stays.
   ASSERT_GT(read(full("Before", sample, 0, 0, 0)), 0);
@@ -199,25 +149,16 @@ TEST_F(StateChunk, OutOfRangeFieldsAreConstrainedNotRefused)
                        plugin->GetEditorWidth()),
             std::tuple(0u, 1000, 456, 1000));
   EXPECT_TRUE(plugin->takeAccentChanged());
-  for (int i = 0; i < kNumParams; ++i)
-  {
-    const auto* p = plugin->GetParam(i);
-    EXPECT_TRUE(p->Value() >= p->GetMin() && p->Value() <= p->GetMax()) << i;
-  }
   // Time L -5 and Note L 4.6 constrained, Feedback NaN back to its default, Mix 1e300 at the top.
   const auto v = values();
   EXPECT_EQ(std::tuple(v[kTimeL], v[kNoteL], v[kFeedback], v[kMix]), std::tuple(1.0, 5.0, 30.0, 100.0));
-  ASSERT_GT(read(w), 0);
-  EXPECT_FALSE(plugin->takeAccentChanged()); // the same accent again is no change
 
   // The window keeps inside its limits; a non-positive size leaves it alone, and sizes near
   // the int range neither wrap nor slip through as a small window.
-  const int sizes[][4] = {{3000, 1368, 2000, 912}, {200, 91, 750, 342},   {1500, 684, 1500, 684},
-                          {0, 456, 1500, 684},     {-1000, -456, 1500, 684}, {2000000000, 912000000, 2000, 912}};
+  const int sizes[][4] = {{0, 456, 1000, 456}, {2000000000, 912000000, 2000, 912}};
   for (auto [width, height, expectW, expectH] : sizes)
   {
-    SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
-    ASSERT_GT(read(full("", paramValues(*plugin, true), 0, 0, 0, 0, width, height)), 0);
+    ASSERT_GT(read(full("", paramValues(*plugin, true), 0, 0, 0, 0, width, height)), 0) << width;
     EXPECT_EQ(std::tuple(plugin->GetEditorWidth(), plugin->GetEditorHeight(), plugin->storedEditorWidth(),
                          plugin->storedEditorHeight()),
               std::tuple(expectW, expectH, width, height));
@@ -242,20 +183,9 @@ TEST_F(StateChunk, NamesEndAtTheirFirstZeroByteAndReadingStartsAtTheGivenPositio
   EXPECT_EQ(plugin->presetName(), "Offset");
 }
 
-TEST_F(StateChunk, BypassWordsAreNeverRestored)
-{
-  const auto bypassed = ChunkWriter{}.header(3, 3, 1500, 684, "").values(0, sampleValues()).tail(0, 0, 1);
-  EXPECT_EQ(read(bypassed), bypassed.size() - 4);
-  EXPECT_FALSE(plugin->GetBypassed());
-  plugin->SetBypassed(true);
-  EXPECT_GT(read(full("", sampleValues(), 0, 0, 0)), 0);
-  EXPECT_TRUE(plugin->GetBypassed());
-}
-
 TEST_F(StateChunk, WithoutMagicOrWithACutHeaderTheChunkIsABareParameterList)
 {
   ASSERT_GT(read(full("Kept", sampleValues(), 1, 0, 0)), 0);
-  const unsigned accent = plugin->accentIndex();
 
   // The framework's own form: eighteen doubles, and only the values belong to it.
   OstraTapeDelay other;
@@ -264,38 +194,28 @@ TEST_F(StateChunk, WithoutMagicOrWithACutHeaderTheChunkIsABareParameterList)
   ASSERT_TRUE(other.SerializeParams(list));
   EXPECT_EQ(plugin->UnserializeState(list, 0), 144);
   EXPECT_EQ(values(), paramValues(other));
-  EXPECT_EQ(plugin->presetName(), "Kept");
-  EXPECT_EQ(plugin->accentIndex(), accent);
+  EXPECT_EQ(std::pair(plugin->presetName(), plugin->accentIndex()), std::pair(std::string("Kept"), 3u));
 
   // The magic with a header cut short is read from the start as doubles and fails for want
   // of bytes; a negative count reads the whole chunk as doubles; a name longer than the chunk fails.
   const auto cut = ChunkWriter{}.bytes("1STO").i32(3).word(1).i32(1000).i32(456);
   EXPECT_EQ(read(cut), -1);
-  EXPECT_EQ(plugin->accentIndex(), accent);
   EXPECT_EQ(read(ChunkWriter{}.header(3, 1, 1000, 456, "").values(0, sampleValues(), -1)), 144);
   EXPECT_EQ(read(ChunkWriter{cut}.i32(1000).bytes("short")), -1);
   // Negative start positions and the empty chunk.
   EXPECT_EQ(plugin->UnserializeState(list, -1), -1);
   EXPECT_EQ(plugin->UnserializeState(plug::IByteChunk{}, 0), -1);
-  EXPECT_EQ(plugin->presetName(), "Kept");
+  EXPECT_EQ(std::pair(plugin->presetName(), plugin->accentIndex()), std::pair(std::string("Kept"), 3u));
 }
 
 TEST_F(StateChunk, RestoredModifiedWordKeepsThePresetModified)
 {
   ASSERT_GT(read(full("Mod", sampleValues(), 1, 0, 0)), 0);
-  for (int tick = 0; tick < 3; ++tick) // the idle ticks take a new snapshot, which keeps the mark
-  {
-    EXPECT_TRUE(plugin->presetModified()) << tick;
-    plugin->OnIdle();
-  }
-  EXPECT_EQ(at<std::uint32_t>(save(), 27), 1u);
-
-  ASSERT_GT(read(full("Mod", sampleValues(), 0, 0, 0)), 0);
-  plugin->OnIdle();
-  EXPECT_FALSE(plugin->presetModified());
-  plugin->SetParameterFromHost(kFeedback, 10.0, 0);
+  plugin->OnIdle(); // the idle tick takes a new snapshot, which keeps the mark
   plugin->OnIdle();
   EXPECT_TRUE(plugin->presetModified());
+  std::uint32_t modifiedWord = 0;
+  EXPECT_EQ(std::pair(save().ReadValue(modifiedWord, 27), modifiedWord), std::pair(31, 1u));
 }
 
 TEST_F(StateChunk, DamagedChunksNeverCrashTheReader)

@@ -72,16 +72,11 @@ inline std::vector<double> paramValues(const OstraTapeDelay& plugin, bool defaul
   return v;
 }
 
-/** A plug-in whose message boxes are recorded and answered by the test, and which records
- *  what the host is told. */
+/** A plug-in whose message boxes are recorded and answered by the test. */
 class ScriptedPlugin : public OstraTapeDelay
 {
 public:
-  struct Message
-  {
-    std::string text;
-    std::string title;
-  };
+  struct Message { std::string text, title; };
 
   void tell(const std::string& message, const std::string& title) override { told.push_back({message, title}); }
   bool ask(const std::string& message, const std::string& title) override
@@ -89,18 +84,13 @@ public:
     asked.push_back({message, title});
     return answer;
   }
-  void BeginInformHostOfParamChange(int idx) override { hostEvents.push_back("begin " + std::to_string(idx)); }
-  void InformHostOfParamChange(int idx, double) override { hostEvents.push_back("value " + std::to_string(idx)); }
-  void EndInformHostOfParamChange(int idx) override { hostEvents.push_back("end " + std::to_string(idx)); }
 
   bool answer = false;
-  std::vector<Message> told;
-  std::vector<Message> asked;
-  std::vector<std::string> hostEvents;
+  std::vector<Message> told, asked;
 };
 
-/** Points XDG_DATA_HOME at a fresh temporary folder for the object's lifetime. Create it
- *  before any plug-in, so no worker thread reads the environment while it changes. */
+/** Points XDG_DATA_HOME at a fresh temporary folder while it lives. Create it before any
+ *  plug-in, so no worker thread reads the environment while it changes. */
 class TempDataHome
 {
 public:
@@ -118,9 +108,6 @@ public:
     std::error_code ec;
     std::filesystem::remove_all(root, ec);
   }
-  TempDataHome(const TempDataHome&) = delete;
-  TempDataHome& operator=(const TempDataHome&) = delete;
-
   std::filesystem::path presets() const { return root / "OstraTape-delay" / "Presets"; }
 
   std::filesystem::path root;
