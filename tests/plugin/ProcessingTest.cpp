@@ -40,7 +40,6 @@ TEST(Processing, FirstEchoOfAnImpulseLandsOnTheDelayTime)
   EXPECT_EQ(std::pair(argmaxAbs(out[0]), argmaxAbs(out[1])), std::pair(24000ul, 24000ul));
   // Nothing arrives early: the tape stage's latency is absorbed in the line.
   EXPECT_LT(peak(out[0], 0, 24000 - 40), 1e-9);
-  EXPECT_GT(std::abs(out[0][24000]), 0.05);
 
   PluginHost unsynced;
   unsynced.set({{kSync, 0.0}, {kTimeL, 375.0}});
@@ -153,10 +152,4 @@ TEST(Processing, NonFiniteInputNeverReachesTheEchoes)
   for (const auto& ch : out)
     EXPECT_TRUE(std::ranges::all_of(ch, [](double x) { return std::isfinite(x); }));
   EXPECT_GT(peak(out[0], 2000), 1e-3); // the echoes keep working
-
-  // With the dry path open, the host's samples pass as they are.
-  PluginHost half;
-  half.set({{kMix, 50.0}});
-  const auto halfOut = half.run(in);
-  EXPECT_TRUE(std::isnan(halfOut[0][100]) && std::isfinite(halfOut[0][300]));
 }
