@@ -398,6 +398,11 @@ void TapeDelay::anchorOscillators() noexcept
     framesToAnchor_ = kAnchorFrames;
 }
 
+// The per-frame helpers (read, cut, write, the feedback law) are inlined into
+// tick: it runs every frame and the calls cost as much as some of them.
+#if defined(__GNUC__)
+[[gnu::flatten]]
+#endif
 void TapeDelay::tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
 {
     if (left_.buffer.empty() || right_.buffer.empty()) {
