@@ -11,7 +11,7 @@
 namespace ostra::test
 {
 
-/** A fresh folder under the system temp folder, removed with everything in it afterwards. */
+// A fresh folder under the system temp folder, removed with everything in it afterwards.
 class TempFolder
 {
 public:
@@ -27,16 +27,13 @@ public:
     std::filesystem::permissions(mPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(mPath, ec);
   }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
   const std::filesystem::path& path() const { return mPath; }
 
 private:
   std::filesystem::path mPath;
 };
 
-/** Points XDG_DATA_HOME at a temporary folder for one test and restores it afterwards. */
+// Points XDG_DATA_HOME at a temporary folder for one test and restores it afterwards.
 class TempDataHome : public TempFolder
 {
 public:
@@ -63,24 +60,20 @@ inline std::string readText(const std::filesystem::path& path)
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-/**
- * Runs `body` in a forked child killed after `timeoutSeconds`, so resource limits or user
- * changes stay out of the test program and a hang fails instead of stalling the suite.
- * Returns the child's exit code (body's result), or -1 when it did not exit normally.
- */
+// Runs `body` in a forked child killed after 10 s, so resource limits or user changes stay out
+// of the test program and a hang fails instead of stalling the suite. Returns the child's exit
+// code, or -1 when it did not exit normally.
 template <typename Body>
-int runInChild(Body body, unsigned timeoutSeconds = 10)
+int runInChild(Body body)
 {
   const pid_t pid = ::fork();
   if (pid == 0)
   {
-    ::alarm(timeoutSeconds);
+    ::alarm(10);
     ::_exit(body());
   }
   int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-    return -1;
-  return WEXITSTATUS(status);
+  return pid >= 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace ostra::test
