@@ -136,7 +136,9 @@ void Tape::runLanes(Tape* const* stages, const double* const* in, double* const*
     }
 
     const double* shape = stages[0]->shape_;
-    const double* taps = stages[0]->taps_;
+    V taps[16];
+    for (int q = 0; q < 16; ++q)
+        taps[q] = tapelanes::splat<V>(stages[0]->taps_[q]);
     const double centre = stages[0]->centreTap_;
 
     for (int start = 0; start < n; start += kChunk) {
