@@ -56,13 +56,8 @@ TEST(Duck, DucksHoldsHundredMsThenReleases)
     EXPECT_EQ(d.gainDb(), 0.0);
 }
 
-TEST(Duck, OffNonFiniteLevelsLimitsAndRates)
+TEST(Duck, NonFiniteLevelsLimitsAndRates)
 {
-    Duck off = makeDuck(0.0, 300.0);
-    for (int i = 0; i < 10000; ++i) {
-        ASSERT_EQ(off.tick(i % 2 ? 0.9 : -0.9), 1.0);
-        ASSERT_TRUE(off.peak() == 0.0 && off.envelope() == 0.0 && off.holdCount() == 0) << i;
-    }
     Duck d = makeDuck(40.0, 1e9); // limited to 24 dB and 2 s
     const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
     for (int i = 0; i < 4800; ++i) {

@@ -89,7 +89,7 @@ TEST(TapeStage, SmallSignalIsTheSevenSectionsDelayedByTheLatency)
                 double e = 0.0;
                 for (std::size_t i = 1000; lag >= 0 && i < in.size(); ++i)
                     e = std::max(e, std::fabs(out[i] - linear[i - static_cast<std::size_t>(lag)]));
-                EXPECT_TRUE(lag < 0 || (e < 1e-6) == (lag == latency)) << mode << " " << drive << " " << lag << " " << e;
+                EXPECT_TRUE(lag < 0 || (e < 1e-6) == (lag == latency)) << mode << " " << drive << " " << lag;
             }
         }
     }
@@ -172,12 +172,8 @@ TEST(TapeFastPath, PairsWithNonFiniteSamplesAndTicksBetweenBlocksGiveWhatTicksGi
     for (int mode : kModes) {
         Tape a = makeTape(mode, 7.94), b = makeTape(mode, 2.0), l = a, r = b;
         const auto expectedL = run(a, bad), expectedR = run(b, clean);
-        double energyAfter = 0.0;
-        for (std::size_t i = 0; i < bad.size(); ++i) {
-            ASSERT_TRUE(std::isfinite(expectedL[i])) << mode << " " << i;
-            energyAfter += i > 1600 ? expectedL[i] * expectedL[i] : 0.0;
-        }
-        EXPECT_GT(energyAfter, 1.0) << mode;
+        for (std::size_t i = 0; i < bad.size(); ++i)
+            ASSERT_TRUE(std::isfinite(expectedL[i]) && (i < 1600 || expectedL[i] != 0.0)) << mode << " " << i;
         std::vector<double> outL(bad.size()), outR(bad.size());
         for (std::size_t pos = 0, round = 0; pos < bad.size(); ++round) {
             const std::size_t n = std::min<std::size_t>(round % 2 == 0 ? 256 : 13, bad.size() - pos);
