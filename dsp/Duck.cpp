@@ -95,7 +95,13 @@ double Duck::tick(double level) noexcept
     if (target == 0.0 && gainDb_ > -0.01)
         gainDb_ = 0.0;
 
-    return gainDb_ == 0.0 ? 1.0 : std::exp(gainDb_ * kDbToLinear);
+    if (gainDb_ == 0.0)
+        return 1.0;
+    if (gainDb_ != gainFor_) {
+        gainFor_ = gainDb_;
+        gain_ = std::exp(gainDb_ * kDbToLinear);
+    }
+    return gain_;
 }
 
 } // namespace ostratapedelay::dsp

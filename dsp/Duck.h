@@ -57,6 +57,10 @@ private:
     double gainDb_ = 0.0;
     std::int64_t holdSamples_ = 0;
     std::int64_t holdCount_ = 0;
+    // The reduction settles on a fixed value while ducking; its linear gain is
+    // reused until it moves.
+    double gainFor_ = 0.0;
+    double gain_ = 1.0;
 };
 
 } // namespace ostratapedelay::dsp
