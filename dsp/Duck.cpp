@@ -1,5 +1,6 @@
 #include "dsp/Duck.h"
 
+#include "dsp/Dispatch.h"
 #include "dsp/OnePole.h"
 
 #include <algorithm>
@@ -63,7 +64,7 @@ void Duck::setRelease(double ms) noexcept
     }
 }
 
-double Duck::tick(double level) noexcept
+CORVANA_DSP_CLONES double Duck::tick(double level) noexcept
 {
     if (depthDb_ <= 0.0 && gainDb_ == 0.0) {
         holdCount_ = 0;

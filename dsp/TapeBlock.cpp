@@ -7,6 +7,7 @@
 // arrays, so every half-band window is contiguous and a stereo pair runs its
 // two channels in the two lanes of the same instructions.
 
+#include "dsp/Dispatch.h"
 #include "dsp/Tape.h"
 #include "dsp/TapeLanes.h"
 
@@ -91,7 +92,7 @@ bool Tape::blockSafe(const double* in, int n) const noexcept
 }
 
 template <class V>
-void Tape::runLanes(Tape* const* stages, const double* const* in, double* const* out, double* const* driven,
+CORVANA_DSP_CLONES void Tape::runLanes(Tape* const* stages, const double* const* in, double* const* out, double* const* driven,
                     int n) noexcept
 {
     constexpr int kN = tapelanes::kLanes<V>;

@@ -1,5 +1,6 @@
 #include "dsp/TapeDelay.h"
 
+#include "dsp/Dispatch.h"
 #include "dsp/OnePole.h"
 
 #include <algorithm>
@@ -403,7 +404,7 @@ void TapeDelay::anchorOscillators() noexcept
 #if defined(__GNUC__)
 [[gnu::flatten]]
 #endif
-void TapeDelay::tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
+CORVANA_DSP_CLONES void TapeDelay::tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
 {
     if (left_.buffer.empty() || right_.buffer.empty()) {
         outLeft = outRight = 0.0;

@@ -1,5 +1,6 @@
 #include "dsp/Width.h"
 
+#include "dsp/Dispatch.h"
 #include "dsp/OnePole.h"
 
 #include <algorithm>
@@ -136,7 +137,7 @@ void Width::process(const double* inL, const double* inR, double* outL, double* 
     }
 }
 
-void Width::tick(double& left, double& right) noexcept
+CORVANA_DSP_CLONES void Width::tick(double& left, double& right) noexcept
 {
     // A non-finite sample would stay in the decorrelator for good.
     const double l = std::isfinite(left) ? left : 0.0;
