@@ -168,6 +168,20 @@ CORVANA_DSP_CLONES void Width::tick(double& left, double& right) noexcept
     right = r - delta;
 }
 
+CORVANA_DSP_CLONES void Width::analyse(double left, double right) noexcept
+{
+    if (width_ != 0.0f || sideGain_ != 1.0f || synthGain_ != 0.0f || synthActive_) {
+        tick(left, right);
+        return;
+    }
+    // At width 0 the targets are a side gain of 1 and no synthesis, where the
+    // gains already are: tick would only feed the analyser.
+    const double l = std::isfinite(left) ? left : 0.0;
+    const double r = std::isfinite(right) ? right : 0.0;
+    if (mode_ == kAuto && !monoBus_)
+        listen(static_cast<float>((l + r) / 2.0), static_cast<float>((l - r) / 2.0));
+}
+
 double Width::built(double mid) noexcept
 {
     double x = std::isfinite(mid) ? mid : 0.0;

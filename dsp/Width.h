@@ -73,6 +73,12 @@ public:
     // One frame in place. Real-time safe.
     void tick(double& left, double& right) noexcept;
 
+    // What tick does to the stage's state for one frame, without its output:
+    // for a stage used only for its analyser. At width 0 (gains settled, no
+    // side synthesised) only the analyser runs; otherwise this is tick.
+    // Real-time safe.
+    void analyse(double left, double right) noexcept;
+
     // One analyser step on a mid and side sample. Real-time safe.
     void listen(float mid, float side) noexcept;
 

@@ -255,9 +255,7 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
         }
         else if (inputMode == kInputAuto)
         {
-          double al = l;
-          double ar = r;
-          mWidth[1].tick(al, ar);
+          mWidth[1].analyse(l, r); // its output is not used
           mono = mWidth[1].state() == Width::kMono;
           duckFromLeft = false;
         }
