@@ -15,6 +15,11 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__GNUC__)
+// The two-frame vectors of TapeLanes.h only pass between inline functions.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
 namespace ostratapedelay::dsp {
 
 using tapelanes::foldedDot;
@@ -142,6 +147,20 @@ CORVANA_DSP_CLONES void Tape::runLanes(Tape* const* stages, const double* const*
         taps[q] = tapelanes::splat<V>(stages[0]->taps_[q]);
     const double centre = stages[0]->centreTap_;
 
+#if defined(__GNUC__)
+    using W = typename tapelanes::TwoFrames<V>::Type;
+    W tapsTwo[16];
+    for (int q = 0; q < 16; ++q)
+        tapsTwo[q] = tapelanes::splat<W>(stages[0]->taps_[q]);
+#endif
+
+    // Per slice in four passes: the recursive pre-emphasis and drive, the
+    // half-band sums and saturators (no frame depends on another's result
+    // there, so two frames go through each instruction), the decimating sum,
+    // and the recursive de-emphasis. Each frame sees the same operations as
+    // in tick, so the results are the same.
+    V drives[kChunk];
+    V decimated[kChunk];
     for (int start = 0; start < n; start += kChunk) {
         const int m = std::min(kChunk, n - start);
         for (int i = 0; i < m; ++i) {
@@ -149,21 +168,45 @@ CORVANA_DSP_CLONES void Tape::runLanes(Tape* const* stages, const double* const*
             for (int k = 0; k < kN; ++k)
                 setLane(input, k, in[k][start + i]);
             drive += (target - drive) * smooth;
+            drives[i] = drive;
             const V v = pre[1].tick(pre[0].tick(input)) * drive;
-            lastDriven = v;
+            x[kKeep + i] = v;
             for (int k = 0; k < kN; ++k)
                 if (driven[k] != nullptr)
                     driven[k][start + i] = lane(v, k);
+        }
+        lastDriven = x[kKeep + m - 1];
 
-            x[kKeep + i] = v;
+        int i = 0;
+#if defined(__GNUC__)
+        for (; i + 2 <= m; i += 2) {
+            const W interpolated = 2.0 * tapelanes::foldedDotTwo(tapsTwo, x + i);
+            tapelanes::storeTwo(up + kKeep + i, tapelanes::shapeTwo<V>(shape, interpolated));
+            tapelanes::storeTwo(direct + kDirectDelay + i,
+                                tapelanes::shapeTwo<V>(shape, tapelanes::loadTwo(x + i + kWindow - 16)));
+        }
+#endif
+        for (; i < m; ++i) {
             const V interpolated = 2.0 * foldedDot(taps, x + i);
             up[kKeep + i] = shapeAt(shape, interpolated);
-            V y = foldedDot(taps, up + i) + centre * direct[i];
             direct[kDirectDelay + i] = shapeAt(shape, x[i + kWindow - 16]);
+        }
 
+        // direct[i] was written 16 frames before it is read here.
+        i = 0;
+#if defined(__GNUC__)
+        for (; i + 2 <= m; i += 2)
+            tapelanes::storeTwo(decimated + i, tapelanes::foldedDotTwo(tapsTwo, up + i)
+                                                   + centre * tapelanes::loadTwo(direct + i));
+#endif
+        for (; i < m; ++i)
+            decimated[i] = foldedDot(taps, up + i) + centre * direct[i];
+
+        for (i = 0; i < m; ++i) {
+            V y = decimated[i];
             for (Section<V>& s : post)
                 y = s.tick(y);
-            y = y / drive;
+            y = y / drives[i];
             for (int k = 0; k < kN; ++k)
                 out[k][start + i] = lane(y, k);
         }

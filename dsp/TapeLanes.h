@@ -10,6 +10,7 @@
 #include "dsp/Tape.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace ostratapedelay::dsp::tapelanes {
 
@@ -35,6 +36,16 @@ inline double lane(double v, int) noexcept { return v; }
 inline double lane(const Pair& v, int k) noexcept { return v[k]; }
 inline void setLane(double& v, int, double x) noexcept { v = x; }
 inline void setLane(Pair& v, int k, double x) noexcept { v[k] = x; }
+
+#if defined(__GNUC__)
+// Two frames of one (Pair) or two (Quad) channels side by side, for the
+// half-band sums and the saturator, which do not feed back from frame to frame.
+// Everything using it is inline, so the wider vectors never cross a call.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+using Quad = double __attribute__((vector_size(32)));
+inline void setLane(Quad& v, int k, double x) noexcept { v[k] = x; }
+#endif
 
 template <class V>
 inline constexpr int kLanes = sizeof(V) / sizeof(double);
@@ -127,6 +138,71 @@ inline Pair shapeAt(const double* shape, Pair x) noexcept
     return x * h;
 }
 
+#if defined(__GNUC__)
+template <class V>
+struct TwoFrames;
+template <>
+struct TwoFrames<double> {
+    using Type = Pair;
+    using Index = int __attribute__((vector_size(8)));
+};
+template <>
+struct TwoFrames<Pair> {
+    using Type = Quad;
+    using Index = int __attribute__((vector_size(16)));
+};
+
+// Frames p[0] and p[1] as one vector.
+template <class V>
+inline typename TwoFrames<V>::Type loadTwo(const V* p) noexcept
+{
+    typename TwoFrames<V>::Type w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+template <class V>
+inline void storeTwo(V* p, typename TwoFrames<V>::Type w) noexcept
+{
+    std::memcpy(p, &w, sizeof w);
+}
+
+// shapeAt for every lane of a two-frame vector: the same steps lane by lane.
+template <class V>
+inline typename TwoFrames<V>::Type shapeTwo(const double* shape, typename TwoFrames<V>::Type x) noexcept
+{
+    using W = typename TwoFrames<V>::Type;
+    using Index = typename TwoFrames<V>::Index;
+    constexpr int kN = sizeof(W) / sizeof(double);
+    const W a = (x < 0.0 ? -x : x) * (1.0 / kCeiling);
+    bool inTable = true;
+    for (int k = 0; k < kN; ++k)
+        inTable = inTable && a[k] < kShapeEnd;
+    if (!inTable) {
+        W y;
+        for (int k = 0; k < kN; ++k)
+            y[k] = shapeAt(shape, x[k]);
+        return y;
+    }
+    const W u = a * static_cast<double>(kShapeResolution);
+    const Index i = __builtin_convertvector(u, Index);
+    const W t = u - __builtin_convertvector(i, W);
+    W e0, e1, e2, e3;
+    for (int k = 0; k < kN; ++k) {
+        const double* e = shape + 2 * i[k];
+        e0[k] = e[0];
+        e1[k] = e[1];
+        e2[k] = e[2];
+        e3[k] = e[3];
+    }
+    const W t2 = t * t;
+    const W t3 = t2 * t;
+    const W h = (2.0 * t3 - 3.0 * t2 + 1.0) * e0 + (t3 - 2.0 * t2 + t) * e1 + (3.0 * t2 - 2.0 * t3) * e2
+                + (t3 - t2) * e3;
+    return x * h;
+}
+#endif
+
 // The 32-term half-band sum sum_q c[q] x[q] with symmetric taps (c[q] equals
 // c[31 - q]), folded so each tap multiplies once: 16 pairs are added first.
 // Eight partial sums keep the additions short and independent; their grouping
@@ -141,5 +217,22 @@ inline V foldedDot(const C* c, const V* x) noexcept
         s[k] = c[k] * (x[k] + x[31 - k]) + c[k + 8] * (x[k + 8] + x[23 - k]);
     return ((s[0] + s[2]) + (s[4] + s[6])) + ((s[1] + s[3]) + (s[5] + s[7]));
 }
+
+#if defined(__GNUC__)
+// foldedDot for frames x and x + 1 at once (windows x[0..31] and x[1..32]).
+template <class V>
+inline typename TwoFrames<V>::Type foldedDotTwo(const typename TwoFrames<V>::Type* c, const V* x) noexcept
+{
+    using W = typename TwoFrames<V>::Type;
+    W s[8];
+    for (int k = 0; k < 8; ++k)
+        s[k] = c[k] * (loadTwo(x + k) + loadTwo(x + 31 - k)) + c[k + 8] * (loadTwo(x + k + 8) + loadTwo(x + 23 - k));
+    return ((s[0] + s[2]) + (s[4] + s[6])) + ((s[1] + s[3]) + (s[5] + s[7]));
+}
+#endif
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
 
 } // namespace ostratapedelay::dsp::tapelanes
