@@ -258,6 +258,17 @@ void Tape::jumpDrive(double linearGain) noexcept
     first_ = false;
 }
 
+namespace {
+inline double dot(const double* c, const double* x) noexcept
+{
+#if defined(__GNUC__)
+    return tapelanes::foldedDotAcross(c, x);
+#else
+    return tapelanes::foldedDot(c, x);
+#endif
+}
+} // namespace
+
 double Tape::twice(double v) noexcept
 {
     // Zero-stuffed upsampling by two, the saturator at the doubled rate, and
@@ -269,7 +280,7 @@ double Tape::twice(double v) noexcept
     inHistory_[n] = v;
     inHistory_[n + 32] = v;
     const double* window = inHistory_.data() + n + 1; // oldest .. newest
-    const double interpolated = 2.0 * tapelanes::foldedDot(taps_, window);
+    const double interpolated = 2.0 * dot(taps_, window);
     const double direct = window[31 - 15];
     inIndex_ = (inIndex_ + 1) & 31;
 
@@ -278,7 +289,7 @@ double Tape::twice(double v) noexcept
     upHistory_[m] = up;
     upHistory_[m + 32] = up;
     // The centre tap meets the original-rate sample from 16 steps back.
-    const double out = tapelanes::foldedDot(taps_, upHistory_.data() + m + 1) + centreTap_ * directHistory_[(m + 16) & 31];
+    const double out = dot(taps_, upHistory_.data() + m + 1) + centreTap_ * directHistory_[(m + 16) & 31];
     directHistory_[m] = shapeAt(shape_, direct);
     outIndex_ = (outIndex_ + 1) & 31;
     return out;

@@ -219,6 +219,27 @@ inline V foldedDot(const C* c, const V* x) noexcept
 }
 
 #if defined(__GNUC__)
+// foldedDot<double> with the taps across the two lanes (partial sums s[2j]
+// and s[2j + 1] side by side): the same operations on the same values, so the
+// same bits, in half the instructions of the one-lane loop.
+inline double foldedDotAcross(const double* c, const double* x) noexcept
+{
+    Pair t[4];
+    for (int j = 0; j < 4; ++j) {
+        const int k = 2 * j;
+        Pair c0, c8, x0, x8;
+        std::memcpy(&c0, c + k, sizeof c0);
+        std::memcpy(&c8, c + k + 8, sizeof c8);
+        std::memcpy(&x0, x + k, sizeof x0);
+        std::memcpy(&x8, x + k + 8, sizeof x8);
+        const Pair r0 = {x[31 - k], x[30 - k]};
+        const Pair r8 = {x[23 - k], x[22 - k]};
+        t[j] = c0 * (x0 + r0) + c8 * (x8 + r8);
+    }
+    const Pair sum = (t[0] + t[1]) + (t[2] + t[3]);
+    return sum[0] + sum[1];
+}
+
 // foldedDot for frames x and x + 1 at once (windows x[0..31] and x[1..32]).
 template <class V>
 inline typename TwoFrames<V>::Type foldedDotTwo(const typename TwoFrames<V>::Type* c, const V* x) noexcept
