@@ -45,23 +45,28 @@ TapeDelay::Settings pluginSettings(bool pingPong, double wobble)
     return s;
 }
 
-void tickFrames(benchmark::State& state, const TapeDelay::Settings& s)
+// Ticked frame by frame, or (`block`) in the plug-in's 128-frame slices.
+void tickFrames(benchmark::State& state, const TapeDelay::Settings& s, bool block = false)
 {
     TapeDelay d;
     d.prepare(kRate);
     d.inputOffset = 31;
     d.set(s);
-    const std::vector<double> in = noise(kFrames);
-    double sum = 0.0;
+    const std::vector<double> left = noise(kFrames);
+    std::vector<double> right(left.size()), outL(left.size()), outR(left.size());
+    for (std::size_t i = 0; i < left.size(); ++i)
+        right[i] = -left[i];
     for (auto _ : state) {
-        for (int n = 0; n < kFrames; ++n) {
-            double l = 0.0;
-            double r = 0.0;
-            const double x = in[static_cast<std::size_t>(n)];
-            d.tick(x, -x, l, r);
-            sum += l + r;
+        if (block) {
+            for (int n = 0; n < kFrames; n += 128)
+                d.process(left.data() + n, right.data() + n, outL.data() + n, outR.data() + n, 128);
+        } else {
+            for (std::size_t n = 0; n < left.size(); ++n)
+                d.tick(left[n], right[n], outL[n], outR[n]);
         }
-        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(outL.data());
+        benchmark::DoNotOptimize(outR.data());
+        benchmark::ClobberMemory();
     }
     const auto frames = static_cast<double>(state.iterations()) * kFrames;
     state.SetItemsProcessed(static_cast<std::int64_t>(frames));
@@ -77,6 +82,13 @@ void BM_TapeDelayTick(benchmark::State& state)
     tickFrames(state, pluginSettings(false, 0.3));
 }
 BENCHMARK(BM_TapeDelayTick);
+
+// The same through process(): compare with BM_TapeDelayTick.
+void BM_TapeDelayProcess(benchmark::State& state)
+{
+    tickFrames(state, pluginSettings(false, 0.3), true);
+}
+BENCHMARK(BM_TapeDelayProcess);
 
 void BM_TapeDelayTickPingPong(benchmark::State& state)
 {

@@ -158,9 +158,9 @@ BENCHMARK(BM_DuckTick);
 // two tape stages, the delay lines (when `withDelay`), the echo width stage,
 // the ducker and the mix law. Without the delay lines the tape output goes
 // straight to the width stage, which shows this file's engines' share.
-// `blockTape` runs both tape stages ahead over the block in one pass, as the
-// plug-in does; otherwise they are ticked frame by frame (the baseline).
-void chain(benchmark::State& state, bool withDelay, bool blockTape)
+// `block` runs both tape stages and then the delay lines ahead over the block,
+// as the plug-in does; otherwise they are ticked frame by frame (the baseline).
+void chain(benchmark::State& state, bool withDelay, bool block)
 {
     Tape tapeL, tapeR;
     TapeDelay delay;
@@ -200,12 +200,15 @@ void chain(benchmark::State& state, bool withDelay, bool blockTape)
 
     const auto inL = testSignal(kBlock, 5);
     const auto inR = testSignal(kBlock, 6);
-    std::vector<double> outL(kBlock), outR(kBlock), tapedL(kBlock), tapedR(kBlock);
+    std::vector<double> outL(kBlock), outR(kBlock), tapedL(kBlock), tapedR(kBlock), echoL(kBlock), echoR(kBlock);
     const double dry = 1.0;
     const double wetBase = 0.8;
     for (auto _ : state) {
-        if (blockTape)
+        if (block) {
             Tape::processPair(tapeL, tapeR, inL.data(), inR.data(), tapedL.data(), tapedR.data(), kBlock);
+            if (withDelay)
+                delay.process(tapedL.data(), tapedR.data(), echoL.data(), echoR.data(), kBlock);
+        }
         for (std::size_t i = 0; i < kBlock; ++i) {
             const double l = inL[i];
             const double r = inR[i];
@@ -213,11 +216,14 @@ void chain(benchmark::State& state, bool withDelay, bool blockTape)
             analyser.tick(al, ar);
             const bool mono = analyser.state() == Width::kMono;
             width.setMode(mono ? Width::kMono : Width::kStereo);
-            const double tl = blockTape ? tapedL[i] : tapeL.tick(l);
-            const double tr = blockTape ? tapedR[i] : tapeR.tick(r);
-            double el = tl, er = tr;
-            if (withDelay)
-                delay.tick(tl, tr, el, er);
+            double el = block ? tapedL[i] : tapeL.tick(l);
+            double er = block ? tapedR[i] : tapeR.tick(r);
+            if (withDelay && block) {
+                el = echoL[i];
+                er = echoR[i];
+            } else if (withDelay) {
+                delay.tick(el, er, el, er);
+            }
             width.tick(el, er);
             const double wet = wetBase * duck.tick(std::max(std::fabs(l), std::fabs(r)));
             outL[i] = dry * l + wet * el;

@@ -89,8 +89,10 @@ public:
 
         // Advances the glide, then reads the ring `delayCurrent + offset`
         // samples behind the write head by Catmull-Rom interpolation. Positions
-        // outside the written history read as 0. Real-time safe.
-        double read(double offset) noexcept;
+        // outside the written history read as 0. `ahead` frames of writes are
+        // pending: the read is made as if they had happened (they must not
+        // touch what it reads). Real-time safe.
+        double read(double offset, std::uint32_t ahead = 0) noexcept;
 
         // Stores one sample (0 when not representable as a finite float) and
         // advances the write head. Real-time safe.
@@ -128,6 +130,13 @@ public:
     // thread; real-time safe.
     void tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept;
 
+    // `frames` stereo samples; exactly what as many tick() calls give. Frames
+    // run in stretches whose reads all lie behind what the stretch writes, so
+    // the reads and filters, the feedback law and the writes each run as a
+    // loop of their own. Owner's thread; real-time safe.
+    void process(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
+                 int frames) noexcept;
+
     // Samples between the write head and the slot that receives the input; the
     // owner sets it to the latency of what runs before the engine, so the
     // first echo still follows the dry signal by the delay time.
@@ -156,7 +165,16 @@ public:
     double lastGain() const noexcept { return lastGain_; }
 
 private:
-    double feedbackGain(double inLeft, double inRight, double yL, double yR) noexcept;
+    // First half of a frame: smoothers, wobble, the reads (`ahead` frames of
+    // writes pending), the cut chains and the level followers.
+    void readFrame(double inLeft, double inRight, std::uint32_t ahead, double& yL, double& yR) noexcept;
+    // Second half: recirculates the echoes with gain `g`, feeds the inputs in.
+    void writeFrame(double inLeft, double inRight, double yL, double yR, double g) noexcept;
+    // Frames (1 to `limit`) whose reads stay clear of everything they write.
+    std::uint32_t safeRun(std::uint32_t limit) const noexcept;
+    // The feedback amount raised to the character's exponent (the plain law's
+    // whole gain); 0 for an amount of 0.
+    double baseGain() noexcept;
     double gainFromEnvelopes() noexcept;
     void advancePhases() noexcept;
     void anchorOscillators() noexcept;

@@ -226,6 +226,8 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
     double tapeR[kSlice];
     double drivenL[kSlice];
     double drivenR[kSlice];
+    double echoesL[kSlice];
+    double echoesR[kSlice];
 
     for (int start = 0; start < nFrames; start += kSlice)
     {
@@ -239,6 +241,8 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
                           meter ? drivenR : nullptr);
       else
         mTape[0].process(inL, tapeL, n, meter ? drivenL : nullptr);
+      // Likewise the delay lines: nothing after them feeds back either.
+      mDelay.process(tapeL, rightRuns ? tapeR : tapeL, echoesL, echoesR, n);
 
       for (int j = 0; j < n; ++j)
       {
@@ -269,9 +273,6 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
 
         mWidth[0].setMode(mono ? Width::kMono : Width::kStereo);
 
-        const double tl = tapeL[j];
-        const double tr = rightRuns ? tapeR[j] : tl;
-
         if (meter)
         {
           const double level = std::max(std::abs(drivenL[j]), rightRuns ? std::abs(drivenR[j]) : 0.0);
@@ -279,9 +280,8 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
           blockSum += level * level;
         }
 
-        double echoL;
-        double echoR;
-        mDelay.tick(tl, tr, echoL, echoR);
+        double echoL = echoesL[j];
+        double echoR = echoesR[j];
         if (nOut >= 2)
           mWidth[0].tick(echoL, echoR);
 

@@ -1,0 +1,347 @@
+// The per-frame work of the delay lines: tick(), and process(), its block form.
+//
+// process() does tick()'s arithmetic, operation for operation, in three loops
+// per stretch of frames. A frame's gain needs its own echo (through the level
+// followers) and then a division, a logarithm and an exponential; frame by
+// frame that chain holds up everything after it, while across a stretch the
+// gains are independent and run four at a time.
+
+#include "dsp/Dispatch.h"
+#include "dsp/FeedbackLaw.h"
+#include "dsp/TapeDelay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#if defined(__GNUC__)
+// The four-frame vectors only pass between inline functions.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+namespace ostratapedelay::dsp {
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+// Level wobble of +-0.52 dB per unit of depth.
+constexpr double kLevelWobbleDb = 0.52;
+constexpr double kLevelWobbleNepers = kLevelWobbleDb / 20.0 * std::numbers::ln10;
+
+// Longest stretch of process(); its scratch arrays live on the stack.
+constexpr std::uint32_t kStretch = 64;
+
+// exp(x) for the level wobble, |x| <= 0.12: the Taylor series to x^10 is
+// within 1e-17 relative there; larger arguments take std::exp.
+double expSmall(double x) noexcept
+{
+    if (!(std::fabs(x) <= 0.125))
+        return std::exp(x);
+    // Evaluated pairwise (Estrin): four short chains instead of one of ten.
+    const double x2 = x * x;
+    const double x4 = x2 * x2;
+    const double p01 = 1.0 + x;
+    const double p23 = 1.0 / 2.0 + x * (1.0 / 6.0);
+    const double p45 = 1.0 / 24.0 + x * (1.0 / 120.0);
+    const double p67 = 1.0 / 720.0 + x * (1.0 / 5040.0);
+    const double p810 = (1.0 / 40320.0 + x * (1.0 / 362880.0)) + x2 * (1.0 / 3628800.0);
+    return (p01 + x2 * p23) + x4 * ((p45 + x2 * p67) + x4 * p810);
+}
+
+} // namespace
+
+double TapeDelay::Line::cut(double x) noexcept
+{
+    if (lowCutOn)
+        x = lowCut.tick(x);
+    if (highCutSections >= 1)
+        x = highCut1.tick(x);
+    if (highCutSections == 2)
+        x = highCut2.tick(x);
+    if (bandwidthOn)
+        x = bandwidth.tick(x);
+    return x;
+}
+
+double TapeDelay::Line::read(double offset, std::uint32_t ahead) noexcept
+{
+    delayCurrent += (delayTarget - delayCurrent) * glide;
+
+    // The write head and history as they are after the pending writes.
+    const auto size = static_cast<std::int64_t>(buffer.size());
+    auto head = static_cast<std::int64_t>(writeIndex) + ahead;
+    if (head >= size)
+        head -= size;
+    const std::int64_t valid = std::min<std::int64_t>(std::int64_t{filled} + ahead, size);
+
+    const double p = static_cast<double>(head) - (delayCurrent + offset);
+    if (!std::isfinite(p))
+        return 0.0;
+    const double fl = std::floor(p);
+    const double t = p - fl;
+    const auto i = static_cast<std::int64_t>(fl);
+
+    // Valid positions k satisfy oldest <= k < head (unwrapped).
+    const std::int64_t oldest = head - valid;
+    const float* ring = buffer.data();
+
+    double y[4];
+    if (i - 1 >= oldest && i + 2 < head && i - 1 >= 0) {
+        // Common case: all four inside the history and no wrap.
+        const float* r = ring + (i - 1);
+        y[0] = r[0];
+        y[1] = r[1];
+        y[2] = r[2];
+        y[3] = r[3];
+    } else {
+        for (int j = 0; j < 4; ++j) {
+            const std::int64_t k = i - 1 + j;
+            if (k < head && k >= oldest) {
+                const std::int64_t w = k < 0 ? k + size : k;
+                y[j] = ring[w];
+            } else {
+                y[j] = 0.0;
+            }
+        }
+    }
+
+    const double c0 = y[1];
+    const double c1 = (y[2] - y[0]) / 2.0;
+    const double c2 = y[0] - 2.5 * y[1] + 2.0 * y[2] - y[3] / 2.0;
+    const double c3 = 1.5 * (y[1] - y[2]) + (y[3] - y[0]) / 2.0;
+    return ((c3 * t + c2) * t + c1) * t + c0;
+}
+
+void TapeDelay::Line::write(double value) noexcept
+{
+    // A finite double may still overflow the float ring; both become silence.
+    const float v = static_cast<float>(value);
+    buffer[writeIndex] = std::isfinite(v) ? v : 0.0f;
+    if (++writeIndex >= buffer.size())
+        writeIndex = 0;
+    if (filled < buffer.size())
+        ++filled;
+}
+
+void TapeDelay::Line::addInput(double value, std::uint32_t inputOffset) noexcept
+{
+    if (!std::isfinite(value))
+        return;
+    const auto size = static_cast<std::uint32_t>(buffer.size());
+    // (writeIndex + size - back) mod size without dividing every sample.
+    const std::uint32_t next = inputOffset + 1u;
+    const std::uint32_t back = next < size ? next : next % size;
+    const std::uint32_t slot = writeIndex >= back ? writeIndex - back : writeIndex + (size - back);
+    const float sum = static_cast<float>(static_cast<double>(buffer[slot]) + value);
+    if (std::isfinite(sum))
+        buffer[slot] = sum;
+}
+
+void TapeDelay::advancePhases() noexcept
+{
+    phase1_ += increment1_;
+    phase2_ += increment2_;
+    if (phase1_ > kTwoPi)
+        phase1_ -= kTwoPi;
+    if (phase2_ > kTwoPi)
+        phase2_ -= kTwoPi;
+    // Only below 19 Hz can one step exceed a turn; keep the phase bounded there too.
+    if (phase1_ > kTwoPi)
+        phase1_ = std::fmod(phase1_, kTwoPi);
+    if (phase2_ > kTwoPi)
+        phase2_ = std::fmod(phase2_, kTwoPi);
+}
+
+void TapeDelay::anchorOscillators() noexcept
+{
+    sin1_ = std::sin(phase1_);
+    cos1_ = std::cos(phase1_);
+    sin2_ = std::sin(phase2_);
+    cos2_ = std::cos(phase2_);
+    framesToAnchor_ = kAnchorFrames;
+}
+
+double TapeDelay::baseGain() noexcept
+{
+    if (plain_)
+        return feedbackCurrent_;
+    if (feedbackCurrent_ <= 1e-9)
+        return 0.0;
+    // The smoothed amount settles to a fixed value; its power is reused until it moves.
+    if (feedbackCurrent_ != poweredFor_ || character_.exponent != poweredExponent_) {
+        poweredFor_ = feedbackCurrent_;
+        poweredExponent_ = character_.exponent;
+        powered_ = std::pow(feedbackCurrent_, character_.exponent);
+    }
+    return powered_;
+}
+
+double TapeDelay::gainFromEnvelopes() noexcept
+{
+    const double g0 = baseGain();
+    return plain_ ? g0 : feedbacklaw::gain(g0, inputEnvelope_, echoEnvelope_, levelExponent_);
+}
+
+void TapeDelay::readFrame(double inLeft, double inRight, std::uint32_t ahead, double& yL, double& yR) noexcept
+{
+    feedbackCurrent_ += (feedbackTarget_ - feedbackCurrent_) * smooth_;
+    wobbleCurrent_ += (wobbleTarget_ - wobbleCurrent_) * smooth_;
+
+    double mod = 0.0;
+    double am = 1.0;
+    if (wobbleCurrent_ != 0.0) {
+        if (framesToAnchor_ <= 0)
+            anchorOscillators();
+        mod = sin1_ * depthPerUnit_ * wobbleCurrent_;
+        // 10^(dB/20) as an exponential: equal to within rounding.
+        am = expSmall(sin2_ * wobbleCurrent_ * kLevelWobbleNepers);
+        // Rotate to the next phases.
+        const double s1 = sin1_ * stepCos1_ + cos1_ * stepSin1_;
+        cos1_ = cos1_ * stepCos1_ - sin1_ * stepSin1_;
+        sin1_ = s1;
+        const double s2 = sin2_ * stepCos2_ + cos2_ * stepSin2_;
+        cos2_ = cos2_ * stepCos2_ - sin2_ * stepSin2_;
+        sin2_ = s2;
+        --framesToAnchor_;
+    } else {
+        framesToAnchor_ = 0; // the phases move on without the rotation
+    }
+
+    advancePhases();
+
+    yL = left_.cut(left_.read(mod, ahead) * am);
+    yR = right_.read(mod, ahead);
+    if (!pingPong_)
+        yR = right_.cut(am * yR);
+
+    if (plain_)
+        return;
+    // A non-finite input would stick in the follower forever and silence the
+    // echoes, so it counts as silence here (it is never written either).
+    const double a = std::isfinite(inLeft) ? std::abs(inLeft) : 0.0;
+    const double b = std::isfinite(inRight) ? std::abs(inRight) : 0.0;
+    const double in = std::max(a, b);
+    if (in > inputEnvelope_)
+        inputEnvelope_ += (in - inputEnvelope_) * attack_;
+    else
+        inputEnvelope_ *= inputRelease_;
+    const double echo = std::max(std::abs(yL), std::abs(yR));
+    if (echo > echoEnvelope_)
+        echoEnvelope_ += (echo - echoEnvelope_) * attack_;
+    else
+        echoEnvelope_ *= echoRelease_;
+}
+
+void TapeDelay::writeFrame(double inLeft, double inRight, double yL, double yR, double g) noexcept
+{
+    lastGain_ = g;
+    if (pingPong_) {
+        left_.write(g * g * yR);
+        left_.addInput((inLeft + inRight) / 2.0, inputOffset);
+        right_.write(yL);
+    } else {
+        left_.write(g * yL);
+        left_.addInput(inLeft, inputOffset);
+        right_.write(g * yR);
+        right_.addInput(inRight, inputOffset);
+    }
+}
+
+// The per-frame helpers (read, cut, write, the feedback law) are inlined into
+// tick: it runs every frame and the calls cost as much as some of them.
+#if defined(__GNUC__)
+[[gnu::flatten]]
+#endif
+CORVANA_DSP_CLONES void TapeDelay::tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
+{
+    if (left_.buffer.empty() || right_.buffer.empty()) {
+        outLeft = outRight = 0.0;
+        return;
+    }
+    double yL;
+    double yR;
+    readFrame(inLeft, inRight, 0, yL, yR);
+    writeFrame(inLeft, inRight, yL, yR, gainFromEnvelopes());
+    outLeft = yL;
+    outRight = yR;
+}
+
+std::uint32_t TapeDelay::safeRun(std::uint32_t limit) const noexcept
+{
+    // Within a stretch each delay moves monotonically towards its target and
+    // the wobble's swing stays below its largest depth; the reads reach at
+    // most 2 samples past their position. Everything the stretch writes lies
+    // at or after inputOffset samples behind the write head as it starts.
+    const double shortest =
+        std::min({left_.delayCurrent, left_.delayTarget, right_.delayCurrent, right_.delayTarget});
+    const double swing = depthPerUnit_ * std::max(wobbleCurrent_, wobbleTarget_) + 1.0;
+    const double room = shortest - swing - static_cast<double>(inputOffset) - 3.0;
+    if (!(room >= 1.0))
+        return 1;
+    return room >= static_cast<double>(limit) ? limit : static_cast<std::uint32_t>(room);
+}
+
+#if defined(__GNUC__)
+[[gnu::flatten]]
+#endif
+CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* inRight, double* outLeft,
+                                           double* outRight, int frames) noexcept
+{
+    if (left_.buffer.empty() || right_.buffer.empty()) {
+        std::fill_n(outLeft, std::max(frames, 0), 0.0);
+        std::fill_n(outRight, std::max(frames, 0), 0.0);
+        return;
+    }
+
+    // The echoes stay here until the writes: the outputs may be the inputs.
+    double echoL[kStretch];
+    double echoR[kStretch];
+    double base[kStretch];
+    double inputEnvelope[kStretch];
+    double echoEnvelope[kStretch];
+    double gain[kStretch];
+
+    int done = 0;
+    while (done < frames) {
+        const std::uint32_t n = safeRun(static_cast<std::uint32_t>(std::min<int>(frames - done, kStretch)));
+        const double* inL = inLeft + done;
+        const double* inR = inRight + done;
+
+        for (std::uint32_t j = 0; j < n; ++j) {
+            readFrame(inL[j], inR[j], j, echoL[j], echoR[j]);
+            base[j] = baseGain();
+            inputEnvelope[j] = inputEnvelope_;
+            echoEnvelope[j] = echoEnvelope_;
+        }
+
+        std::uint32_t j = 0;
+        if (plain_) {
+            std::memcpy(gain, base, n * sizeof(double));
+            j = n;
+        }
+#if defined(__GNUC__)
+        else if (levelExponent_ != 0.0) {
+            using feedbacklaw::Quad;
+            for (; j + 4 <= n; j += 4) {
+                Quad g0, in, echo;
+                std::memcpy(&g0, base + j, sizeof g0);
+                std::memcpy(&in, inputEnvelope + j, sizeof in);
+                std::memcpy(&echo, echoEnvelope + j, sizeof echo);
+                const Quad g = feedbacklaw::gains(g0, in, echo, levelExponent_);
+                std::memcpy(gain + j, &g, sizeof g);
+            }
+        }
+#endif
+        for (; j < n; ++j)
+            gain[j] = feedbacklaw::gain(base[j], inputEnvelope[j], echoEnvelope[j], levelExponent_);
+
+        for (j = 0; j < n; ++j)
+            writeFrame(inL[j], inR[j], echoL[j], echoR[j], gain[j]);
+        std::memcpy(outLeft + done, echoL, n * sizeof(double));
+        std::memcpy(outRight + done, echoR, n * sizeof(double));
+        done += static_cast<int>(n);
+    }
+}
+
+} // namespace ostratapedelay::dsp
