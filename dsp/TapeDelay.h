@@ -77,8 +77,9 @@ public:
         Biquad highCut2;
         Biquad bandwidth;
         bool lowCutOn = false;
-        bool bandwidthOn = false;
+        bool bandwidthOn = false;          // a first-order section
         int highCutSections = 0;
+        bool highCutFirstOrder = false;    // the 6 dB/octave high cut
 
         // Designs the four sections from the cut settings; a cut outside its
         // range is switched off. Real-time safe.
@@ -101,6 +102,11 @@ public:
         // Adds a finite input to the slot `inputOffset` samples behind the slot
         // just written. Real-time safe.
         void addInput(double value, std::uint32_t inputOffset) noexcept;
+
+        // What `frames` write/addInput pairs give, values and inputs taken in
+        // order (`inputs` may be null: none). Real-time safe.
+        void writeStretch(const double* values, const double* inputs, std::uint32_t frames,
+                          std::uint32_t inputOffset) noexcept;
 
         // Zeroes the filter states and forgets the history (filled := 0); the
         // ring itself is left as it is. Real-time safe.
@@ -168,6 +174,10 @@ private:
     // First half of a frame: smoothers, wobble, the reads (`ahead` frames of
     // writes pending), the cut chains and the level followers.
     void readFrame(double inLeft, double inRight, std::uint32_t ahead, double& yL, double& yR) noexcept;
+    // Its parts: the smoothers and the wobble (returns the read offset, sets
+    // the level factor `am`), and the level followers.
+    double modulate(double& am) noexcept;
+    void follow(double inLeft, double inRight, double yL, double yR) noexcept;
     // Second half: recirculates the echoes with gain `g`, feeds the inputs in.
     void writeFrame(double inLeft, double inRight, double yL, double yR, double g) noexcept;
     // Frames (1 to `limit`) whose reads stay clear of everything they write.

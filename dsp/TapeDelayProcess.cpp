@@ -6,6 +6,7 @@
 // frame that chain holds up everything after it, while across a stretch the
 // gains are independent and run four at a time.
 
+#include "dsp/DelayLanes.h"
 #include "dsp/Dispatch.h"
 #include "dsp/FeedbackLaw.h"
 #include "dsp/TapeDelay.h"
@@ -53,64 +54,27 @@ double expSmall(double x) noexcept
 
 double TapeDelay::Line::cut(double x) noexcept
 {
+    using delaylanes::firstOrder;
+    using delaylanes::secondOrder;
     if (lowCutOn)
-        x = lowCut.tick(x);
-    if (highCutSections >= 1)
-        x = highCut1.tick(x);
+        x = secondOrder(x, lowCut.b0, lowCut.b1, lowCut.b2, lowCut.a1, lowCut.a2, lowCut.z1, lowCut.z2);
+    if (highCutSections >= 1) {
+        Biquad& q = highCut1;
+        x = highCutFirstOrder ? firstOrder(x, q.b0, q.b1, q.a1, q.z1)
+                              : secondOrder(x, q.b0, q.b1, q.b2, q.a1, q.a2, q.z1, q.z2);
+    }
     if (highCutSections == 2)
-        x = highCut2.tick(x);
+        x = secondOrder(x, highCut2.b0, highCut2.b1, highCut2.b2, highCut2.a1, highCut2.a2, highCut2.z1,
+                        highCut2.z2);
     if (bandwidthOn)
-        x = bandwidth.tick(x);
+        x = firstOrder(x, bandwidth.b0, bandwidth.b1, bandwidth.a1, bandwidth.z1);
     return x;
 }
 
 double TapeDelay::Line::read(double offset, std::uint32_t ahead) noexcept
 {
-    delayCurrent += (delayTarget - delayCurrent) * glide;
-
-    // The write head and history as they are after the pending writes.
-    const auto size = static_cast<std::int64_t>(buffer.size());
-    auto head = static_cast<std::int64_t>(writeIndex) + ahead;
-    if (head >= size)
-        head -= size;
-    const std::int64_t valid = std::min<std::int64_t>(std::int64_t{filled} + ahead, size);
-
-    const double p = static_cast<double>(head) - (delayCurrent + offset);
-    if (!std::isfinite(p))
-        return 0.0;
-    const double fl = std::floor(p);
-    const double t = p - fl;
-    const auto i = static_cast<std::int64_t>(fl);
-
-    // Valid positions k satisfy oldest <= k < head (unwrapped).
-    const std::int64_t oldest = head - valid;
-    const float* ring = buffer.data();
-
-    double y[4];
-    if (i - 1 >= oldest && i + 2 < head && i - 1 >= 0) {
-        // Common case: all four inside the history and no wrap.
-        const float* r = ring + (i - 1);
-        y[0] = r[0];
-        y[1] = r[1];
-        y[2] = r[2];
-        y[3] = r[3];
-    } else {
-        for (int j = 0; j < 4; ++j) {
-            const std::int64_t k = i - 1 + j;
-            if (k < head && k >= oldest) {
-                const std::int64_t w = k < 0 ? k + size : k;
-                y[j] = ring[w];
-            } else {
-                y[j] = 0.0;
-            }
-        }
-    }
-
-    const double c0 = y[1];
-    const double c1 = (y[2] - y[0]) / 2.0;
-    const double c2 = y[0] - 2.5 * y[1] + 2.0 * y[2] - y[3] / 2.0;
-    const double c3 = 1.5 * (y[1] - y[2]) + (y[3] - y[0]) / 2.0;
-    return ((c3 * t + c2) * t + c1) * t + c0;
+    const delaylanes::Taps taps = delaylanes::tapsOf(*this, offset, ahead);
+    return delaylanes::catmullRom(taps.y[0], taps.y[1], taps.y[2], taps.y[3], taps.t);
 }
 
 void TapeDelay::Line::write(double value) noexcept
@@ -136,6 +100,27 @@ void TapeDelay::Line::addInput(double value, std::uint32_t inputOffset) noexcept
     const float sum = static_cast<float>(static_cast<double>(buffer[slot]) + value);
     if (std::isfinite(sum))
         buffer[slot] = sum;
+}
+
+void TapeDelay::Line::writeStretch(const double* values, const double* inputs, std::uint32_t frames,
+                                   std::uint32_t inputOffset) noexcept
+{
+    // All writes first, then all inputs: an input lands behind the head, on
+    // slots only earlier writes of the stretch reach, so the order of the
+    // pairs is kept where it matters.
+    for (std::uint32_t j = 0; j < frames; ++j)
+        write(values[j]);
+    if (inputs == nullptr)
+        return;
+    // addInput() counts back from the head as it was after the frame's write.
+    const auto size = static_cast<std::uint32_t>(buffer.size());
+    const std::uint32_t head = writeIndex;
+    writeIndex = static_cast<std::uint32_t>((std::uint64_t{head} + size - frames % size) % size);
+    for (std::uint32_t j = 0; j < frames; ++j) {
+        if (++writeIndex >= size)
+            writeIndex = 0;
+        addInput(inputs[j], inputOffset);
+    }
 }
 
 void TapeDelay::advancePhases() noexcept
@@ -183,13 +168,13 @@ double TapeDelay::gainFromEnvelopes() noexcept
     return plain_ ? g0 : feedbacklaw::gain(g0, inputEnvelope_, echoEnvelope_, levelExponent_);
 }
 
-void TapeDelay::readFrame(double inLeft, double inRight, std::uint32_t ahead, double& yL, double& yR) noexcept
+double TapeDelay::modulate(double& am) noexcept
 {
     feedbackCurrent_ += (feedbackTarget_ - feedbackCurrent_) * smooth_;
     wobbleCurrent_ += (wobbleTarget_ - wobbleCurrent_) * smooth_;
 
     double mod = 0.0;
-    double am = 1.0;
+    am = 1.0;
     if (wobbleCurrent_ != 0.0) {
         if (framesToAnchor_ <= 0)
             anchorOscillators();
@@ -209,12 +194,11 @@ void TapeDelay::readFrame(double inLeft, double inRight, std::uint32_t ahead, do
     }
 
     advancePhases();
+    return mod;
+}
 
-    yL = left_.cut(left_.read(mod, ahead) * am);
-    yR = right_.read(mod, ahead);
-    if (!pingPong_)
-        yR = right_.cut(am * yR);
-
+void TapeDelay::follow(double inLeft, double inRight, double yL, double yR) noexcept
+{
     if (plain_)
         return;
     // A non-finite input would stick in the follower forever and silence the
@@ -231,6 +215,17 @@ void TapeDelay::readFrame(double inLeft, double inRight, std::uint32_t ahead, do
         echoEnvelope_ += (echo - echoEnvelope_) * attack_;
     else
         echoEnvelope_ *= echoRelease_;
+}
+
+void TapeDelay::readFrame(double inLeft, double inRight, std::uint32_t ahead, double& yL, double& yR) noexcept
+{
+    double am;
+    const double mod = modulate(am);
+    yL = left_.cut(left_.read(mod, ahead) * am);
+    yR = right_.read(mod, ahead);
+    if (!pingPong_)
+        yR = right_.cut(am * yR);
+    follow(inLeft, inRight, yL, yR);
 }
 
 void TapeDelay::writeFrame(double inLeft, double inRight, double yL, double yR, double g) noexcept
@@ -308,11 +303,37 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
         const double* inL = inLeft + done;
         const double* inR = inRight + done;
 
-        for (std::uint32_t j = 0; j < n; ++j) {
-            readFrame(inL[j], inR[j], j, echoL[j], echoR[j]);
-            base[j] = baseGain();
-            inputEnvelope[j] = inputEnvelope_;
-            echoEnvelope[j] = echoEnvelope_;
+#if defined(__GNUC__)
+        if (!pingPong_ && delaylanes::CutPair::fits(left_, right_)) {
+            // Both lines in the two lanes of the same instructions.
+            using delaylanes::Pair;
+            delaylanes::CutPair cuts(left_, right_);
+            for (std::uint32_t j = 0; j < n; ++j) {
+                double am;
+                const double mod = modulate(am);
+                const delaylanes::Taps l = delaylanes::tapsOf(left_, mod, j);
+                const delaylanes::Taps r = delaylanes::tapsOf(right_, mod, j);
+                const Pair y = cuts.run(delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]},
+                                                               Pair{l.y[2], r.y[2]}, Pair{l.y[3], r.y[3]},
+                                                               Pair{l.t, r.t})
+                                        * am);
+                echoL[j] = y[0];
+                echoR[j] = y[1];
+                follow(inL[j], inR[j], y[0], y[1]);
+                base[j] = baseGain();
+                inputEnvelope[j] = inputEnvelope_;
+                echoEnvelope[j] = echoEnvelope_;
+            }
+            cuts.store(left_, right_);
+        } else
+#endif
+        {
+            for (std::uint32_t j = 0; j < n; ++j) {
+                readFrame(inL[j], inR[j], j, echoL[j], echoR[j]);
+                base[j] = baseGain();
+                inputEnvelope[j] = inputEnvelope_;
+                echoEnvelope[j] = echoEnvelope_;
+            }
         }
 
         std::uint32_t j = 0;
@@ -336,8 +357,25 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
         for (; j < n; ++j)
             gain[j] = feedbacklaw::gain(base[j], inputEnvelope[j], echoEnvelope[j], levelExponent_);
 
-        for (j = 0; j < n; ++j)
-            writeFrame(inL[j], inR[j], echoL[j], echoR[j], gain[j]);
+        double toLeft[kStretch];
+        double toRight[kStretch];
+        if (pingPong_) {
+            double mono[kStretch];
+            for (j = 0; j < n; ++j) {
+                toLeft[j] = gain[j] * gain[j] * echoR[j];
+                mono[j] = (inL[j] + inR[j]) / 2.0;
+            }
+            left_.writeStretch(toLeft, mono, n, inputOffset);
+            right_.writeStretch(echoL, nullptr, n, inputOffset);
+        } else {
+            for (j = 0; j < n; ++j) {
+                toLeft[j] = gain[j] * echoL[j];
+                toRight[j] = gain[j] * echoR[j];
+            }
+            left_.writeStretch(toLeft, inL, n, inputOffset);
+            right_.writeStretch(toRight, inR, n, inputOffset);
+        }
+        lastGain_ = gain[n - 1];
         std::memcpy(outLeft + done, echoL, n * sizeof(double));
         std::memcpy(outRight + done, echoR, n * sizeof(double));
         done += static_cast<int>(n);
