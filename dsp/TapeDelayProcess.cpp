@@ -105,21 +105,44 @@ void TapeDelay::Line::addInput(double value, std::uint32_t inputOffset) noexcept
 void TapeDelay::Line::writeStretch(const double* values, const double* inputs, std::uint32_t frames,
                                    std::uint32_t inputOffset) noexcept
 {
+    // write() and addInput() in straight runs between the ends of the ring.
     // All writes first, then all inputs: an input lands behind the head, on
     // slots only earlier writes of the stretch reach, so the order of the
     // pairs is kept where it matters.
-    for (std::uint32_t j = 0; j < frames; ++j)
-        write(values[j]);
+    const auto size = static_cast<std::uint32_t>(buffer.size());
+    float* ring = buffer.data();
+    const std::uint32_t start = writeIndex;
+    for (std::uint32_t done = 0; done < frames;) {
+        const std::uint32_t run = std::min(frames - done, size - writeIndex);
+        float* to = ring + writeIndex;
+        for (std::uint32_t j = 0; j < run; ++j) {
+            const float v = static_cast<float>(values[done + j]);
+            to[j] = std::isfinite(v) ? v : 0.0f;
+        }
+        done += run;
+        writeIndex += run;
+        if (writeIndex >= size)
+            writeIndex = 0;
+    }
+    filled = static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{filled} + frames, size));
     if (inputs == nullptr)
         return;
-    // addInput() counts back from the head as it was after the frame's write.
-    const auto size = static_cast<std::uint32_t>(buffer.size());
-    const std::uint32_t head = writeIndex;
-    writeIndex = static_cast<std::uint32_t>((std::uint64_t{head} + size - frames % size) % size);
-    for (std::uint32_t j = 0; j < frames; ++j) {
-        if (++writeIndex >= size)
-            writeIndex = 0;
-        addInput(inputs[j], inputOffset);
+
+    // Frame j's input slot: inputOffset behind the head after its write.
+    const std::uint32_t back = inputOffset % size;
+    std::uint32_t slot = start >= back ? start - back : start + (size - back);
+    for (std::uint32_t done = 0; done < frames;) {
+        const std::uint32_t run = std::min(frames - done, size - slot);
+        float* to = ring + slot;
+        for (std::uint32_t j = 0; j < run; ++j) {
+            // A non-finite input or sum leaves the slot as it is.
+            const float sum = static_cast<float>(static_cast<double>(to[j]) + inputs[done + j]);
+            to[j] = std::isfinite(sum) ? sum : to[j];
+        }
+        done += run;
+        slot += run;
+        if (slot >= size)
+            slot = 0;
     }
 }
 
