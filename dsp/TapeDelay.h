@@ -171,12 +171,12 @@ public:
     double lastGain() const noexcept { return lastGain_; }
 
 private:
-    // First half of a frame: smoothers, wobble, the reads (`ahead` frames of
-    // writes pending), the cut chains and the level followers.
-    void readFrame(double inLeft, double inRight, std::uint32_t ahead, double& yL, double& yR) noexcept;
-    // Its parts: the smoothers and the wobble (returns the read offset, sets
-    // the level factor `am`), and the level followers.
-    double modulate(double& am) noexcept;
+    // A frame before its writes, in three parts: the smoothers and the wobble
+    // (returns the read offset, sets the level wobble's exponent `level`);
+    // the reads (`ahead` frames of writes pending) with the level factor `am`
+    // and the cut chains; the level followers.
+    double modulate(double& level) noexcept;
+    void readLines(double mod, double am, std::uint32_t ahead, double& yL, double& yR) noexcept;
     void follow(double inLeft, double inRight, double yL, double yR) noexcept;
     // Second half: recirculates the echoes with gain `g`, feeds the inputs in.
     void writeFrame(double inLeft, double inRight, double yL, double yR, double g) noexcept;

@@ -33,12 +33,13 @@ constexpr double kLevelWobbleNepers = kLevelWobbleDb / 20.0 * std::numbers::ln10
 // Longest stretch of process(); its scratch arrays live on the stack.
 constexpr std::uint32_t kStretch = 64;
 
+// Level wobble arguments are within this; beyond it the series below is not exact.
+constexpr double kSeriesReach = 0.125;
+
 // exp(x) for the level wobble, |x| <= 0.12: the Taylor series to x^10 is
-// within 1e-17 relative there; larger arguments take std::exp.
-double expSmall(double x) noexcept
+// within 1e-17 relative there.
+double expSeries(double x) noexcept
 {
-    if (!(std::fabs(x) <= 0.125))
-        return std::exp(x);
     // Evaluated pairwise (Estrin): four short chains instead of one of ten.
     const double x2 = x * x;
     const double x4 = x2 * x2;
@@ -48,6 +49,12 @@ double expSmall(double x) noexcept
     const double p67 = 1.0 / 720.0 + x * (1.0 / 5040.0);
     const double p810 = (1.0 / 40320.0 + x * (1.0 / 362880.0)) + x2 * (1.0 / 3628800.0);
     return (p01 + x2 * p23) + x4 * ((p45 + x2 * p67) + x4 * p810);
+}
+
+// exp(x): the series where it is exact, std::exp elsewhere.
+double expSmall(double x) noexcept
+{
+    return std::fabs(x) <= kSeriesReach ? expSeries(x) : std::exp(x);
 }
 
 } // namespace
@@ -191,19 +198,19 @@ double TapeDelay::gainFromEnvelopes() noexcept
     return plain_ ? g0 : feedbacklaw::gain(g0, inputEnvelope_, echoEnvelope_, levelExponent_);
 }
 
-double TapeDelay::modulate(double& am) noexcept
+double TapeDelay::modulate(double& level) noexcept
 {
     feedbackCurrent_ += (feedbackTarget_ - feedbackCurrent_) * smooth_;
     wobbleCurrent_ += (wobbleTarget_ - wobbleCurrent_) * smooth_;
 
     double mod = 0.0;
-    am = 1.0;
+    level = 0.0;
     if (wobbleCurrent_ != 0.0) {
         if (framesToAnchor_ <= 0)
             anchorOscillators();
         mod = sin1_ * depthPerUnit_ * wobbleCurrent_;
         // 10^(dB/20) as an exponential: equal to within rounding.
-        am = expSmall(sin2_ * wobbleCurrent_ * kLevelWobbleNepers);
+        level = sin2_ * wobbleCurrent_ * kLevelWobbleNepers;
         // Rotate to the next phases.
         const double s1 = sin1_ * stepCos1_ + cos1_ * stepSin1_;
         cos1_ = cos1_ * stepCos1_ - sin1_ * stepSin1_;
@@ -240,15 +247,12 @@ void TapeDelay::follow(double inLeft, double inRight, double yL, double yR) noex
         echoEnvelope_ *= echoRelease_;
 }
 
-void TapeDelay::readFrame(double inLeft, double inRight, std::uint32_t ahead, double& yL, double& yR) noexcept
+void TapeDelay::readLines(double mod, double am, std::uint32_t ahead, double& yL, double& yR) noexcept
 {
-    double am;
-    const double mod = modulate(am);
     yL = left_.cut(left_.read(mod, ahead) * am);
     yR = right_.read(mod, ahead);
     if (!pingPong_)
         yR = right_.cut(am * yR);
-    follow(inLeft, inRight, yL, yR);
 }
 
 void TapeDelay::writeFrame(double inLeft, double inRight, double yL, double yR, double g) noexcept
@@ -277,9 +281,12 @@ CORVANA_DSP_CLONES void TapeDelay::tick(double inLeft, double inRight, double& o
         outLeft = outRight = 0.0;
         return;
     }
+    double level;
+    const double mod = modulate(level);
     double yL;
     double yR;
-    readFrame(inLeft, inRight, 0, yL, yR);
+    readLines(mod, expSmall(level), 0, yL, yR);
+    follow(inLeft, inRight, yL, yR);
     writeFrame(inLeft, inRight, yL, yR, gainFromEnvelopes());
     outLeft = yL;
     outRight = yR;
@@ -315,6 +322,8 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
     // The echoes stay here until the writes: the outputs may be the inputs.
     double echoL[kStretch];
     double echoR[kStretch];
+    double mod[kStretch];
+    double am[kStretch];
     double base[kStretch];
     double inputEnvelope[kStretch];
     double echoEnvelope[kStretch];
@@ -326,24 +335,37 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
         const double* inL = inLeft + done;
         const double* inR = inRight + done;
 
+        // The wobble does not depend on the signal: its offsets and level
+        // factors first, the factors' exponentials as one loop.
+        bool seriesExact = true;
+        for (std::uint32_t j = 0; j < n; ++j) {
+            mod[j] = modulate(am[j]);
+            base[j] = baseGain();
+            seriesExact = seriesExact && std::fabs(am[j]) <= kSeriesReach;
+        }
+        if (seriesExact) {
+            for (std::uint32_t j = 0; j < n; ++j)
+                am[j] = expSeries(am[j]);
+        } else {
+            for (std::uint32_t j = 0; j < n; ++j)
+                am[j] = expSmall(am[j]);
+        }
+
 #if defined(__GNUC__)
         if (!pingPong_ && delaylanes::CutPair::fits(left_, right_)) {
             // Both lines in the two lanes of the same instructions.
             using delaylanes::Pair;
             delaylanes::CutPair cuts(left_, right_);
             for (std::uint32_t j = 0; j < n; ++j) {
-                double am;
-                const double mod = modulate(am);
-                const delaylanes::Taps l = delaylanes::tapsOf(left_, mod, j);
-                const delaylanes::Taps r = delaylanes::tapsOf(right_, mod, j);
+                const delaylanes::Taps l = delaylanes::tapsOf(left_, mod[j], j);
+                const delaylanes::Taps r = delaylanes::tapsOf(right_, mod[j], j);
                 const Pair y = cuts.run(delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]},
                                                                Pair{l.y[2], r.y[2]}, Pair{l.y[3], r.y[3]},
                                                                Pair{l.t, r.t})
-                                        * am);
+                                        * am[j]);
                 echoL[j] = y[0];
                 echoR[j] = y[1];
                 follow(inL[j], inR[j], y[0], y[1]);
-                base[j] = baseGain();
                 inputEnvelope[j] = inputEnvelope_;
                 echoEnvelope[j] = echoEnvelope_;
             }
@@ -352,8 +374,8 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
 #endif
         {
             for (std::uint32_t j = 0; j < n; ++j) {
-                readFrame(inL[j], inR[j], j, echoL[j], echoR[j]);
-                base[j] = baseGain();
+                readLines(mod[j], am[j], j, echoL[j], echoR[j]);
+                follow(inL[j], inR[j], echoL[j], echoR[j]);
                 inputEnvelope[j] = inputEnvelope_;
                 echoEnvelope[j] = echoEnvelope_;
             }
