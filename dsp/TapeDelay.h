@@ -182,6 +182,8 @@ private:
     void writeFrame(double inLeft, double inRight, double yL, double yR, double g) noexcept;
     // Frames (1 to `limit`) whose reads stay clear of everything they write.
     std::uint32_t safeRun(std::uint32_t limit) const noexcept;
+    // Samples the wobble may move a read from its delay (with a sample to spare).
+    double swing() const noexcept;
     // The feedback amount raised to the character's exponent (the plain law's
     // whole gain); 0 for an amount of 0.
     double baseGain() noexcept;

@@ -292,6 +292,11 @@ CORVANA_DSP_CLONES void TapeDelay::tick(double inLeft, double inRight, double& o
     outRight = yR;
 }
 
+double TapeDelay::swing() const noexcept
+{
+    return depthPerUnit_ * std::max(wobbleCurrent_, wobbleTarget_) + 1.0;
+}
+
 std::uint32_t TapeDelay::safeRun(std::uint32_t limit) const noexcept
 {
     // Within a stretch each delay moves monotonically towards its target and
@@ -300,8 +305,7 @@ std::uint32_t TapeDelay::safeRun(std::uint32_t limit) const noexcept
     // at or after inputOffset samples behind the write head as it starts.
     const double shortest =
         std::min({left_.delayCurrent, left_.delayTarget, right_.delayCurrent, right_.delayTarget});
-    const double swing = depthPerUnit_ * std::max(wobbleCurrent_, wobbleTarget_) + 1.0;
-    const double room = shortest - swing - static_cast<double>(inputOffset) - 3.0;
+    const double room = shortest - swing() - static_cast<double>(inputOffset) - 3.0;
     if (!(room >= 1.0))
         return 1;
     return room >= static_cast<double>(limit) ? limit : static_cast<std::uint32_t>(room);
@@ -356,19 +360,31 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
             // Both lines in the two lanes of the same instructions.
             using delaylanes::Pair;
             delaylanes::CutPair cuts(left_, right_);
-            for (std::uint32_t j = 0; j < n; ++j) {
-                const delaylanes::Taps l = delaylanes::tapsOf(left_, mod[j], j);
-                const delaylanes::Taps r = delaylanes::tapsOf(right_, mod[j], j);
-                const Pair y = cuts.run(delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]},
-                                                               Pair{l.y[2], r.y[2]}, Pair{l.y[3], r.y[3]},
-                                                               Pair{l.t, r.t})
-                                        * am[j]);
-                echoL[j] = y[0];
-                echoR[j] = y[1];
-                follow(inL[j], inR[j], y[0], y[1]);
-                inputEnvelope[j] = inputEnvelope_;
-                echoEnvelope[j] = echoEnvelope_;
-            }
+            auto run = [&](auto taps) {
+                for (std::uint32_t j = 0; j < n; ++j) {
+                    const delaylanes::Taps l = taps(left_, mod[j], j);
+                    const delaylanes::Taps r = taps(right_, mod[j], j);
+                    const Pair y = cuts.run(delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]},
+                                                                   Pair{l.y[2], r.y[2]}, Pair{l.y[3], r.y[3]},
+                                                                   Pair{l.t, r.t})
+                                            * am[j]);
+                    echoL[j] = y[0];
+                    echoR[j] = y[1];
+                    follow(inL[j], inR[j], y[0], y[1]);
+                    inputEnvelope[j] = inputEnvelope_;
+                    echoEnvelope[j] = echoEnvelope_;
+                }
+            };
+            // The usual case, reads well inside both rings, without the checks.
+            const double reach = swing();
+            if (delaylanes::readsClear(left_, n, reach) && delaylanes::readsClear(right_, n, reach))
+                run([](Line& line, double offset, std::uint32_t ahead) {
+                    return delaylanes::tapsIn(line, offset, ahead);
+                });
+            else
+                run([](Line& line, double offset, std::uint32_t ahead) {
+                    return delaylanes::tapsOf(line, offset, ahead);
+                });
             cuts.store(left_, right_);
         } else
 #endif
