@@ -171,11 +171,12 @@ public:
     double lastGain() const noexcept { return lastGain_; }
 
 private:
-    // A frame before its writes, in three parts: the smoothers and the wobble
-    // (returns the read offset, sets the level wobble's exponent `level`);
+    // A frame before its writes, in three parts: the smoothers (unless they
+    // have arrived) and the wobble (returns the read offset, sets the level
+    // wobble's exponent `level`);
     // the reads (`ahead` frames of writes pending) with the level factor `am`
     // and the cut chains; the level followers.
-    double modulate(double& level) noexcept;
+    double modulate(double& level, bool smoothersMove) noexcept;
     void readLines(double mod, double am, std::uint32_t ahead, double& yL, double& yR) noexcept;
     void follow(double inLeft, double inRight, double yL, double yR) noexcept;
     // Second half: recirculates the echoes with gain `g`, feeds the inputs in.

@@ -198,10 +198,12 @@ double TapeDelay::gainFromEnvelopes() noexcept
     return plain_ ? g0 : feedbacklaw::gain(g0, inputEnvelope_, echoEnvelope_, levelExponent_);
 }
 
-double TapeDelay::modulate(double& level) noexcept
+double TapeDelay::modulate(double& level, bool smoothersMove) noexcept
 {
-    feedbackCurrent_ += (feedbackTarget_ - feedbackCurrent_) * smooth_;
-    wobbleCurrent_ += (wobbleTarget_ - wobbleCurrent_) * smooth_;
+    if (smoothersMove) {
+        feedbackCurrent_ += (feedbackTarget_ - feedbackCurrent_) * smooth_;
+        wobbleCurrent_ += (wobbleTarget_ - wobbleCurrent_) * smooth_;
+    }
 
     double mod = 0.0;
     level = 0.0;
@@ -282,7 +284,7 @@ CORVANA_DSP_CLONES void TapeDelay::tick(double inLeft, double inRight, double& o
         return;
     }
     double level;
-    const double mod = modulate(level);
+    const double mod = modulate(level, true);
     double yL;
     double yR;
     readLines(mod, expSmall(level), 0, yL, yR);
@@ -341,12 +343,20 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
 
         // The wobble does not depend on the signal: its offsets and level
         // factors first, the factors' exponentials as one loop.
+        // Smoothers that have arrived stay put (a step of 0), and so does the gain.
         bool seriesExact = true;
-        for (std::uint32_t j = 0; j < n; ++j) {
-            mod[j] = modulate(am[j]);
-            base[j] = baseGain();
-            seriesExact = seriesExact && std::fabs(am[j]) <= kSeriesReach;
-        }
+        auto wobble = [&](bool smoothersMove) {
+            const double settledGain = smoothersMove ? 0.0 : baseGain();
+            for (std::uint32_t j = 0; j < n; ++j) {
+                mod[j] = modulate(am[j], smoothersMove);
+                base[j] = smoothersMove ? baseGain() : settledGain;
+                seriesExact = seriesExact && std::fabs(am[j]) <= kSeriesReach;
+            }
+        };
+        if (feedbackCurrent_ == feedbackTarget_ && wobbleCurrent_ == wobbleTarget_)
+            wobble(false);
+        else
+            wobble(true);
         if (seriesExact) {
             for (std::uint32_t j = 0; j < n; ++j)
                 am[j] = expSeries(am[j]);
