@@ -97,7 +97,7 @@ inline Taps tapsOf(TapeDelay::Line& line, double offset, std::uint32_t ahead) no
 // Whether every read of the line in the next `frames` frames, at most
 // `swing` samples either side of its delay, lies inside the written history
 // with neither the reads nor the write head crossing the end of the ring. Then
-// tapsIn() stands for tapsOf() over those frames.
+// tapsOf() needs none of its checks over those frames.
 inline bool readsClear(const TapeDelay::Line& line, std::uint32_t frames, double swing) noexcept
 {
     // A read at delay d reaches d + 2 behind the head and 2 short of it.
@@ -105,17 +105,6 @@ inline bool readsClear(const TapeDelay::Line& line, std::uint32_t frames, double
     const double shortest = std::min(line.delayCurrent, line.delayTarget) - swing - 3.0;
     return std::uint64_t{line.writeIndex} + frames < line.buffer.size() && longest <= line.writeIndex
            && longest <= line.filled && shortest >= 0.0;
-}
-
-// tapsOf() where readsClear() holds: no wrap, no history bounds.
-inline Taps tapsIn(TapeDelay::Line& line, double offset, std::uint32_t ahead) noexcept
-{
-    line.delayCurrent += (line.delayTarget - line.delayCurrent) * line.glide;
-    const auto head = static_cast<std::int64_t>(line.writeIndex) + ahead;
-    const double p = static_cast<double>(head) - (line.delayCurrent + offset);
-    const double fl = std::floor(p);
-    const float* r = line.buffer.data() + (static_cast<std::int64_t>(fl) - 1);
-    return {{r[0], r[1], r[2], r[3]}, p - fl};
 }
 
 #if defined(__GNUC__)

@@ -370,31 +370,48 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
             // Both lines in the two lanes of the same instructions.
             using delaylanes::Pair;
             delaylanes::CutPair cuts(left_, right_);
-            auto run = [&](auto taps) {
-                for (std::uint32_t j = 0; j < n; ++j) {
-                    const delaylanes::Taps l = taps(left_, mod[j], j);
-                    const delaylanes::Taps r = taps(right_, mod[j], j);
-                    const Pair y = cuts.run(delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]},
-                                                                   Pair{l.y[2], r.y[2]}, Pair{l.y[3], r.y[3]},
-                                                                   Pair{l.t, r.t})
-                                            * am[j]);
-                    echoL[j] = y[0];
-                    echoR[j] = y[1];
-                    follow(inL[j], inR[j], y[0], y[1]);
-                    inputEnvelope[j] = inputEnvelope_;
-                    echoEnvelope[j] = echoEnvelope_;
-                }
-            };
-            // The usual case, reads well inside both rings, without the checks.
+            // The reads first, then the filters and followers: each loop
+            // carries little from frame to frame, so frames overlap.
+            Pair read[kStretch];
             const double reach = swing();
-            if (delaylanes::readsClear(left_, n, reach) && delaylanes::readsClear(right_, n, reach))
-                run([](Line& line, double offset, std::uint32_t ahead) {
-                    return delaylanes::tapsIn(line, offset, ahead);
-                });
-            else
-                run([](Line& line, double offset, std::uint32_t ahead) {
-                    return delaylanes::tapsOf(line, offset, ahead);
-                });
+            if (delaylanes::readsClear(left_, n, reach) && delaylanes::readsClear(right_, n, reach)) {
+                // The usual case, reads well inside both rings: tapsOf()'s
+                // arithmetic in two lanes, without the history and wrap checks.
+                Pair delay{left_.delayCurrent, right_.delayCurrent};
+                const Pair target{left_.delayTarget, right_.delayTarget};
+                const Pair glide{left_.glide, right_.glide};
+                const Pair head{static_cast<double>(left_.writeIndex), static_cast<double>(right_.writeIndex)};
+                const float* ringL = left_.buffer.data();
+                const float* ringR = right_.buffer.data();
+                for (std::uint32_t j = 0; j < n; ++j) {
+                    delay += (target - delay) * glide;
+                    const Pair p = (head + static_cast<double>(j)) - (delay + mod[j]);
+                    const Pair fl{std::floor(p[0]), std::floor(p[1])};
+                    const float* l = ringL + (static_cast<std::int64_t>(fl[0]) - 1);
+                    const float* r = ringR + (static_cast<std::int64_t>(fl[1]) - 1);
+                    read[j] = delaylanes::catmullRom(Pair{l[0], r[0]}, Pair{l[1], r[1]}, Pair{l[2], r[2]},
+                                                     Pair{l[3], r[3]}, p - fl)
+                              * am[j];
+                }
+                left_.delayCurrent = delay[0];
+                right_.delayCurrent = delay[1];
+            } else {
+                for (std::uint32_t j = 0; j < n; ++j) {
+                    const delaylanes::Taps l = delaylanes::tapsOf(left_, mod[j], j);
+                    const delaylanes::Taps r = delaylanes::tapsOf(right_, mod[j], j);
+                    read[j] = delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]},
+                                                     Pair{l.y[2], r.y[2]}, Pair{l.y[3], r.y[3]}, Pair{l.t, r.t})
+                              * am[j];
+                }
+            }
+            for (std::uint32_t j = 0; j < n; ++j) {
+                const Pair y = cuts.run(read[j]);
+                echoL[j] = y[0];
+                echoR[j] = y[1];
+                follow(inL[j], inR[j], y[0], y[1]);
+                inputEnvelope[j] = inputEnvelope_;
+                echoEnvelope[j] = echoEnvelope_;
+            }
             cuts.store(left_, right_);
         } else
 #endif
