@@ -244,55 +244,61 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
       // Likewise the delay lines: nothing after them feeds back either.
       mDelay.process(tapeL, rightRuns ? tapeR : tapeL, echoesL, echoesR, n);
 
+      // The analyser, the width stage and the ducker each run over the slice
+      // in turn, then the mix: a stage at a time, frames overlap in the
+      // processor instead of waiting on each other's chains.
+      const bool duckFromLeft = nIn < 2 || leftOnly;
+      bool mono[kSlice];
+      if (nIn >= 2 && inputMode == kInputAuto)
+      {
+        for (int j = 0; j < n; ++j)
+        {
+          mWidth[1].analyse(inL[j], inR[j]); // its output is not used
+          mono[j] = mWidth[1].state() == Width::kMono;
+        }
+      }
+      else
+      {
+        std::fill_n(mono, n, nIn < 2 || leftOnly);
+      }
+      if (start == 0)
+        mDetectedMono.store(mono[0], std::memory_order_relaxed);
+
       for (int j = 0; j < n; ++j)
       {
-        const int i = start + j;
-        const double l = inL[j];
-        const double r = inR[j];
+        mWidth[0].setMode(mono[j] ? Width::kMono : Width::kStereo);
+        if (nOut >= 2)
+          mWidth[0].tick(echoesL[j], echoesR[j]);
+      }
 
-        bool mono;
-        bool duckFromLeft;
-        if (nIn < 2)
-        {
-          mono = true;
-          duckFromLeft = true;
-        }
-        else if (inputMode == kInputAuto)
-        {
-          mWidth[1].analyse(l, r); // its output is not used
-          mono = mWidth[1].state() == Width::kMono;
-          duckFromLeft = false;
-        }
-        else
-        {
-          mono = leftOnly;
-          duckFromLeft = leftOnly;
-        }
-        if (i == 0)
-          mDetectedMono.store(mono, std::memory_order_relaxed);
+      double duck[kSlice];
+      for (int j = 0; j < n; ++j)
+        duck[j] = mDuck.tick(duckFromLeft ? inL[j] : std::max(std::abs(inL[j]), std::abs(inR[j])));
 
-        mWidth[0].setMode(mono ? Width::kMono : Width::kStereo);
-
-        if (meter)
+      if (meter)
+      {
+        for (int j = 0; j < n; ++j)
         {
           const double level = std::max(std::abs(drivenL[j]), rightRuns ? std::abs(drivenR[j]) : 0.0);
           blockPeak = std::max(blockPeak, level);
           blockSum += level * level;
         }
+      }
 
-        double echoL = echoesL[j];
-        double echoR = echoesR[j];
-        if (nOut >= 2)
-          mWidth[0].tick(echoL, echoR);
-
-        const double duck = mDuck.tick(duckFromLeft ? l : std::max(std::abs(l), std::abs(r)));
+      for (int j = 0; j < n; ++j)
+      {
+        const int i = start + j;
+        const double l = inL[j];
+        const double r = inR[j];
+        const double echoL = echoesL[j];
+        const double echoR = echoesR[j];
 
         mMixCurrent += (mMixTarget - mMixCurrent) * mMixSmooth;
         if (std::abs(mMixTarget - mMixCurrent) < 1e-9)
           mMixCurrent = mMixTarget;
         const double m = std::clamp(mMixCurrent, 0.0, 1.0);
         const double dry = m <= 0.5 ? 1.0 : 2.0 * (1.0 - m);
-        const double wet = (m >= 0.5 ? 1.0 : 2.0 * m) * duck;
+        const double wet = (m >= 0.5 ? 1.0 : 2.0 * m) * duck[j];
         // A muted dry path contributes nothing, not even a NaN the host sent.
         auto dryPart = [dry](double in) { return dry > 0.0 ? dry * in : 0.0; };
 
