@@ -1,10 +1,12 @@
 // The per-frame work of the delay lines: tick(), and process(), its block form.
 //
-// process() does tick()'s arithmetic, operation for operation, in three loops
-// per stretch of frames. A frame's gain needs its own echo (through the level
-// followers) and then a division, a logarithm and an exponential; frame by
-// frame that chain holds up everything after it, while across a stretch the
-// gains are independent and run four at a time.
+// process() does tick()'s arithmetic, operation for operation, but a stretch
+// of frames at a time and one kind of work per loop: the wobble, the reads,
+// the filters and followers, the gains, the writes. Frame by frame, each
+// frame's long chain (read, filters, followers, then a division, a logarithm
+// and an exponential for its gain) holds up the next; loop by loop little
+// passes from one frame to the next, so frames overlap in the processor, the
+// two lines share instructions and the gains run four at a time.
 
 #include "dsp/DelayLanes.h"
 #include "dsp/Dispatch.h"
