@@ -285,6 +285,12 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
         }
       }
 
+      // The smoothers in locals: the output stores could otherwise alias them.
+      double mix = mMixCurrent;
+      double fade = mBypassFade;
+      const double mixTarget = mMixTarget;
+      const double mixSmooth = mMixSmooth;
+      const double fadeStep = mActive ? mFadeStep : -mFadeStep;
       for (int j = 0; j < n; ++j)
       {
         const int i = start + j;
@@ -293,17 +299,17 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
         const double echoL = echoesL[j];
         const double echoR = echoesR[j];
 
-        mMixCurrent += (mMixTarget - mMixCurrent) * mMixSmooth;
-        if (std::abs(mMixTarget - mMixCurrent) < 1e-9)
-          mMixCurrent = mMixTarget;
-        const double m = std::clamp(mMixCurrent, 0.0, 1.0);
+        mix += (mixTarget - mix) * mixSmooth;
+        if (std::abs(mixTarget - mix) < 1e-9)
+          mix = mixTarget;
+        const double m = std::clamp(mix, 0.0, 1.0);
         const double dry = m <= 0.5 ? 1.0 : 2.0 * (1.0 - m);
         const double wet = (m >= 0.5 ? 1.0 : 2.0 * m) * duck[j];
         // A muted dry path contributes nothing, not even a NaN the host sent.
         auto dryPart = [dry](double in) { return dry > 0.0 ? dry * in : 0.0; };
 
-        mBypassFade = mActive ? std::min(mBypassFade + mFadeStep, 1.0) : std::max(mBypassFade - mFadeStep, 0.0);
-        const double f = mBypassFade;
+        fade = std::clamp(fade + fadeStep, 0.0, 1.0);
+        const double f = fade;
         auto blend = [f](double in, double y) { return f >= 1.0 ? y : (f > 0.0 ? in + (y - in) * f : in); };
 
         if (nOut >= 2)
@@ -317,6 +323,8 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
           outputs[0][i] = blend(l, dryPart(l) + wet * e);
         }
       }
+      mMixCurrent = mix;
+      mBypassFade = fade;
     }
 
     if (meter)
