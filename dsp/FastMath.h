@@ -15,6 +15,11 @@
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
+// Always inlined: a four-double vector must not cross a call in code built
+// without AVX (its passing convention differs between the two).
+#define CORVANA_LANES_INLINE [[gnu::always_inline]] inline
+#else
+#define CORVANA_LANES_INLINE inline
 #endif
 
 namespace corvana::dsp {
@@ -82,7 +87,7 @@ struct Lanes<Quad> {
 
 // ln x for kLogLowest <= x <= kLogHighest.
 template <class D>
-inline D logKernel(D x) noexcept
+CORVANA_LANES_INLINE D logKernel(D x) noexcept
 {
     using L = Lanes<D>;
     using Bits = typename L::Bits;
@@ -101,7 +106,7 @@ inline D logKernel(D x) noexcept
 
 // e^x for kExpLowest <= x <= kExpHighest.
 template <class D>
-inline D expKernel(D x) noexcept
+CORVANA_LANES_INLINE D expKernel(D x) noexcept
 {
     using L = Lanes<D>;
     using Bits = typename L::Bits;

@@ -39,7 +39,7 @@ using corvana::dsp::fastmath::Quad;
 // gain() of four frames. Lanes whose power would leave the kernels' ranges
 // (an echo envelope of 0 or below 2^-1022, a power beyond e^-708..e^709) send the four
 // frames to gain() one by one. `exponent` must not be 0.
-inline Quad gains(Quad g0, Quad input, Quad echo, double exponent) noexcept
+CORVANA_LANES_INLINE Quad gains(Quad g0, Quad input, Quad echo, double exponent) noexcept
 {
     namespace fm = corvana::dsp::fastmath;
     const auto quiet = (input <= kQuiet) | (g0 == 0.0);
