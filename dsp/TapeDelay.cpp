@@ -93,7 +93,7 @@ void TapeDelay::Line::designCuts(double lowCutHz, double highCutHz, Slope slope,
         const double w = kTwoPi * f / rate;
         if (slope == kSlope6dB) {
             firstOrderLowPass(highCut1, std::tan(std::numbers::pi * f / rate));
-            highCut1.z2 = 0.0; // a first-order section leaves it alone
+            highCut1.z2 = 0.0; // unused now; a steeper design may have left a value
             highCutSections = 1;
         } else if (slope == kSlope12dB) {
             secondOrderLowPass(highCut1, std::cos(w), std::sin(w) / kSqrt2);

@@ -136,10 +136,11 @@ public:
     // thread; real-time safe.
     void tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept;
 
-    // `frames` stereo samples; exactly what as many tick() calls give. Frames
-    // run in stretches whose reads all lie behind what the stretch writes, so
-    // the reads and filters, the feedback law and the writes each run as a
-    // loop of their own. Owner's thread; real-time safe.
+    // `frames` stereo samples; exactly what as many tick() calls give, the
+    // outputs may be the inputs. Frames run in stretches whose reads all lie
+    // behind what the stretch writes, so the wobble, the reads, the filters,
+    // the gains and the writes each run as a loop of their own. Owner's
+    // thread; real-time safe.
     void process(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
                  int frames) noexcept;
 
@@ -172,10 +173,9 @@ public:
 
 private:
     // A frame before its writes, in three parts: the smoothers (unless they
-    // have arrived) and the wobble (returns the read offset, sets the level
-    // wobble's exponent `level`);
-    // the reads (`ahead` frames of writes pending) with the level factor `am`
-    // and the cut chains; the level followers.
+    // have arrived) and the wobble, which return the read offset and set the
+    // level wobble's exponent `level`; the reads (`ahead` frames of writes
+    // pending) with the level factor `am` and the cut chains; the followers.
     double modulate(double& level, bool smoothersMove) noexcept;
     void readLines(double mod, double am, std::uint32_t ahead, double& yL, double& yR) noexcept;
     void follow(double inLeft, double inRight, double yL, double yR) noexcept;
@@ -186,7 +186,7 @@ private:
     // Samples the wobble may move a read from its delay (with a sample to spare).
     double swing() const noexcept;
     // The feedback amount raised to the character's exponent (the plain law's
-    // whole gain); 0 for an amount of 0.
+    // whole gain); 0 for an amount of (nearly) 0.
     double baseGain() noexcept;
     double gainFromEnvelopes() noexcept;
     void advancePhases() noexcept;
