@@ -11,3 +11,13 @@
 #else
 #define CORVANA_DSP_CLONES
 #endif
+
+// A function that takes or returns a vector wider than 16 bytes is always
+// inlined into its caller: the AVX2 copies pass such vectors in registers and
+// the baseline code in memory, so a call between the two (an out-of-line copy,
+// as in a build without optimisation) would read garbage.
+#if defined(__GNUC__)
+#define CORVANA_LANES_INLINE [[gnu::always_inline]] inline
+#else
+#define CORVANA_LANES_INLINE inline
+#endif

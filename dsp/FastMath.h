@@ -6,6 +6,8 @@
 // a double and for four doubles side by side (`Quad`), operation for
 // operation, so a lane of the wide form gives the same bits as the narrow one.
 
+#include "dsp/Dispatch.h"
+
 #include <array>
 #include <bit>
 #include <cmath>
@@ -15,11 +17,6 @@
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
-// Always inlined: a four-double vector must not cross a call in code built
-// without AVX (its passing convention differs between the two).
-#define CORVANA_LANES_INLINE [[gnu::always_inline]] inline
-#else
-#define CORVANA_LANES_INLINE inline
 #endif
 
 namespace corvana::dsp {
@@ -63,11 +60,22 @@ using Quad = double __attribute__((vector_size(32)));
 using QuadBits = std::uint64_t __attribute__((vector_size(32)));
 #endif
 
+// std::bit_cast without a call, so four-double vectors never cross one.
+template <class To, class From>
+CORVANA_LANES_INLINE To bitCast(From from) noexcept
+{
+#if defined(__GNUC__)
+    return __builtin_bit_cast(To, from);
+#else
+    return std::bit_cast<To>(from);
+#endif
+}
+
 template <class D>
 struct Lanes {
     using Bits = std::uint64_t;
     template <std::size_t N>
-    static double lookup(const std::array<double, N>& t, Bits i) noexcept
+    CORVANA_LANES_INLINE static double lookup(const std::array<double, N>& t, Bits i) noexcept
     {
         return t[i];
     }
@@ -78,7 +86,7 @@ template <>
 struct Lanes<Quad> {
     using Bits = QuadBits;
     template <std::size_t N>
-    static Quad lookup(const std::array<double, N>& t, Bits i) noexcept
+    CORVANA_LANES_INLINE static Quad lookup(const std::array<double, N>& t, Bits i) noexcept
     {
         return Quad{t[i[0]], t[i[1]], t[i[2]], t[i[3]]};
     }
@@ -91,11 +99,11 @@ CORVANA_LANES_INLINE D logKernel(D x) noexcept
 {
     using L = Lanes<D>;
     using Bits = typename L::Bits;
-    const auto bits = std::bit_cast<Bits>(x);
-    const D exponent = std::bit_cast<D>((bits >> 52) | kTwo52Bits) - (0x1p52 + 1023.0);
+    const auto bits = bitCast<Bits>(x);
+    const D exponent = bitCast<D>((bits >> 52) | kTwo52Bits) - (0x1p52 + 1023.0);
     // The nearest c: the top kLogBits + 1 mantissa bits, rounded.
     const Bits slice = (((bits >> (51 - kLogBits)) & (2 * kLogEntries - 1)) + 1) >> 1;
-    const D m = std::bit_cast<D>((bits & kMantissaMask) | (std::uint64_t{1023} << 52));
+    const D m = bitCast<D>((bits & kMantissaMask) | (std::uint64_t{1023} << 52));
 
     // x = 2^e * c * (1 + r) with |r| <= 1/256; ln(1 + r) to r^5 is within 1e-15.
     const D r = m * L::lookup(kTables.inverse, slice) - 1.0;
@@ -119,9 +127,9 @@ CORVANA_LANES_INLINE D expKernel(D x) noexcept
     const D p = 1.0 + (f + f2 * ((1.0 / 2.0 + f * (1.0 / 6.0)) + f2 * (1.0 / 24.0 + f * (1.0 / 120.0))));
 
     // u = 2^51 + k: its low bits index the table, the rest is floor(k / 64).
-    const Bits u = std::bit_cast<Bits>(shifted) & kMantissaMask;
+    const Bits u = bitCast<Bits>(shifted) & kMantissaMask;
     const Bits whole = ((u >> kExpBits) + (std::uint64_t{1023} - (std::uint64_t{1} << (51 - kExpBits)))) << 52;
-    return p * (L::lookup(kTables.exp2, u & (kExpEntries - 1)) * std::bit_cast<D>(whole));
+    return p * (L::lookup(kTables.exp2, u & (kExpEntries - 1)) * bitCast<D>(whole));
 }
 
 } // namespace fastmath

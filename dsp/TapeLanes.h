@@ -7,6 +7,7 @@
 //
 // Internal to the tape stage (Tape.cpp, TapeBlock.cpp).
 
+#include "dsp/Dispatch.h"
 #include "dsp/Tape.h"
 
 #include <cmath>
@@ -51,7 +52,7 @@ template <class V>
 inline constexpr int kLanes = sizeof(V) / sizeof(double);
 
 template <class V>
-inline V splat(double x) noexcept
+CORVANA_LANES_INLINE V splat(double x) noexcept
 {
     V v;
     for (int k = 0; k < kLanes<V>; ++k)
@@ -154,7 +155,7 @@ struct TwoFrames<Pair> {
 
 // Frames p[0] and p[1] as one vector.
 template <class V>
-inline typename TwoFrames<V>::Type loadTwo(const V* p) noexcept
+CORVANA_LANES_INLINE typename TwoFrames<V>::Type loadTwo(const V* p) noexcept
 {
     typename TwoFrames<V>::Type w;
     std::memcpy(&w, p, sizeof w);
@@ -162,14 +163,15 @@ inline typename TwoFrames<V>::Type loadTwo(const V* p) noexcept
 }
 
 template <class V>
-inline void storeTwo(V* p, typename TwoFrames<V>::Type w) noexcept
+CORVANA_LANES_INLINE void storeTwo(V* p, typename TwoFrames<V>::Type w) noexcept
 {
     std::memcpy(p, &w, sizeof w);
 }
 
 // shapeAt for every lane of a two-frame vector: the same steps lane by lane.
 template <class V>
-inline typename TwoFrames<V>::Type shapeTwo(const double* shape, typename TwoFrames<V>::Type x) noexcept
+CORVANA_LANES_INLINE typename TwoFrames<V>::Type shapeTwo(const double* shape,
+                                                          typename TwoFrames<V>::Type x) noexcept
 {
     using W = typename TwoFrames<V>::Type;
     using Index = typename TwoFrames<V>::Index;
@@ -242,7 +244,8 @@ inline double foldedDotAcross(const double* c, const double* x) noexcept
 
 // foldedDot for frames x and x + 1 at once (windows x[0..31] and x[1..32]).
 template <class V>
-inline typename TwoFrames<V>::Type foldedDotTwo(const typename TwoFrames<V>::Type* c, const V* x) noexcept
+CORVANA_LANES_INLINE typename TwoFrames<V>::Type foldedDotTwo(const typename TwoFrames<V>::Type* c,
+                                                              const V* x) noexcept
 {
     using W = typename TwoFrames<V>::Type;
     W s[8];
