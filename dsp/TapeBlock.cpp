@@ -88,9 +88,9 @@ bool Tape::blockSafe(const double* in, int n) const noexcept
         return false;
     bool ok = true;
     for (const Biquad& b : pre_)
-        ok &= safe(b.z1) & safe(b.z2);
+        ok = ok && safe(b.z1) && safe(b.z2);
     for (const Biquad& b : post_)
-        ok &= safe(b.z1) & safe(b.z2);
+        ok = ok && safe(b.z1) && safe(b.z2);
     // The 31 driven samples the next half-band sums read.
     return ok && inputsSafe(inHistory_.data() + inIndex_ + 1, kKeep) && inputsSafe(in, n);
 }
