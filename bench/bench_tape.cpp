@@ -43,6 +43,19 @@ void report(benchmark::State& state, int framesPerIteration)
     state.counters["xRT48k"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 
+// Times `step` on every sample of `in` (one sample in, one out), per frame.
+template <class Step>
+void tickEach(benchmark::State& state, const std::vector<double>& in, Step step)
+{
+    for (auto _ : state) {
+        double acc = 0.0;
+        for (double x : in)
+            acc += step(x);
+        benchmark::DoNotOptimize(acc);
+    }
+    report(state, static_cast<int>(in.size()));
+}
+
 void BM_TapeTick(benchmark::State& state)
 {
     Tape tape;
@@ -50,13 +63,7 @@ void BM_TapeTick(benchmark::State& state)
     tape.prepare(kRate);
     tape.setDrive(std::pow(10.0, 12.0 / 20.0));
     const auto in = testSignal(kBlock, 1);
-    for (auto _ : state) {
-        double acc = 0.0;
-        for (double x : in)
-            acc += tape.tick(x);
-        benchmark::DoNotOptimize(acc);
-    }
-    report(state, kBlock);
+    tickEach(state, in, [&](double x) { return tape.tick(x); });
 }
 BENCHMARK(BM_TapeTick)->Arg(Tape::kDirect)->Arg(Tape::kAntiderivative)->Arg(Tape::kOversampled);
 
@@ -107,13 +114,7 @@ void BM_Saturate(benchmark::State& state)
 {
     const auto saturate = state.range(0) == 0 ? &Tape::saturate : &Tape::saturateFast;
     const auto in = testSignal(kBlock, 2);
-    for (auto _ : state) {
-        double acc = 0.0;
-        for (double x : in)
-            acc += saturate(8.0 * x);
-        benchmark::DoNotOptimize(acc);
-    }
-    report(state, kBlock);
+    tickEach(state, in, [&](double x) { return saturate(8.0 * x); });
 }
 BENCHMARK(BM_Saturate)->Arg(0)->Arg(1);
 
@@ -144,13 +145,7 @@ void BM_DuckTick(benchmark::State& state)
     duck.setDepth(12.0);
     duck.setRelease(300.0);
     const auto in = testSignal(kBlock, 4);
-    for (auto _ : state) {
-        double acc = 0.0;
-        for (double x : in)
-            acc += duck.tick(x);
-        benchmark::DoNotOptimize(acc);
-    }
-    report(state, kBlock);
+    tickEach(state, in, [&](double x) { return duck.tick(x); });
 }
 BENCHMARK(BM_DuckTick);
 
@@ -262,13 +257,7 @@ void BM_TapeTickPlainReference(benchmark::State& state)
     tapetest::ReferenceTape tape;
     tape.prepare(kRate, static_cast<int>(state.range(0)), std::pow(10.0, 12.0 / 20.0));
     const auto in = testSignal(kBlock, 1);
-    for (auto _ : state) {
-        double acc = 0.0;
-        for (double x : in)
-            acc += tape.tick(x);
-        benchmark::DoNotOptimize(acc);
-    }
-    report(state, kBlock);
+    tickEach(state, in, [&](double x) { return tape.tick(x); });
 }
 BENCHMARK(BM_TapeTickPlainReference)->Arg(Tape::kDirect)->Arg(Tape::kOversampled);
 
