@@ -37,24 +37,24 @@ public:
         std::string pattern = (fs::temp_directory_path() / "ostra-bench-render-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr)
             std::abort();
-        dir_ = pattern;
-        input_ = (dir_ / "input.wav").string();
-        output_ = (dir_ / "output.wav").string();
+        mDir = pattern;
+        mInput = (mDir / "input.wav").string();
+        mOutput = (mDir / "output.wav").string();
         writeInput();
     }
     ~Fixture()
     {
         std::error_code ec;
-        fs::remove_all(dir_, ec);
+        fs::remove_all(mDir, ec);
     }
-    const std::string& input() const { return input_; }
-    const std::string& output() const { return output_; }
+    const std::string& input() const { return mInput; }
+    const std::string& output() const { return mOutput; }
 
 private:
     // Phrases of a chord with noise, two seconds on and one off, 24-bit PCM.
     void writeInput()
     {
-        cli::AtomicAudioWriter writer(input_, {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, kRate});
+        cli::AtomicAudioWriter writer(mInput, {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, kRate});
         constexpr int kChunk = 4800;
         std::vector<double> l(kChunk), r(kChunk);
         const double* planes[2]{l.data(), r.data()};
@@ -74,9 +74,9 @@ private:
         writer.commit();
     }
 
-    fs::path dir_;
-    std::string input_;
-    std::string output_;
+    fs::path mDir;
+    std::string mInput;
+    std::string mOutput;
 };
 
 const Fixture& fixture()

@@ -120,31 +120,31 @@ public:
     }
 
     CutPair(const TapeDelay::Line& l, const TapeDelay::Line& r) noexcept
-        : lowCutOn_(l.lowCutOn), bandwidthOn_(l.bandwidthOn), firstOrder_(l.highCutFirstOrder),
-          sections_(l.highCutSections), lowCut_(l.lowCut, r.lowCut), highCut1_(l.highCut1, r.highCut1),
-          highCut2_(l.highCut2, r.highCut2), bandwidth_(l.bandwidth, r.bandwidth)
+        : mLowCutOn(l.lowCutOn), mBandwidthOn(l.bandwidthOn), mFirstOrder(l.highCutFirstOrder),
+          mSections(l.highCutSections), mLowCut(l.lowCut, r.lowCut), mHighCut1(l.highCut1, r.highCut1),
+          mHighCut2(l.highCut2, r.highCut2), mBandwidth(l.bandwidth, r.bandwidth)
     {
     }
 
     Pair run(Pair x) noexcept
     {
-        if (lowCutOn_)
-            x = lowCut_.second(x);
-        if (sections_ >= 1)
-            x = firstOrder_ ? highCut1_.first(x) : highCut1_.second(x);
-        if (sections_ == 2)
-            x = highCut2_.second(x);
-        if (bandwidthOn_)
-            x = bandwidth_.first(x);
+        if (mLowCutOn)
+            x = mLowCut.second(x);
+        if (mSections >= 1)
+            x = mFirstOrder ? mHighCut1.first(x) : mHighCut1.second(x);
+        if (mSections == 2)
+            x = mHighCut2.second(x);
+        if (mBandwidthOn)
+            x = mBandwidth.first(x);
         return x;
     }
 
     void store(TapeDelay::Line& l, TapeDelay::Line& r) const noexcept
     {
-        lowCut_.store(l.lowCut, r.lowCut);
-        highCut1_.store(l.highCut1, r.highCut1);
-        highCut2_.store(l.highCut2, r.highCut2);
-        bandwidth_.store(l.bandwidth, r.bandwidth);
+        mLowCut.store(l.lowCut, r.lowCut);
+        mHighCut1.store(l.highCut1, r.highCut1);
+        mHighCut2.store(l.highCut2, r.highCut2);
+        mBandwidth.store(l.bandwidth, r.bandwidth);
     }
 
 private:
@@ -166,11 +166,11 @@ private:
         }
     };
 
-    bool lowCutOn_;
-    bool bandwidthOn_;
-    bool firstOrder_;
-    int sections_;
-    Section lowCut_, highCut1_, highCut2_, bandwidth_;
+    bool mLowCutOn;
+    bool mBandwidthOn;
+    bool mFirstOrder;
+    int mSections;
+    Section mLowCut, mHighCut1, mHighCut2, mBandwidth;
 };
 #endif
 

@@ -28,81 +28,81 @@ Duck::Duck() noexcept
     prepare(corvana::dsp::kDefaultSampleRate);
     // Usable even if the owner never sets a release; releaseMs stays -1 so the
     // owner's first setRelease recomputes it.
-    gainRelease_ = releaseCoefficient(kDefaultReleaseMs, sampleRate_);
+    mGainRelease = releaseCoefficient(kDefaultReleaseMs, mSampleRate);
 }
 
 void Duck::prepare(double sampleRate) noexcept
 {
-    sampleRate_ = corvana::dsp::usableRate(sampleRate);
-    peakDecay_ = corvana::dsp::decayCoefficient(0.05, sampleRate_);
-    envelopeAttack_ = corvana::dsp::onePoleCoefficient(0.002, sampleRate_);
-    envelopeRelease_ = corvana::dsp::decayCoefficient(3.0, sampleRate_);
-    gainAttack_ = corvana::dsp::onePoleCoefficient(0.005, sampleRate_);
+    mSampleRate = corvana::dsp::usableRate(sampleRate);
+    mPeakDecay = corvana::dsp::decayCoefficient(0.05, mSampleRate);
+    mEnvelopeAttack = corvana::dsp::onePoleCoefficient(0.002, mSampleRate);
+    mEnvelopeRelease = corvana::dsp::decayCoefficient(3.0, mSampleRate);
+    mGainAttack = corvana::dsp::onePoleCoefficient(0.005, mSampleRate);
     // Bounded so that absurd rates cannot overflow the conversion.
-    holdSamples_ = static_cast<std::int64_t>(std::min(0.1 * sampleRate_, 1.0e15));
-    releaseMs_ = -1.0;
+    mHoldSamples = static_cast<std::int64_t>(std::min(0.1 * mSampleRate, 1.0e15));
+    mReleaseMs = -1.0;
     clear();
 }
 
 void Duck::clear() noexcept
 {
-    peak_ = envelope_ = gainDb_ = 0.0;
-    holdCount_ = 0;
+    mPeak = mEnvelope = mGainDb = 0.0;
+    mHoldCount = 0;
 }
 
 void Duck::setDepth(double db) noexcept
 {
-    depthDb_ = std::isfinite(db) ? std::clamp(db, 0.0, kMaxDepthDb) : 0.0;
+    mDepthDb = std::isfinite(db) ? std::clamp(db, 0.0, kMaxDepthDb) : 0.0;
 }
 
 void Duck::setRelease(double ms) noexcept
 {
     const double release = std::isnan(ms) ? kMinReleaseMs : std::clamp(ms, kMinReleaseMs, kMaxReleaseMs);
-    if (release != releaseMs_) {
-        releaseMs_ = release;
-        gainRelease_ = releaseCoefficient(release, sampleRate_);
+    if (release != mReleaseMs) {
+        mReleaseMs = release;
+        mGainRelease = releaseCoefficient(release, mSampleRate);
     }
 }
 
 CORVANA_DSP_CLONES double Duck::tick(double level) noexcept
 {
-    if (depthDb_ <= 0.0 && gainDb_ == 0.0) {
-        holdCount_ = 0;
-        peak_ = envelope_ = 0.0;
+    if (mDepthDb <= 0.0 && mGainDb == 0.0) {
+        mHoldCount = 0;
+        mPeak = mEnvelope = 0.0;
         return 1.0;
     }
 
     // A non-finite level would pin both followers for good.
     const double a = std::isfinite(level) ? std::fabs(level) : 0.0;
-    peak_ = a > peak_ ? a : peak_ * peakDecay_;
-    envelope_ = peak_ > envelope_ ? envelope_ + (peak_ - envelope_) * envelopeAttack_ : envelope_ * envelopeRelease_;
-    if (peak_ < 1e-12)
-        peak_ = 0.0;
-    if (envelope_ < 1e-12)
-        envelope_ = 0.0;
+    mPeak = a > mPeak ? a : mPeak * mPeakDecay;
+    mEnvelope = mPeak > mEnvelope ? mEnvelope + (mPeak - mEnvelope) * mEnvelopeAttack : mEnvelope * mEnvelopeRelease;
+    if (mPeak < 1e-12)
+        mPeak = 0.0;
+    if (mEnvelope < 1e-12)
+        mEnvelope = 0.0;
 
     double target = 0.0;
-    if (depthDb_ > 0.0 && peak_ >= kGateLevel && peak_ >= kRelativeGate * envelope_) {
-        holdCount_ = holdSamples_;
-        target = -depthDb_;
-    } else if (holdCount_ >= 1) {
-        const bool last = holdCount_ == 1;
-        holdCount_ -= 1;
+    if (mDepthDb > 0.0 && mPeak >= kGateLevel && mPeak >= kRelativeGate * mEnvelope) {
+        mHoldCount = mHoldSamples;
+        target = -mDepthDb;
+    } else if (mHoldCount >= 1) {
+        const bool last = mHoldCount == 1;
+        mHoldCount -= 1;
         if (!last)
-            target = -depthDb_;
+            target = -mDepthDb;
     }
 
-    gainDb_ += (target - gainDb_) * (gainDb_ > target ? gainAttack_ : gainRelease_);
-    if (target == 0.0 && gainDb_ > -0.01)
-        gainDb_ = 0.0;
+    mGainDb += (target - mGainDb) * (mGainDb > target ? mGainAttack : mGainRelease);
+    if (target == 0.0 && mGainDb > -0.01)
+        mGainDb = 0.0;
 
-    if (gainDb_ == 0.0)
+    if (mGainDb == 0.0)
         return 1.0;
-    if (gainDb_ != gainFor_) {
-        gainFor_ = gainDb_;
-        gain_ = std::exp(gainDb_ * kDbToLinear);
+    if (mGainDb != mGainFor) {
+        mGainFor = mGainDb;
+        mGain = std::exp(mGainDb * kDbToLinear);
     }
-    return gain_;
+    return mGain;
 }
 
 } // namespace ostratapedelay::dsp

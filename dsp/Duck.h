@@ -35,32 +35,32 @@ public:
     // when not ducking). Real-time safe.
     double tick(double level) noexcept;
 
-    double depthDb() const noexcept { return depthDb_; }
-    double releaseMs() const noexcept { return releaseMs_; }
-    double gainDb() const noexcept { return gainDb_; }
-    std::int64_t holdSamples() const noexcept { return holdSamples_; }
-    std::int64_t holdCount() const noexcept { return holdCount_; }
-    double peak() const noexcept { return peak_; }
-    double envelope() const noexcept { return envelope_; }
+    double depthDb() const noexcept { return mDepthDb; }
+    double releaseMs() const noexcept { return mReleaseMs; }
+    double gainDb() const noexcept { return mGainDb; }
+    std::int64_t holdSamples() const noexcept { return mHoldSamples; }
+    std::int64_t holdCount() const noexcept { return mHoldCount; }
+    double peak() const noexcept { return mPeak; }
+    double envelope() const noexcept { return mEnvelope; }
 
 private:
-    double sampleRate_ = 48000.0;
-    double peakDecay_ = 0.0;
-    double envelopeAttack_ = 0.0;
-    double envelopeRelease_ = 0.0;
-    double gainAttack_ = 0.0;
-    double gainRelease_ = 0.0;
-    double releaseMs_ = -1.0;
-    double depthDb_ = 0.0;
-    double peak_ = 0.0;
-    double envelope_ = 0.0;
-    double gainDb_ = 0.0;
-    std::int64_t holdSamples_ = 0;
-    std::int64_t holdCount_ = 0;
+    double mSampleRate = 48000.0;
+    double mPeakDecay = 0.0;
+    double mEnvelopeAttack = 0.0;
+    double mEnvelopeRelease = 0.0;
+    double mGainAttack = 0.0;
+    double mGainRelease = 0.0;
+    double mReleaseMs = -1.0;
+    double mDepthDb = 0.0;
+    double mPeak = 0.0;
+    double mEnvelope = 0.0;
+    double mGainDb = 0.0;
+    std::int64_t mHoldSamples = 0;
+    std::int64_t mHoldCount = 0;
     // The reduction settles on a fixed value while ducking; its linear gain is
     // reused until it moves.
-    double gainFor_ = 0.0;
-    double gain_ = 1.0;
+    double mGainFor = 0.0;
+    double mGain = 1.0;
 };
 
 } // namespace ostratapedelay::dsp

@@ -15,14 +15,14 @@ public:
     ScopedFlushToZero() noexcept
     {
 #ifdef CORVANA_HAS_MXCSR
-        saved_ = _mm_getcsr();
-        _mm_setcsr(saved_ | 0x8040u); // FTZ (bit 15) and DAZ (bit 6)
+        mSaved = _mm_getcsr();
+        _mm_setcsr(mSaved | 0x8040u); // FTZ (bit 15) and DAZ (bit 6)
 #endif
     }
     ~ScopedFlushToZero()
     {
 #ifdef CORVANA_HAS_MXCSR
-        _mm_setcsr(saved_);
+        _mm_setcsr(mSaved);
 #endif
     }
     ScopedFlushToZero(const ScopedFlushToZero&) = delete;
@@ -30,7 +30,7 @@ public:
 
 private:
 #ifdef CORVANA_HAS_MXCSR
-    unsigned int saved_ = 0;
+    unsigned int mSaved = 0;
 #endif
 };
 

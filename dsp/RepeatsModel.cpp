@@ -82,49 +82,49 @@ double RepeatsModel::lowEdge(double lowCut, int passes) noexcept
 
 void RepeatsModel::prepare()
 {
-    if (prepared_)
+    if (mPrepared)
         return;
-    delay_.prepare(kRate);
-    tape_.prepare(kRate);
-    if (tape_.mode() != Tape::kOversampled)
-        tape_.setMode(Tape::kOversampled);
-    prepared_ = true;
+    mDelay.prepare(kRate);
+    mTape.prepare(kRate);
+    if (mTape.mode() != Tape::kOversampled)
+        mTape.setMode(Tape::kOversampled);
+    mPrepared = true;
 }
 
 void RepeatsModel::makeSlots(double tL, double tR, bool pingPong)
 {
-    slots_.clear();
+    mSlots.clear();
     if (pingPong) {
         double t = 0.0;
         for (int i = 0; i < kPingPongSlots; ++i) {
             t += (i % 2 == 0) ? tL : tR;
-            slots_.push_back({t, i % 2 == 1, static_cast<std::int32_t>(i / 2 + 1)});
+            mSlots.push_back({t, i % 2 == 1, static_cast<std::int32_t>(i / 2 + 1)});
         }
     } else {
         for (int n = 1; n <= kRepeatsPerSide; ++n) {
-            slots_.push_back({n * tL, false, n});
-            slots_.push_back({n * tR, true, n});
+            mSlots.push_back({n * tL, false, n});
+            mSlots.push_back({n * tR, true, n});
         }
         // Left before right at equal times, also when the two echoes have
         // different numbers (n * tL == m * tR), so the order never depends on
         // which was appended first.
-        std::stable_sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) {
+        std::stable_sort(mSlots.begin(), mSlots.end(), [](const Slot& a, const Slot& b) {
             return a.time < b.time || (a.time == b.time && !a.right && b.right);
         });
     }
-    starts_.clear();
-    for (const Slot& s : slots_)
-        starts_.push_back(static_cast<std::int64_t>(std::round(s.time * kRate)));
+    mStarts.clear();
+    for (const Slot& s : mSlots)
+        mStarts.push_back(static_cast<std::int64_t>(std::round(s.time * kRate)));
 }
 
 void RepeatsModel::makeBurst(std::int64_t length)
 {
-    burst_.assign(static_cast<std::size_t>(length), 0.0);
+    mBurst.assign(static_cast<std::size_t>(length), 0.0);
     std::uint32_t s = 0x1234567u;
     Section hp = kBurstHighPass;
     Section lp = kBurstLowPass;
     double sum = 0.0;
-    for (double& y : burst_) {
+    for (double& y : mBurst) {
         s = s * 1664525u + 1013904223u;
         const double white = static_cast<double>(s) * (1.0 / 2147483648.0) - 1.0;
         y = lp.tick(hp.tick(white));
@@ -132,10 +132,10 @@ void RepeatsModel::makeBurst(std::int64_t length)
     }
     const double rms = std::sqrt(sum / static_cast<double>(length));
     const double factor = rms > 0.0 ? kBurstRms / rms : 0.0;
-    burstEnergy_ = 0.0;
-    for (double& y : burst_) {
+    mBurstEnergy = 0.0;
+    for (double& y : mBurst) {
         y *= factor;
-        burstEnergy_ += y * y;
+        mBurstEnergy += y * y;
     }
 }
 
@@ -148,15 +148,15 @@ bool RepeatsModel::measure(const Request& request, std::vector<Repeat>& out, con
     settings.wobble = 0.0;
 
     // Every measurement starts from silence: the engines forget their history.
-    delay_.clear();
-    tape_.clear();
-    tape_.jumpDrive(driveGain(request.driveDb));
-    delay_.inputOffset = static_cast<std::uint32_t>(tape_.latency());
-    delay_.set(settings);
+    mDelay.clear();
+    mTape.clear();
+    mTape.jumpDrive(driveGain(request.driveDb));
+    mDelay.inputOffset = static_cast<std::uint32_t>(mTape.latency());
+    mDelay.set(settings);
 
-    const double rate = delay_.sampleRate();
-    const double tL = delay_.delaySamples(false) / rate;
-    const double tR = delay_.delaySamples(true) / rate;
+    const double rate = mDelay.sampleRate();
+    const double tL = mDelay.delaySamples(false) / rate;
+    const double tR = mDelay.delaySamples(true) / rate;
     makeSlots(tL, tR, settings.pingPong);
 
     const double minT = std::min(tL, tR);
@@ -164,12 +164,12 @@ bool RepeatsModel::measure(const Request& request, std::vector<Repeat>& out, con
     makeBurst(burstLength);
     const auto window =
         static_cast<std::int64_t>(std::min(0.25 * minT, kMaxWindowExtraSeconds) * kRate + static_cast<double>(burstLength));
-    const double reference = std::max(burstEnergy_, 1e-30);
+    const double reference = std::max(mBurstEnergy, 1e-30);
 
     const bool pingPong = settings.pingPong;
     const bool lowCutOn = settings.lowCut > 20.0;
     const std::int64_t tapeEnd = burstLength + kTapeTailSamples;
-    const std::size_t count = slots_.size();
+    const std::size_t count = mSlots.size();
 
     std::size_t cursor = 0;
     double energy[2] = {0.0, 0.0};
@@ -186,23 +186,23 @@ bool RepeatsModel::measure(const Request& request, std::vector<Repeat>& out, con
         std::int64_t step = 0;
         if (skipSilence && n >= tapeEnd) {
             const std::int64_t allowed = std::min(kCancelInterval - n % kCancelInterval, kMaxSamples - n);
-            step = delay_.skipSilence(static_cast<std::uint32_t>(allowed), kSilenceFloor);
+            step = mDelay.skipSilence(static_cast<std::uint32_t>(allowed), kSilenceFloor);
         }
         if (step == 0) {
             step = 1;
             double u = 0.0;
             if (n < tapeEnd)
-                u = tape_.tick(n < burstLength ? burst_[static_cast<std::size_t>(n)] : 0.0);
+                u = mTape.tick(n < burstLength ? mBurst[static_cast<std::size_t>(n)] : 0.0);
             double yL = 0.0;
             double yR = 0.0;
-            delay_.tick(u, u, yL, yR);
+            mDelay.tick(u, u, yL, yR);
 
             for (std::size_t i = cursor; i < count; ++i) {
-                const std::int64_t start = starts_[i];
+                const std::int64_t start = mStarts[i];
                 if (start > n)
                     break;
                 if (n < start + window) {
-                    if (slots_[i].right)
+                    if (mSlots[i].right)
                         energy[1] += yR * yR;
                     else
                         energy[0] += yL * yL;
@@ -211,8 +211,8 @@ bool RepeatsModel::measure(const Request& request, std::vector<Repeat>& out, con
         }
 
         const std::int64_t m = n + step;
-        while (cursor < count && starts_[cursor] + window <= m) {
-            const Slot& slot = slots_[cursor];
+        while (cursor < count && mStarts[cursor] + window <= m) {
+            const Slot& slot = mSlots[cursor];
             const int side = slot.right ? 1 : 0;
             const double e = std::max(energy[side], 1e-30);
             const int k = std::max<int>(slot.index, 1);

@@ -53,7 +53,7 @@ public:
     // oversampled mode, once; later calls do nothing. Not real-time safe (the
     // delay rings are allocated here); owner's thread.
     void prepare();
-    bool prepared() const noexcept { return prepared_; }
+    bool prepared() const noexcept { return mPrepared; }
 
     // Clears `out`, then appends one Repeat per finished echo in the order the
     // echoes' windows close (ascending time, left before right at equal times).
@@ -85,14 +85,14 @@ private:
     void makeSlots(double tL, double tR, bool pingPong);
     void makeBurst(std::int64_t length);
 
-    TapeDelay delay_;
-    Tape tape_;
-    bool prepared_ = false;
+    TapeDelay mDelay;
+    Tape mTape;
+    bool mPrepared = false;
 
-    std::vector<Slot> slots_;
-    std::vector<std::int64_t> starts_;  // each slot's first sample
-    std::vector<double> burst_;
-    double burstEnergy_ = 0.0;
+    std::vector<Slot> mSlots;
+    std::vector<std::int64_t> mStarts;  // each slot's first sample
+    std::vector<double> mBurst;
+    double mBurstEnergy = 0.0;
 };
 
 } // namespace ostratapedelay::dsp

@@ -183,9 +183,9 @@ const std::array<double, Tape::kHalfbandTaps>& Tape::halfband() { return sharedT
 void Tape::prepare(double sampleRate)
 {
     const double rate = corvana::dsp::usableRate(sampleRate);
-    design(kBeforeCurve, pre_, rate);
-    design(kAfterCurve, post_, rate);
-    smooth_ = corvana::dsp::onePoleCoefficient(0.02, rate);
+    design(kBeforeCurve, mPre, rate);
+    design(kAfterCurve, mPost, rate);
+    mSmooth = corvana::dsp::onePoleCoefficient(0.02, rate);
     fetchTables();
     clear();
 }
@@ -193,43 +193,43 @@ void Tape::prepare(double sampleRate)
 void Tape::fetchTables() noexcept
 {
     const SharedTables& tables = sharedTables();
-    shape_ = tables.shape.data();
-    taps_ = tables.evenTaps.data();
-    centreTap_ = tables.halfband[31];
-    antiderivative_ = tables.antiderivative.data();
+    mShape = tables.shape.data();
+    mTaps = tables.evenTaps.data();
+    mCentreTap = tables.halfband[31];
+    mAntiderivative = tables.antiderivative.data();
 }
 
 void Tape::clear() noexcept
 {
     clearStates();
-    first_ = true;
+    mFirst = true;
 }
 
 void Tape::clearStates() noexcept
 {
-    for (Biquad& b : pre_)
+    for (Biquad& b : mPre)
         b.clear();
-    for (Biquad& b : post_)
+    for (Biquad& b : mPost)
         b.clear();
     clearSaturator();
-    lastDriven_ = 0.0;
+    mLastDriven = 0.0;
 }
 
 void Tape::clearSaturator() noexcept
 {
-    previous_ = 0.0;
-    previousIntegral_ = 0.0;
-    inHistory_.fill(0.0);
-    upHistory_.fill(0.0);
-    directHistory_.fill(0.0);
-    inIndex_ = 0;
-    outIndex_ = 0;
+    mPrevious = 0.0;
+    mPreviousIntegral = 0.0;
+    mInHistory.fill(0.0);
+    mUpHistory.fill(0.0);
+    mDirectHistory.fill(0.0);
+    mInIndex = 0;
+    mOutIndex = 0;
 }
 
 void Tape::setMode(int newMode) noexcept
 {
-    if (newMode != mode_) {
-        mode_ = newMode;
+    if (newMode != mMode) {
+        mMode = newMode;
         clearSaturator();
     }
 }
@@ -243,10 +243,10 @@ void Tape::setDrive(double linearGain) noexcept
     // A zero, negative or non-finite drive would break the make-up division.
     if (!usableDrive(linearGain))
         return;
-    driveTarget_ = linearGain;
-    if (first_) {
-        driveCurrent_ = linearGain;
-        first_ = false;
+    mDriveTarget = linearGain;
+    if (mFirst) {
+        mDriveCurrent = linearGain;
+        mFirst = false;
     }
 }
 
@@ -254,8 +254,8 @@ void Tape::jumpDrive(double linearGain) noexcept
 {
     if (!usableDrive(linearGain))
         return;
-    driveTarget_ = driveCurrent_ = linearGain;
-    first_ = false;
+    mDriveTarget = mDriveCurrent = linearGain;
+    mFirst = false;
 }
 
 namespace {
@@ -276,64 +276,64 @@ double Tape::twice(double v) noexcept
     // non-zero, so each branch is one 32-term sum (folded, the taps being
     // symmetric). Filter delay 15.5 + 15.5. TapeBlock.cpp runs the same
     // arithmetic over whole blocks.
-    const auto n = static_cast<std::size_t>(inIndex_);
-    inHistory_[n] = v;
-    inHistory_[n + 32] = v;
-    const double* window = inHistory_.data() + n + 1; // oldest .. newest
-    const double interpolated = 2.0 * dot(taps_, window);
+    const auto n = static_cast<std::size_t>(mInIndex);
+    mInHistory[n] = v;
+    mInHistory[n + 32] = v;
+    const double* window = mInHistory.data() + n + 1; // oldest .. newest
+    const double interpolated = 2.0 * dot(mTaps, window);
     const double direct = window[31 - 15];
-    inIndex_ = (inIndex_ + 1) & 31;
+    mInIndex = (mInIndex + 1) & 31;
 
-    const auto m = static_cast<std::size_t>(outIndex_);
-    const double up = shapeAt(shape_, interpolated);
-    upHistory_[m] = up;
-    upHistory_[m + 32] = up;
+    const auto m = static_cast<std::size_t>(mOutIndex);
+    const double up = shapeAt(mShape, interpolated);
+    mUpHistory[m] = up;
+    mUpHistory[m + 32] = up;
     // The centre tap meets the original-rate sample from 16 steps back.
-    const double out = dot(taps_, upHistory_.data() + m + 1) + centreTap_ * directHistory_[(m + 16) & 31];
-    directHistory_[m] = shapeAt(shape_, direct);
-    outIndex_ = (outIndex_ + 1) & 31;
+    const double out = dot(mTaps, mUpHistory.data() + m + 1) + mCentreTap * mDirectHistory[(m + 16) & 31];
+    mDirectHistory[m] = shapeAt(mShape, direct);
+    mOutIndex = (mOutIndex + 1) & 31;
     return out;
 }
 
 double Tape::tick(double x) noexcept
 {
-    if (shape_ == nullptr) // ticked before prepare (normally prepare has fetched the tables)
+    if (mShape == nullptr) // ticked before prepare (normally prepare has fetched the tables)
         fetchTables();
     // A non-finite input would stay in the filter states for good.
     if (!std::isfinite(x))
         x = 0.0;
 
-    driveCurrent_ += (driveTarget_ - driveCurrent_) * smooth_;
-    const double v = pre_[1].tick(pre_[0].tick(x)) * driveCurrent_;
+    mDriveCurrent += (mDriveTarget - mDriveCurrent) * mSmooth;
+    const double v = mPre[1].tick(mPre[0].tick(x)) * mDriveCurrent;
     if (!std::isfinite(v)) {
         // Only an input near the limit of the double range gets here; start afresh.
         clearStates();
         return 0.0;
     }
-    lastDriven_ = v;
+    mLastDriven = v;
 
     double y;
-    if (mode_ == kDirect) {
-        y = shapeAt(shape_, v);
-    } else if (mode_ == kAntiderivative) {
+    if (mMode == kDirect) {
+        y = shapeAt(mShape, v);
+    } else if (mMode == kAntiderivative) {
         // F(previous) is kept from the last sample; the slopes come from the
         // tabled saturator.
-        const double* shape = shape_;
-        const double current = interpolateIntegral(antiderivative_, v, [shape](double s) { return shapeAt(shape, s); });
-        const double d = v - previous_;
+        const double* shape = mShape;
+        const double current = interpolateIntegral(mAntiderivative, v, [shape](double s) { return shapeAt(shape, s); });
+        const double d = v - mPrevious;
         if (std::fabs(d) > 1e-6)
-            y = (current - previousIntegral_) / d;
+            y = (current - mPreviousIntegral) / d;
         else
-            y = shapeAt(shape_, (v + previous_) / 2.0);
-        previous_ = v;
-        previousIntegral_ = current;
+            y = shapeAt(mShape, (v + mPrevious) / 2.0);
+        mPrevious = v;
+        mPreviousIntegral = current;
     } else {
         y = twice(v);
     }
 
-    for (Biquad& b : post_)
+    for (Biquad& b : mPost)
         y = b.tick(y);
-    y /= driveCurrent_;
+    y /= mDriveCurrent;
 
     if (!std::isfinite(y)) {
         clearStates();

@@ -89,10 +89,10 @@ public:
     // oversampled). A change clears the previous sample and the histories.
     // Owner's thread; real-time safe.
     void setMode(int newMode) noexcept;
-    int mode() const noexcept { return mode_; }
+    int mode() const noexcept { return mMode; }
 
     // Latency of the current mode in samples (31 when oversampled, else 0).
-    int latency() const noexcept { return (mode_ == kDirect || mode_ == kAntiderivative) ? 0 : kOversampledLatency; }
+    int latency() const noexcept { return (mMode == kDirect || mMode == kAntiderivative) ? 0 : kOversampledLatency; }
 
     // Per-block drive update (linear gain): sets the target; on the first block
     // after prepare or clear the current drive jumps to it and the first flag is
@@ -103,15 +103,15 @@ public:
     // drive does not glide. Owner's thread; real-time safe.
     void jumpDrive(double linearGain) noexcept;
 
-    void setDriveTarget(double linearGain) noexcept { driveTarget_ = linearGain; }
-    void setDriveCurrent(double linearGain) noexcept { driveCurrent_ = linearGain; }
-    void setFirst(bool isFirst) noexcept { first_ = isFirst; }
-    double driveTarget() const noexcept { return driveTarget_; }
-    double driveCurrent() const noexcept { return driveCurrent_; }
-    bool first() const noexcept { return first_; }
+    void setDriveTarget(double linearGain) noexcept { mDriveTarget = linearGain; }
+    void setDriveCurrent(double linearGain) noexcept { mDriveCurrent = linearGain; }
+    void setFirst(bool isFirst) noexcept { mFirst = isFirst; }
+    double driveTarget() const noexcept { return mDriveTarget; }
+    double driveCurrent() const noexcept { return mDriveCurrent; }
+    bool first() const noexcept { return mFirst; }
 
     // The most recent sample after the drive gain (the meter's source).
-    double lastDriven() const noexcept { return lastDriven_; }
+    double lastDriven() const noexcept { return mLastDriven; }
 
     // One sample through the stage. Owner's thread; real-time safe.
     double tick(double x) noexcept;
@@ -147,30 +147,30 @@ private:
     void clearSaturator() noexcept;
     void clearStates() noexcept;
 
-    std::array<Biquad, 2> pre_{};
-    std::array<Biquad, 5> post_{};
-    double driveCurrent_ = 1.0;
-    double driveTarget_ = 1.0;
-    double smooth_ = 0.0;
-    double lastDriven_ = 0.0;
-    bool first_ = true;
-    int mode_ = kOversampled;
-    double previous_ = 0.0;
-    double previousIntegral_ = 0.0; // F(previous_)
+    std::array<Biquad, 2> mPre{};
+    std::array<Biquad, 5> mPost{};
+    double mDriveCurrent = 1.0;
+    double mDriveTarget = 1.0;
+    double mSmooth = 0.0;
+    double mLastDriven = 0.0;
+    bool mFirst = true;
+    int mMode = kOversampled;
+    double mPrevious = 0.0;
+    double mPreviousIntegral = 0.0; // F(mPrevious)
 
     // Oversampled mode. Each history is stored twice in a row (write at i and
     // i + 32) so that the newest 32 entries are always contiguous and the two
     // filter sums run as straight dot products.
-    std::array<double, 64> inHistory_{};   // driven input at the host rate
-    std::array<double, 64> upHistory_{};   // saturated interpolated samples
-    std::array<double, 32> directHistory_{}; // saturated original samples
-    int inIndex_ = 0;
-    int outIndex_ = 0;
+    std::array<double, 64> mInHistory{};   // driven input at the host rate
+    std::array<double, 64> mUpHistory{};   // saturated interpolated samples
+    std::array<double, 32> mDirectHistory{}; // saturated original samples
+    int mInIndex = 0;
+    int mOutIndex = 0;
 
-    const double* shape_ = nullptr; // shared table of f(x)/x and its slope
-    const double* taps_ = nullptr;  // shared half-band taps at odd distance, reversed
-    double centreTap_ = 0.5;
-    const double* antiderivative_ = nullptr; // shared antiderivative table
+    const double* mShape = nullptr; // shared table of f(x)/x and its slope
+    const double* mTaps = nullptr;  // shared half-band taps at odd distance, reversed
+    double mCentreTap = 0.5;
+    const double* mAntiderivative = nullptr; // shared antiderivative table
 };
 
 } // namespace ostratapedelay::dsp

@@ -81,18 +81,18 @@ constexpr int kDirectDelay = 16;   // the original-rate branch meets the sum 16 
 
 bool Tape::blockSafe(const double* in, int n) const noexcept
 {
-    if (mode_ == kDirect || mode_ == kAntiderivative)
+    if (mMode == kDirect || mMode == kAntiderivative)
         return false;
-    if (!(driveCurrent_ >= 1.0 / kSafeMagnitude && driveCurrent_ <= kSafeMagnitude)
-        || !(driveTarget_ >= 1.0 / kSafeMagnitude && driveTarget_ <= kSafeMagnitude) || !std::isfinite(smooth_))
+    if (!(mDriveCurrent >= 1.0 / kSafeMagnitude && mDriveCurrent <= kSafeMagnitude)
+        || !(mDriveTarget >= 1.0 / kSafeMagnitude && mDriveTarget <= kSafeMagnitude) || !std::isfinite(mSmooth))
         return false;
     bool ok = true;
-    for (const Biquad& b : pre_)
+    for (const Biquad& b : mPre)
         ok = ok && safe(b.z1) && safe(b.z2);
-    for (const Biquad& b : post_)
+    for (const Biquad& b : mPost)
         ok = ok && safe(b.z1) && safe(b.z2);
     // The 31 driven samples the next half-band sums read.
-    return ok && inputsSafe(inHistory_.data() + inIndex_ + 1, kKeep) && inputsSafe(in, n);
+    return ok && inputsSafe(mInHistory.data() + mInIndex + 1, kKeep) && inputsSafe(in, n);
 }
 
 template <class V>
@@ -116,13 +116,13 @@ CORVANA_DSP_CLONES void Tape::runLanes(Tape* const* stages, const double* const*
     Section<V> pre[2];
     Section<V> post[5];
     for (std::size_t s = 0; s < 2; ++s)
-        pre[s] = section([s](Tape& t) -> Biquad& { return t.pre_[s]; });
+        pre[s] = section([s](Tape& t) -> Biquad& { return t.mPre[s]; });
     for (std::size_t s = 0; s < 5; ++s)
-        post[s] = section([s](Tape& t) -> Biquad& { return t.post_[s]; });
-    V drive = gather([](Tape& t) { return t.driveCurrent_; });
-    const V target = gather([](Tape& t) { return t.driveTarget_; });
-    const V smooth = gather([](Tape& t) { return t.smooth_; });
-    V lastDriven = gather([](Tape& t) { return t.lastDriven_; });
+        post[s] = section([s](Tape& t) -> Biquad& { return t.mPost[s]; });
+    V drive = gather([](Tape& t) { return t.mDriveCurrent; });
+    const V target = gather([](Tape& t) { return t.mDriveTarget; });
+    const V smooth = gather([](Tape& t) { return t.mSmooth; });
+    V lastDriven = gather([](Tape& t) { return t.mLastDriven; });
 
     // The rings as straight arrays, oldest first: x holds the driven input,
     // up the saturated interpolated samples, direct the saturated original
@@ -133,24 +133,24 @@ CORVANA_DSP_CLONES void Tape::runLanes(Tape* const* stages, const double* const*
     for (int k = 0; k < kN; ++k) {
         const Tape& t = *stages[k];
         for (int j = 0; j < kKeep; ++j) {
-            setLane(x[j], k, t.inHistory_[static_cast<std::size_t>(t.inIndex_ + 1 + j)]);
-            setLane(up[j], k, t.upHistory_[static_cast<std::size_t>(t.outIndex_ + 1 + j)]);
+            setLane(x[j], k, t.mInHistory[static_cast<std::size_t>(t.mInIndex + 1 + j)]);
+            setLane(up[j], k, t.mUpHistory[static_cast<std::size_t>(t.mOutIndex + 1 + j)]);
         }
         for (int j = 0; j < kDirectDelay; ++j)
-            setLane(direct[j], k, t.directHistory_[static_cast<std::size_t>((t.outIndex_ + 16 + j) & 31)]);
+            setLane(direct[j], k, t.mDirectHistory[static_cast<std::size_t>((t.mOutIndex + 16 + j) & 31)]);
     }
 
-    const double* shape = stages[0]->shape_;
+    const double* shape = stages[0]->mShape;
     V taps[16];
     for (int q = 0; q < 16; ++q)
-        taps[q] = tapelanes::splat<V>(stages[0]->taps_[q]);
-    const double centre = stages[0]->centreTap_;
+        taps[q] = tapelanes::splat<V>(stages[0]->mTaps[q]);
+    const double centre = stages[0]->mCentreTap;
 
 #if defined(__GNUC__)
     using W = typename tapelanes::TwoFrames<V>::Type;
     W tapsTwo[16];
     for (int q = 0; q < 16; ++q)
-        tapsTwo[q] = tapelanes::splat<W>(stages[0]->taps_[q]);
+        tapsTwo[q] = tapelanes::splat<W>(stages[0]->mTaps[q]);
 #endif
 
     // Per slice in four passes: the recursive pre-emphasis and drive, the
@@ -218,25 +218,25 @@ CORVANA_DSP_CLONES void Tape::runLanes(Tape* const* stages, const double* const*
     for (int k = 0; k < kN; ++k) {
         Tape& t = *stages[k];
         for (std::size_t s = 0; s < 2; ++s) {
-            t.pre_[s].z1 = lane(pre[s].z1, k);
-            t.pre_[s].z2 = lane(pre[s].z2, k);
+            t.mPre[s].z1 = lane(pre[s].z1, k);
+            t.mPre[s].z2 = lane(pre[s].z2, k);
         }
         for (std::size_t s = 0; s < 5; ++s) {
-            t.post_[s].z1 = lane(post[s].z1, k);
-            t.post_[s].z2 = lane(post[s].z2, k);
+            t.mPost[s].z1 = lane(post[s].z1, k);
+            t.mPost[s].z2 = lane(post[s].z2, k);
         }
-        t.driveCurrent_ = lane(drive, k);
-        t.lastDriven_ = lane(lastDriven, k);
-        t.inIndex_ = 0;
-        t.outIndex_ = 0;
-        t.inHistory_[0] = t.inHistory_[32] = 0.0;
-        t.upHistory_[0] = t.upHistory_[32] = 0.0;
+        t.mDriveCurrent = lane(drive, k);
+        t.mLastDriven = lane(lastDriven, k);
+        t.mInIndex = 0;
+        t.mOutIndex = 0;
+        t.mInHistory[0] = t.mInHistory[32] = 0.0;
+        t.mUpHistory[0] = t.mUpHistory[32] = 0.0;
         for (std::size_t j = 0; j < kKeep; ++j) {
-            t.inHistory_[1 + j] = t.inHistory_[33 + j] = lane(x[j], k);
-            t.upHistory_[1 + j] = t.upHistory_[33 + j] = lane(up[j], k);
+            t.mInHistory[1 + j] = t.mInHistory[33 + j] = lane(x[j], k);
+            t.mUpHistory[1 + j] = t.mUpHistory[33 + j] = lane(up[j], k);
         }
         for (std::size_t j = 0; j < kDirectDelay; ++j)
-            t.directHistory_[16 + j] = lane(direct[j], k);
+            t.mDirectHistory[16 + j] = lane(direct[j], k);
     }
 }
 
@@ -244,13 +244,13 @@ void Tape::process(const double* in, double* out, int n, double* driven) noexcep
 {
     if (n <= 0)
         return;
-    if (shape_ == nullptr)
+    if (mShape == nullptr)
         fetchTables();
     if (!blockSafe(in, n)) {
         for (int i = 0; i < n; ++i) {
             out[i] = tick(in[i]);
             if (driven != nullptr)
-                driven[i] = lastDriven_;
+                driven[i] = mLastDriven;
         }
         return;
     }
@@ -264,9 +264,9 @@ void Tape::processPair(Tape& left, Tape& right, const double* inLeft, const doub
 {
     if (n <= 0)
         return;
-    if (left.shape_ == nullptr)
+    if (left.mShape == nullptr)
         left.fetchTables();
-    if (right.shape_ == nullptr)
+    if (right.mShape == nullptr)
         right.fetchTables();
     if (&left == &right || !left.blockSafe(inLeft, n) || !right.blockSafe(inRight, n)) {
         left.process(inLeft, outLeft, n, drivenLeft);

@@ -124,77 +124,77 @@ void TapeDelay::prepare(double sampleRate)
     const double rate = std::clamp(corvana::dsp::usableRate(sampleRate), kMinSampleRate, kMaxSampleRate);
     const auto needed = static_cast<std::size_t>(std::ceil(std::max(192000.0, rate) * 6.05)) + 8;
 
-    if (needed <= capacity_ && left_.buffer.size() == capacity_ && right_.buffer.size() == capacity_) {
-        std::fill(left_.buffer.begin(), left_.buffer.end(), 0.0f);
-        std::fill(right_.buffer.begin(), right_.buffer.end(), 0.0f);
+    if (needed <= mCapacity && mLeft.buffer.size() == mCapacity && mRight.buffer.size() == mCapacity) {
+        std::fill(mLeft.buffer.begin(), mLeft.buffer.end(), 0.0f);
+        std::fill(mRight.buffer.begin(), mRight.buffer.end(), 0.0f);
     } else {
         // Allocate both before touching the lines, so a failure leaves them intact.
         std::vector<float> l(needed, 0.0f);
         std::vector<float> r(needed, 0.0f);
-        left_.buffer.swap(l);
-        right_.buffer.swap(r);
-        capacity_ = needed;
+        mLeft.buffer.swap(l);
+        mRight.buffer.swap(r);
+        mCapacity = needed;
     }
-    left_.writeIndex = 0;
-    right_.writeIndex = 0;
-    rate_ = rate;
+    mLeft.writeIndex = 0;
+    mRight.writeIndex = 0;
+    mRate = rate;
 
-    smooth_ = corvana::dsp::onePoleCoefficient(0.02, rate);
-    attack_ = corvana::dsp::onePoleCoefficient(0.002, rate);
-    echoRelease_ = corvana::dsp::decayCoefficient(0.15, rate);
-    inputRelease_ = corvana::dsp::decayCoefficient(3.0, rate);
+    mSmooth = corvana::dsp::onePoleCoefficient(0.02, rate);
+    mAttack = corvana::dsp::onePoleCoefficient(0.002, rate);
+    mEchoRelease = corvana::dsp::decayCoefficient(0.15, rate);
+    mInputRelease = corvana::dsp::decayCoefficient(3.0, rate);
 
-    increment1_ = kTwoPi * kTimeWobbleHz / rate;
-    increment2_ = kTwoPi * kLevelWobbleHz / rate;
-    stepSin1_ = std::sin(increment1_);
-    stepCos1_ = std::cos(increment1_);
-    stepSin2_ = std::sin(increment2_);
-    stepCos2_ = std::cos(increment2_);
-    depthPerUnit_ = kCentsRatio * rate / (kTwoPi * kTimeWobbleHz);
+    mIncrement1 = kTwoPi * kTimeWobbleHz / rate;
+    mIncrement2 = kTwoPi * kLevelWobbleHz / rate;
+    mStepSin1 = std::sin(mIncrement1);
+    mStepCos1 = std::cos(mIncrement1);
+    mStepSin2 = std::sin(mIncrement2);
+    mStepCos2 = std::cos(mIncrement2);
+    mDepthPerUnit = kCentsRatio * rate / (kTwoPi * kTimeWobbleHz);
 
-    designedLowCut_ = -1.0;
-    designedHighCut_ = -1.0;
-    designedBandwidth_ = -1.0;
-    cutsDesigned_ = false;
+    mDesignedLowCut = -1.0;
+    mDesignedHighCut = -1.0;
+    mDesignedBandwidth = -1.0;
+    mCutsDesigned = false;
 
     clear();
 }
 
 void TapeDelay::clear() noexcept
 {
-    left_.clear();
-    right_.clear();
-    inputEnvelope_ = 0.0;
-    echoEnvelope_ = 0.0;
-    phase1_ = 0.0;
-    phase2_ = 0.0;
-    framesToAnchor_ = 0;
-    first_ = true;
+    mLeft.clear();
+    mRight.clear();
+    mInputEnvelope = 0.0;
+    mEchoEnvelope = 0.0;
+    mPhase1 = 0.0;
+    mPhase2 = 0.0;
+    mFramesToAnchor = 0;
+    mFirst = true;
 }
 
 void TapeDelay::set(const Settings& s) noexcept
 {
-    pingPong_ = s.pingPong;
-    feedbackTarget_ = std::clamp(orZero(s.feedback), 0.0, kMaxFeedback);
+    mPingPong = s.pingPong;
+    mFeedbackTarget = std::clamp(orZero(s.feedback), 0.0, kMaxFeedback);
 
-    character_ = s.character;
-    if (!std::isfinite(character_.exponent) || !std::isfinite(character_.compression))
-        character_ = kPlain;
-    plain_ = character_.exponent == 1.0 && character_.compression == 0.0;
-    levelExponent_ = feedbackTarget_ > 1e-6 ? std::log10(feedbackTarget_) * (-20.0 * character_.compression) / 10.0
+    mCharacter = s.character;
+    if (!std::isfinite(mCharacter.exponent) || !std::isfinite(mCharacter.compression))
+        mCharacter = kPlain;
+    mPlain = mCharacter.exponent == 1.0 && mCharacter.compression == 0.0;
+    mLevelExponent = mFeedbackTarget > 1e-6 ? std::log10(mFeedbackTarget) * (-20.0 * mCharacter.compression) / 10.0
                                             : 0.0;
 
-    const double minDelay = std::max(0.001 * rate_, static_cast<double>(inputOffset) + 4.0);
+    const double minDelay = std::max(0.001 * mRate, static_cast<double>(inputOffset) + 4.0);
 
-    wobbleTarget_ = std::clamp(orZero(s.wobble), 0.0, 2.0);
-    if (first_)
-        wobbleCurrent_ = wobbleTarget_;
+    mWobbleTarget = std::clamp(orZero(s.wobble), 0.0, 2.0);
+    if (mFirst)
+        mWobbleCurrent = mWobbleTarget;
 
     auto applyTime = [&](Line& line, double seconds) {
         if (line.buffer.empty())
             return;
-        const double maxDelay = std::min(kMaxDelaySeconds * rate_, static_cast<double>(line.buffer.size()) - 4.0);
-        double d = orZero(seconds) * rate_;
+        const double maxDelay = std::min(kMaxDelaySeconds * mRate, static_cast<double>(line.buffer.size()) - 4.0);
+        double d = orZero(seconds) * mRate;
         if (d < minDelay)
             d = minDelay;
         else
@@ -203,26 +203,26 @@ void TapeDelay::set(const Settings& s) noexcept
             line.delayTarget = d;
             line.glide = 1.0 - std::exp(-1.0 / d);
         }
-        if (first_)
+        if (mFirst)
             line.delayCurrent = d;
     };
-    applyTime(left_, s.timeLeft);
-    applyTime(right_, s.timeRight);
+    applyTime(mLeft, s.timeLeft);
+    applyTime(mRight, s.timeRight);
 
-    if (!cutsDesigned_ || !sameSetting(s.lowCut, designedLowCut_) || !sameSetting(s.highCut, designedHighCut_)
-        || s.slope != designedSlope_ || !sameSetting(s.bandwidth, designedBandwidth_)) {
-        designedLowCut_ = s.lowCut;
-        designedHighCut_ = s.highCut;
-        designedSlope_ = s.slope;
-        designedBandwidth_ = s.bandwidth;
-        cutsDesigned_ = true;
-        left_.designCuts(s.lowCut, s.highCut, s.slope, s.bandwidth, rate_);
-        right_.designCuts(s.lowCut, s.highCut, s.slope, s.bandwidth, rate_);
+    if (!mCutsDesigned || !sameSetting(s.lowCut, mDesignedLowCut) || !sameSetting(s.highCut, mDesignedHighCut)
+        || s.slope != mDesignedSlope || !sameSetting(s.bandwidth, mDesignedBandwidth)) {
+        mDesignedLowCut = s.lowCut;
+        mDesignedHighCut = s.highCut;
+        mDesignedSlope = s.slope;
+        mDesignedBandwidth = s.bandwidth;
+        mCutsDesigned = true;
+        mLeft.designCuts(s.lowCut, s.highCut, s.slope, s.bandwidth, mRate);
+        mRight.designCuts(s.lowCut, s.highCut, s.slope, s.bandwidth, mRate);
     }
 
-    if (first_)
-        feedbackCurrent_ = feedbackTarget_;
-    first_ = false;
+    if (mFirst)
+        mFeedbackCurrent = mFeedbackTarget;
+    mFirst = false;
 }
 
 } // namespace ostratapedelay::dsp

@@ -158,18 +158,18 @@ public:
     // must be ticked normally. Owner's thread; real-time safe.
     std::uint32_t skipSilence(std::uint32_t maxFrames, double floor) noexcept;
 
-    double sampleRate() const noexcept { return rate_; }
-    std::size_t capacity() const noexcept { return capacity_; }
-    const Line& left() const noexcept { return left_; }
-    const Line& right() const noexcept { return right_; }
+    double sampleRate() const noexcept { return mRate; }
+    std::size_t capacity() const noexcept { return mCapacity; }
+    const Line& left() const noexcept { return mLeft; }
+    const Line& right() const noexcept { return mRight; }
     // Current delay of a line in samples (after the glide so far).
     double delaySamples(bool rightLine) const noexcept
     {
-        return rightLine ? right_.delayCurrent : left_.delayCurrent;
+        return rightLine ? mRight.delayCurrent : mLeft.delayCurrent;
     }
-    double feedbackCurrent() const noexcept { return feedbackCurrent_; }
+    double feedbackCurrent() const noexcept { return mFeedbackCurrent; }
     // Gain applied to the most recent recirculation (before ping-pong's square).
-    double lastGain() const noexcept { return lastGain_; }
+    double lastGain() const noexcept { return mLastGain; }
 
 private:
     // A frame before its writes, in three parts: the smoothers (unless they
@@ -193,56 +193,56 @@ private:
     void anchorOscillators() noexcept;
     static std::uint32_t silentFrames(const Line& line, std::uint32_t maxFrames, double floor) noexcept;
 
-    Line left_;
-    Line right_;
-    std::size_t capacity_ = 0;
-    double rate_ = 48000.0;
+    Line mLeft;
+    Line mRight;
+    std::size_t mCapacity = 0;
+    double mRate = 48000.0;
 
-    double feedbackCurrent_ = 0.0;
-    double feedbackTarget_ = 0.0;
-    double smooth_ = 0.0;
-    double lastGain_ = 0.0;
+    double mFeedbackCurrent = 0.0;
+    double mFeedbackTarget = 0.0;
+    double mSmooth = 0.0;
+    double mLastGain = 0.0;
 
-    Character character_ = kPlain;
-    bool plain_ = true;
-    double levelExponent_ = 0.0;          // E
-    double poweredFor_ = -1.0;            // feedback amount whose power is cached
-    double poweredExponent_ = 1.0;
-    double powered_ = 0.0;
+    Character mCharacter = kPlain;
+    bool mPlain = true;
+    double mLevelExponent = 0.0;          // E
+    double mPoweredFor = -1.0;            // feedback amount whose power is cached
+    double mPoweredExponent = 1.0;
+    double mPowered = 0.0;
 
-    double inputEnvelope_ = 0.0;
-    double echoEnvelope_ = 0.0;
-    double attack_ = 0.0;
-    double echoRelease_ = 0.0;
-    double inputRelease_ = 0.0;
+    double mInputEnvelope = 0.0;
+    double mEchoEnvelope = 0.0;
+    double mAttack = 0.0;
+    double mEchoRelease = 0.0;
+    double mInputRelease = 0.0;
 
-    bool pingPong_ = false;
+    bool mPingPong = false;
 
-    double wobbleCurrent_ = 0.0;
-    double wobbleTarget_ = 0.0;
-    double depthPerUnit_ = 0.0;
-    double phase1_ = 0.0;
-    double phase2_ = 0.0;
-    double increment1_ = 0.0;
-    double increment2_ = 0.0;
+    double mWobbleCurrent = 0.0;
+    double mWobbleTarget = 0.0;
+    double mDepthPerUnit = 0.0;
+    double mPhase1 = 0.0;
+    double mPhase2 = 0.0;
+    double mIncrement1 = 0.0;
+    double mIncrement2 = 0.0;
 
     // sin and cos of the two phases, advanced by rotation (a complex
     // multiplication per frame instead of two sin calls) and re-anchored to
     // the exact values of the phases every kAnchorFrames frames, so they stay
-    // within about 1e-14 of sin(phase). 0 in framesToAnchor_ forces an anchor;
+    // within about 1e-14 of sin(phase). 0 in mFramesToAnchor forces an anchor;
     // whatever moves the phases other than tick sets it.
     static constexpr int kAnchorFrames = 64;
-    double sin1_ = 0.0, cos1_ = 1.0, sin2_ = 0.0, cos2_ = 1.0;
-    double stepSin1_ = 0.0, stepCos1_ = 1.0, stepSin2_ = 0.0, stepCos2_ = 1.0;
-    int framesToAnchor_ = 0;
+    double mSin1 = 0.0, mCos1 = 1.0, mSin2 = 0.0, mCos2 = 1.0;
+    double mStepSin1 = 0.0, mStepCos1 = 1.0, mStepSin2 = 0.0, mStepCos2 = 1.0;
+    int mFramesToAnchor = 0;
 
-    double designedLowCut_ = -1.0;
-    double designedHighCut_ = -1.0;
-    double designedBandwidth_ = -1.0;
-    Slope designedSlope_ = -1;
-    bool cutsDesigned_ = false;  // false forces a design on the next set()
+    double mDesignedLowCut = -1.0;
+    double mDesignedHighCut = -1.0;
+    double mDesignedBandwidth = -1.0;
+    Slope mDesignedSlope = -1;
+    bool mCutsDesigned = false;  // false forces a design on the next set()
 
-    bool first_ = true;
+    bool mFirst = true;
 };
 
 } // namespace ostratapedelay::dsp

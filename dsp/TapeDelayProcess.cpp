@@ -157,74 +157,74 @@ void TapeDelay::Line::writeStretch(const double* values, const double* inputs, s
 
 void TapeDelay::advancePhases() noexcept
 {
-    phase1_ += increment1_;
-    phase2_ += increment2_;
-    if (phase1_ > kTwoPi)
-        phase1_ -= kTwoPi;
-    if (phase2_ > kTwoPi)
-        phase2_ -= kTwoPi;
+    mPhase1 += mIncrement1;
+    mPhase2 += mIncrement2;
+    if (mPhase1 > kTwoPi)
+        mPhase1 -= kTwoPi;
+    if (mPhase2 > kTwoPi)
+        mPhase2 -= kTwoPi;
     // Only below 19 Hz can one step exceed a turn; keep the phase bounded there too.
-    if (phase1_ > kTwoPi)
-        phase1_ = std::fmod(phase1_, kTwoPi);
-    if (phase2_ > kTwoPi)
-        phase2_ = std::fmod(phase2_, kTwoPi);
+    if (mPhase1 > kTwoPi)
+        mPhase1 = std::fmod(mPhase1, kTwoPi);
+    if (mPhase2 > kTwoPi)
+        mPhase2 = std::fmod(mPhase2, kTwoPi);
 }
 
 void TapeDelay::anchorOscillators() noexcept
 {
-    sin1_ = std::sin(phase1_);
-    cos1_ = std::cos(phase1_);
-    sin2_ = std::sin(phase2_);
-    cos2_ = std::cos(phase2_);
-    framesToAnchor_ = kAnchorFrames;
+    mSin1 = std::sin(mPhase1);
+    mCos1 = std::cos(mPhase1);
+    mSin2 = std::sin(mPhase2);
+    mCos2 = std::cos(mPhase2);
+    mFramesToAnchor = kAnchorFrames;
 }
 
 double TapeDelay::baseGain() noexcept
 {
-    if (plain_)
-        return feedbackCurrent_;
-    if (feedbackCurrent_ <= 1e-9)
+    if (mPlain)
+        return mFeedbackCurrent;
+    if (mFeedbackCurrent <= 1e-9)
         return 0.0;
     // The smoothed amount settles to a fixed value; its power is reused until it moves.
-    if (feedbackCurrent_ != poweredFor_ || character_.exponent != poweredExponent_) {
-        poweredFor_ = feedbackCurrent_;
-        poweredExponent_ = character_.exponent;
-        powered_ = std::pow(feedbackCurrent_, character_.exponent);
+    if (mFeedbackCurrent != mPoweredFor || mCharacter.exponent != mPoweredExponent) {
+        mPoweredFor = mFeedbackCurrent;
+        mPoweredExponent = mCharacter.exponent;
+        mPowered = std::pow(mFeedbackCurrent, mCharacter.exponent);
     }
-    return powered_;
+    return mPowered;
 }
 
 double TapeDelay::gainFromEnvelopes() noexcept
 {
     const double g0 = baseGain();
-    return plain_ ? g0 : feedbacklaw::gain(g0, inputEnvelope_, echoEnvelope_, levelExponent_);
+    return mPlain ? g0 : feedbacklaw::gain(g0, mInputEnvelope, mEchoEnvelope, mLevelExponent);
 }
 
 double TapeDelay::modulate(double& level, bool smoothersMove) noexcept
 {
     if (smoothersMove) {
-        feedbackCurrent_ += (feedbackTarget_ - feedbackCurrent_) * smooth_;
-        wobbleCurrent_ += (wobbleTarget_ - wobbleCurrent_) * smooth_;
+        mFeedbackCurrent += (mFeedbackTarget - mFeedbackCurrent) * mSmooth;
+        mWobbleCurrent += (mWobbleTarget - mWobbleCurrent) * mSmooth;
     }
 
     double mod = 0.0;
     level = 0.0;
-    if (wobbleCurrent_ != 0.0) {
-        if (framesToAnchor_ <= 0)
+    if (mWobbleCurrent != 0.0) {
+        if (mFramesToAnchor <= 0)
             anchorOscillators();
-        mod = sin1_ * depthPerUnit_ * wobbleCurrent_;
+        mod = mSin1 * mDepthPerUnit * mWobbleCurrent;
         // 10^(dB/20) as an exponential: equal to within rounding.
-        level = sin2_ * wobbleCurrent_ * kLevelWobbleNepers;
+        level = mSin2 * mWobbleCurrent * kLevelWobbleNepers;
         // Rotate to the next phases.
-        const double s1 = sin1_ * stepCos1_ + cos1_ * stepSin1_;
-        cos1_ = cos1_ * stepCos1_ - sin1_ * stepSin1_;
-        sin1_ = s1;
-        const double s2 = sin2_ * stepCos2_ + cos2_ * stepSin2_;
-        cos2_ = cos2_ * stepCos2_ - sin2_ * stepSin2_;
-        sin2_ = s2;
-        --framesToAnchor_;
+        const double s1 = mSin1 * mStepCos1 + mCos1 * mStepSin1;
+        mCos1 = mCos1 * mStepCos1 - mSin1 * mStepSin1;
+        mSin1 = s1;
+        const double s2 = mSin2 * mStepCos2 + mCos2 * mStepSin2;
+        mCos2 = mCos2 * mStepCos2 - mSin2 * mStepSin2;
+        mSin2 = s2;
+        --mFramesToAnchor;
     } else {
-        framesToAnchor_ = 0; // the phases move on without the rotation
+        mFramesToAnchor = 0; // the phases move on without the rotation
     }
 
     advancePhases();
@@ -233,44 +233,44 @@ double TapeDelay::modulate(double& level, bool smoothersMove) noexcept
 
 void TapeDelay::follow(double inLeft, double inRight, double yL, double yR) noexcept
 {
-    if (plain_)
+    if (mPlain)
         return;
     // A non-finite input would stick in the follower forever and silence the
     // echoes, so it counts as silence here (it is never written either).
     const double a = std::isfinite(inLeft) ? std::abs(inLeft) : 0.0;
     const double b = std::isfinite(inRight) ? std::abs(inRight) : 0.0;
     const double in = std::max(a, b);
-    if (in > inputEnvelope_)
-        inputEnvelope_ += (in - inputEnvelope_) * attack_;
+    if (in > mInputEnvelope)
+        mInputEnvelope += (in - mInputEnvelope) * mAttack;
     else
-        inputEnvelope_ *= inputRelease_;
+        mInputEnvelope *= mInputRelease;
     const double echo = std::max(std::abs(yL), std::abs(yR));
-    if (echo > echoEnvelope_)
-        echoEnvelope_ += (echo - echoEnvelope_) * attack_;
+    if (echo > mEchoEnvelope)
+        mEchoEnvelope += (echo - mEchoEnvelope) * mAttack;
     else
-        echoEnvelope_ *= echoRelease_;
+        mEchoEnvelope *= mEchoRelease;
 }
 
 void TapeDelay::readLines(double mod, double am, std::uint32_t ahead, double& yL, double& yR) noexcept
 {
-    yL = left_.cut(left_.read(mod, ahead) * am);
-    yR = right_.read(mod, ahead);
-    if (!pingPong_)
-        yR = right_.cut(am * yR);
+    yL = mLeft.cut(mLeft.read(mod, ahead) * am);
+    yR = mRight.read(mod, ahead);
+    if (!mPingPong)
+        yR = mRight.cut(am * yR);
 }
 
 void TapeDelay::writeFrame(double inLeft, double inRight, double yL, double yR, double g) noexcept
 {
-    lastGain_ = g;
-    if (pingPong_) {
-        left_.write(g * g * yR);
-        left_.addInput((inLeft + inRight) / 2.0, inputOffset);
-        right_.write(yL);
+    mLastGain = g;
+    if (mPingPong) {
+        mLeft.write(g * g * yR);
+        mLeft.addInput((inLeft + inRight) / 2.0, inputOffset);
+        mRight.write(yL);
     } else {
-        left_.write(g * yL);
-        left_.addInput(inLeft, inputOffset);
-        right_.write(g * yR);
-        right_.addInput(inRight, inputOffset);
+        mLeft.write(g * yL);
+        mLeft.addInput(inLeft, inputOffset);
+        mRight.write(g * yR);
+        mRight.addInput(inRight, inputOffset);
     }
 }
 
@@ -281,7 +281,7 @@ void TapeDelay::writeFrame(double inLeft, double inRight, double yL, double yR, 
 #endif
 CORVANA_DSP_CLONES void TapeDelay::tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
 {
-    if (left_.buffer.empty() || right_.buffer.empty()) {
+    if (mLeft.buffer.empty() || mRight.buffer.empty()) {
         outLeft = outRight = 0.0;
         return;
     }
@@ -298,7 +298,7 @@ CORVANA_DSP_CLONES void TapeDelay::tick(double inLeft, double inRight, double& o
 
 double TapeDelay::swing() const noexcept
 {
-    return depthPerUnit_ * std::max(wobbleCurrent_, wobbleTarget_) + 1.0;
+    return mDepthPerUnit * std::max(mWobbleCurrent, mWobbleTarget) + 1.0;
 }
 
 std::uint32_t TapeDelay::safeRun(std::uint32_t limit) const noexcept
@@ -308,7 +308,7 @@ std::uint32_t TapeDelay::safeRun(std::uint32_t limit) const noexcept
     // most 2 samples past their position. Everything the stretch writes lies
     // at or after inputOffset samples behind the write head as it starts.
     const double shortest =
-        std::min({left_.delayCurrent, left_.delayTarget, right_.delayCurrent, right_.delayTarget});
+        std::min({mLeft.delayCurrent, mLeft.delayTarget, mRight.delayCurrent, mRight.delayTarget});
     const double room = shortest - swing() - static_cast<double>(inputOffset) - 3.0;
     if (!(room >= 1.0))
         return 1;
@@ -321,7 +321,7 @@ std::uint32_t TapeDelay::safeRun(std::uint32_t limit) const noexcept
 CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* inRight, double* outLeft,
                                            double* outRight, int frames) noexcept
 {
-    if (left_.buffer.empty() || right_.buffer.empty()) {
+    if (mLeft.buffer.empty() || mRight.buffer.empty()) {
         std::fill_n(outLeft, std::max(frames, 0), 0.0);
         std::fill_n(outRight, std::max(frames, 0), 0.0);
         return;
@@ -355,7 +355,7 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
                 seriesExact = seriesExact && std::fabs(am[j]) <= kSeriesReach;
             }
         };
-        if (feedbackCurrent_ == feedbackTarget_ && wobbleCurrent_ == wobbleTarget_)
+        if (mFeedbackCurrent == mFeedbackTarget && mWobbleCurrent == mWobbleTarget)
             wobble(false);
         else
             wobble(true);
@@ -368,23 +368,23 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
         }
 
 #if defined(__GNUC__)
-        if (!pingPong_ && delaylanes::CutPair::fits(left_, right_)) {
+        if (!mPingPong && delaylanes::CutPair::fits(mLeft, mRight)) {
             // Both lines in the two lanes of the same instructions.
             using delaylanes::Pair;
-            delaylanes::CutPair cuts(left_, right_);
+            delaylanes::CutPair cuts(mLeft, mRight);
             // The reads first, then the filters and followers: each loop
             // carries little from frame to frame, so frames overlap.
             Pair read[kStretch];
             const double reach = swing();
-            if (delaylanes::readsClear(left_, n, reach) && delaylanes::readsClear(right_, n, reach)) {
+            if (delaylanes::readsClear(mLeft, n, reach) && delaylanes::readsClear(mRight, n, reach)) {
                 // The usual case, reads well inside both rings: tapsOf()'s
                 // arithmetic in two lanes, without the history and wrap checks.
-                Pair delay{left_.delayCurrent, right_.delayCurrent};
-                const Pair target{left_.delayTarget, right_.delayTarget};
-                const Pair glide{left_.glide, right_.glide};
-                const Pair head{static_cast<double>(left_.writeIndex), static_cast<double>(right_.writeIndex)};
-                const float* ringL = left_.buffer.data();
-                const float* ringR = right_.buffer.data();
+                Pair delay{mLeft.delayCurrent, mRight.delayCurrent};
+                const Pair target{mLeft.delayTarget, mRight.delayTarget};
+                const Pair glide{mLeft.glide, mRight.glide};
+                const Pair head{static_cast<double>(mLeft.writeIndex), static_cast<double>(mRight.writeIndex)};
+                const float* ringL = mLeft.buffer.data();
+                const float* ringR = mRight.buffer.data();
                 for (std::uint32_t j = 0; j < n; ++j) {
                     delay += (target - delay) * glide;
                     const Pair p = (head + static_cast<double>(j)) - (delay + mod[j]);
@@ -395,12 +395,12 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
                                                      Pair{l[3], r[3]}, p - fl)
                               * am[j];
                 }
-                left_.delayCurrent = delay[0];
-                right_.delayCurrent = delay[1];
+                mLeft.delayCurrent = delay[0];
+                mRight.delayCurrent = delay[1];
             } else {
                 for (std::uint32_t j = 0; j < n; ++j) {
-                    const delaylanes::Taps l = delaylanes::tapsOf(left_, mod[j], j);
-                    const delaylanes::Taps r = delaylanes::tapsOf(right_, mod[j], j);
+                    const delaylanes::Taps l = delaylanes::tapsOf(mLeft, mod[j], j);
+                    const delaylanes::Taps r = delaylanes::tapsOf(mRight, mod[j], j);
                     read[j] = delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]},
                                                      Pair{l.y[2], r.y[2]}, Pair{l.y[3], r.y[3]}, Pair{l.t, r.t})
                               * am[j];
@@ -411,61 +411,61 @@ CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* i
                 echoL[j] = y[0];
                 echoR[j] = y[1];
                 follow(inL[j], inR[j], y[0], y[1]);
-                inputEnvelope[j] = inputEnvelope_;
-                echoEnvelope[j] = echoEnvelope_;
+                inputEnvelope[j] = mInputEnvelope;
+                echoEnvelope[j] = mEchoEnvelope;
             }
-            cuts.store(left_, right_);
+            cuts.store(mLeft, mRight);
         } else
 #endif
         {
             for (std::uint32_t j = 0; j < n; ++j) {
                 readLines(mod[j], am[j], j, echoL[j], echoR[j]);
                 follow(inL[j], inR[j], echoL[j], echoR[j]);
-                inputEnvelope[j] = inputEnvelope_;
-                echoEnvelope[j] = echoEnvelope_;
+                inputEnvelope[j] = mInputEnvelope;
+                echoEnvelope[j] = mEchoEnvelope;
             }
         }
 
         std::uint32_t j = 0;
-        if (plain_) {
+        if (mPlain) {
             std::memcpy(gain, base, n * sizeof(double));
             j = n;
         }
 #if defined(__GNUC__)
-        else if (levelExponent_ != 0.0) {
+        else if (mLevelExponent != 0.0) {
             using feedbacklaw::Quad;
             for (; j + 4 <= n; j += 4) {
                 Quad g0, in, echo;
                 std::memcpy(&g0, base + j, sizeof g0);
                 std::memcpy(&in, inputEnvelope + j, sizeof in);
                 std::memcpy(&echo, echoEnvelope + j, sizeof echo);
-                const Quad g = feedbacklaw::gains(g0, in, echo, levelExponent_);
+                const Quad g = feedbacklaw::gains(g0, in, echo, mLevelExponent);
                 std::memcpy(gain + j, &g, sizeof g);
             }
         }
 #endif
         for (; j < n; ++j)
-            gain[j] = feedbacklaw::gain(base[j], inputEnvelope[j], echoEnvelope[j], levelExponent_);
+            gain[j] = feedbacklaw::gain(base[j], inputEnvelope[j], echoEnvelope[j], mLevelExponent);
 
         double toLeft[kStretch];
         double toRight[kStretch];
-        if (pingPong_) {
+        if (mPingPong) {
             double mono[kStretch];
             for (j = 0; j < n; ++j) {
                 toLeft[j] = gain[j] * gain[j] * echoR[j];
                 mono[j] = (inL[j] + inR[j]) / 2.0;
             }
-            left_.writeStretch(toLeft, mono, n, inputOffset);
-            right_.writeStretch(echoL, nullptr, n, inputOffset);
+            mLeft.writeStretch(toLeft, mono, n, inputOffset);
+            mRight.writeStretch(echoL, nullptr, n, inputOffset);
         } else {
             for (j = 0; j < n; ++j) {
                 toLeft[j] = gain[j] * echoL[j];
                 toRight[j] = gain[j] * echoR[j];
             }
-            left_.writeStretch(toLeft, inL, n, inputOffset);
-            right_.writeStretch(toRight, inR, n, inputOffset);
+            mLeft.writeStretch(toLeft, inL, n, inputOffset);
+            mRight.writeStretch(toRight, inR, n, inputOffset);
         }
-        lastGain_ = gain[n - 1];
+        mLastGain = gain[n - 1];
         std::memcpy(outLeft + done, echoL, n * sizeof(double));
         std::memcpy(outRight + done, echoR, n * sizeof(double));
         done += static_cast<int>(n);

@@ -73,36 +73,36 @@ std::uint32_t TapeDelay::silentFrames(const Line& line, std::uint32_t maxFrames,
 
 std::uint32_t TapeDelay::skipSilence(std::uint32_t maxFrames, double floor) noexcept
 {
-    if (maxFrames == 0 || left_.buffer.empty() || right_.buffer.empty())
+    if (maxFrames == 0 || mLeft.buffer.empty() || mRight.buffer.empty())
         return 0;
     // Wobble moves the read positions; a glide changes them every frame.
-    if (wobbleCurrent_ != 0.0 || wobbleTarget_ != 0.0)
+    if (mWobbleCurrent != 0.0 || mWobbleTarget != 0.0)
         return 0;
-    if (left_.delayCurrent != left_.delayTarget || right_.delayCurrent != right_.delayTarget)
+    if (mLeft.delayCurrent != mLeft.delayTarget || mRight.delayCurrent != mRight.delayTarget)
         return 0;
-    if (!filtersQuiet(left_, floor) || !filtersQuiet(right_, floor))
+    if (!filtersQuiet(mLeft, floor) || !filtersQuiet(mRight, floor))
         return 0;
-    std::uint32_t frames = silentFrames(left_, maxFrames, floor);
+    std::uint32_t frames = silentFrames(mLeft, maxFrames, floor);
     if (frames > 0)
-        frames = silentFrames(right_, frames, floor);
+        frames = silentFrames(mRight, frames, floor);
     if (frames == 0)
         return 0;
 
-    zeroFilters(left_);
-    zeroFilters(right_);
+    zeroFilters(mLeft);
+    zeroFilters(mRight);
     for (std::uint32_t j = 0; j < frames; ++j) {
-        feedbackCurrent_ += (feedbackTarget_ - feedbackCurrent_) * smooth_;
+        mFeedbackCurrent += (mFeedbackTarget - mFeedbackCurrent) * mSmooth;
         advancePhases();
-        if (!plain_) {
+        if (!mPlain) {
             // Silence never exceeds a follower: both only decay.
-            inputEnvelope_ *= inputRelease_;
-            echoEnvelope_ *= echoRelease_;
+            mInputEnvelope *= mInputRelease;
+            mEchoEnvelope *= mEchoRelease;
         }
     }
-    framesToAnchor_ = 0; // the oscillators did not follow the phases
-    lastGain_ = gainFromEnvelopes();
-    writeSilence(left_, frames);
-    writeSilence(right_, frames);
+    mFramesToAnchor = 0; // the oscillators did not follow the phases
+    mLastGain = gainFromEnvelopes();
+    writeSilence(mLeft, frames);
+    writeSilence(mRight, frames);
     return frames;
 }
 

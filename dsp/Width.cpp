@@ -28,29 +28,29 @@ Width::Width() noexcept { prepare(kDefaultSampleRate); }
 void Width::prepare(double sampleRate) noexcept
 {
     const double rate = usableRate(sampleRate);
-    sampleRate_ = rate;
-    smooth_ = static_cast<float>(onePoleCoefficient(0.05, rate));
-    windowLength_ = roundedSamples(0.5, rate);
-    silenceLimit_ = roundedSamples(2.0, rate);
-    threshold_ = 0.001f;
+    mSampleRate = rate;
+    mSmooth = static_cast<float>(onePoleCoefficient(0.05, rate));
+    mWindowLength = roundedSamples(0.5, rate);
+    mSilenceLimit = roundedSamples(2.0, rate);
+    mThreshold = 0.001f;
 
     {
         const double f = std::min(kSideHighPassHz, 0.49 * rate);
         const double w = 2.0 * std::numbers::pi * f / rate;
         const double cw = std::cos(w);
         const double alpha = std::sin(w) / std::numbers::sqrt2; // Q = 1/sqrt(2)
-        highPass_.setCoefficients((1.0 + cw) / 2.0, -(1.0 + cw), (1.0 + cw) / 2.0, 1.0 + alpha, -2.0 * cw, 1.0 - alpha);
+        mHighPass.setCoefficients((1.0 + cw) / 2.0, -(1.0 + cw), (1.0 + cw) / 2.0, 1.0 + alpha, -2.0 * cw, 1.0 - alpha);
     }
-    for (std::size_t i = 0; i < allpass_.size(); ++i) {
+    for (std::size_t i = 0; i < mAllpass.size(); ++i) {
         const double f = std::min(0.49 * rate, kAllpassFrequencies[i]);
         const double w = 2.0 * std::numbers::pi * f / rate;
         const double s = std::sin(w);
         const double c = (1.0 - s) / (1.0 + s);
         const double d = -2.0 * std::cos(w) / (1.0 + s);
-        allpass_[i].setCoefficients(c, d, 1.0, 1.0, d, c);
+        mAllpass[i].setCoefficients(c, d, 1.0, 1.0, d, c);
     }
-    for (std::size_t i = 0; i < lengths_.size(); ++i)
-        lengths_[i] = static_cast<int>(std::lround(std::clamp(kDelayLengths48k[i] * rate / 48000.0, 1.0, 1023.0)));
+    for (std::size_t i = 0; i < mLengths.size(); ++i)
+        mLengths[i] = static_cast<int>(std::lround(std::clamp(kDelayLengths48k[i] * rate / 48000.0, 1.0, 1023.0)));
 
     clear();
 }
@@ -58,58 +58,58 @@ void Width::prepare(double sampleRate) noexcept
 void Width::clear() noexcept
 {
     clearDecorrelator();
-    synthActive_ = false;
+    mSynthActive = false;
     clearAnalyser();
     resetGains();
 }
 
 void Width::clearDecorrelator() noexcept
 {
-    highPass_.clear();
-    for (Biquad& b : allpass_)
+    mHighPass.clear();
+    for (Biquad& b : mAllpass)
         b.clear();
-    for (auto& buffer : buffers_)
+    for (auto& buffer : mBuffers)
         buffer.fill(0.0f);
-    index_ = 0;
+    mIndex = 0;
 }
 
 void Width::clearAnalyser() noexcept
 {
-    state_ = lastState_ = kUndecided;
-    listening_ = 0;
-    count_ = silence_ = 0;
-    sumMid2_ = sumSide2_ = 0.0;
+    mState = mLastState = kUndecided;
+    mListening = 0;
+    mCount = mSilence = 0;
+    mSumMid2 = mSumSide2 = 0.0;
 }
 
-void Width::resetGains() noexcept { targets(sideGain_, synthGain_); }
+void Width::resetGains() noexcept { targets(mSideGain, mSynthGain); }
 
-void Width::setWidth(float w) noexcept { width_ = std::isfinite(w) ? std::clamp(w, -1.0f, 1.0f) : 0.0f; }
+void Width::setWidth(float w) noexcept { mWidth = std::isfinite(w) ? std::clamp(w, -1.0f, 1.0f) : 0.0f; }
 
 void Width::setMode(int newMode) noexcept
 {
-    if (newMode != mode_) {
-        mode_ = newMode;
+    if (newMode != mMode) {
+        mMode = newMode;
         clearAnalyser();
     }
 }
 
 void Width::setMethod(int newMethod) noexcept
 {
-    if (newMethod != method_) {
-        method_ = newMethod;
+    if (newMethod != mMethod) {
+        mMethod = newMethod;
         clearDecorrelator();
     }
 }
 
 void Width::targets(float& side, float& synth) const noexcept
 {
-    const float w = width_;
+    const float w = mWidth;
     if (w <= 0.0f) {
         side = 1.0f + w;
         synth = 0.0f;
         return;
     }
-    const bool treatAsMono = mode_ == kMono || (mode_ == kAuto && (monoBus_ || state_ == kMono));
+    const bool treatAsMono = mMode == kMono || (mMode == kAuto && (mMonoBus || mState == kMono));
     side = treatAsMono ? 1.0f : 1.0f + w;
     synth = treatAsMono ? w * 0.75f : w * 0.375f;
 }
@@ -119,7 +119,7 @@ void Width::glide(float& gain, float target) const noexcept
     if (gain == target)
         return; // settled: the step below would leave it there
     const float before = gain;
-    gain += (target - gain) * smooth_;
+    gain += (target - gain) * mSmooth;
     // In float the step falls below half an ulp some 1e-4 short of the target
     // at usual rates; without the second test the gain would never arrive.
     if (std::fabs(target - gain) < kSnap || gain == before)
@@ -145,24 +145,24 @@ CORVANA_DSP_CLONES void Width::tick(double& left, double& right) noexcept
     const double mid = (l + r) / 2.0;
     const double side = (l - r) / 2.0;
 
-    if (mode_ == kAuto && !monoBus_)
+    if (mMode == kAuto && !mMonoBus)
         listen(static_cast<float>(mid), static_cast<float>(side));
 
     float sideTarget;
     float synthTarget;
     targets(sideTarget, synthTarget);
-    glide(sideGain_, sideTarget);
-    glide(synthGain_, synthTarget);
+    glide(mSideGain, sideTarget);
+    glide(mSynthGain, synthTarget);
 
-    double delta = side * (static_cast<double>(sideGain_) - 1.0);
-    if (synthGain_ > 0.0f) {
-        if (!synthActive_) {
+    double delta = side * (static_cast<double>(mSideGain) - 1.0);
+    if (mSynthGain > 0.0f) {
+        if (!mSynthActive) {
             clearDecorrelator();
-            synthActive_ = true;
+            mSynthActive = true;
         }
-        delta += built(mid) * static_cast<double>(synthGain_);
+        delta += built(mid) * static_cast<double>(mSynthGain);
     } else {
-        synthActive_ = false;
+        mSynthActive = false;
     }
     left = l + delta;
     right = r - delta;
@@ -170,7 +170,7 @@ CORVANA_DSP_CLONES void Width::tick(double& left, double& right) noexcept
 
 CORVANA_DSP_CLONES void Width::analyse(double left, double right) noexcept
 {
-    if (width_ != 0.0f || sideGain_ != 1.0f || synthGain_ != 0.0f || synthActive_) {
+    if (mWidth != 0.0f || mSideGain != 1.0f || mSynthGain != 0.0f || mSynthActive) {
         tick(left, right);
         return;
     }
@@ -178,71 +178,71 @@ CORVANA_DSP_CLONES void Width::analyse(double left, double right) noexcept
     // gains already are: tick would only feed the analyser.
     const double l = std::isfinite(left) ? left : 0.0;
     const double r = std::isfinite(right) ? right : 0.0;
-    if (mode_ == kAuto && !monoBus_)
+    if (mMode == kAuto && !mMonoBus)
         listen(static_cast<float>((l + r) / 2.0), static_cast<float>((l - r) / 2.0));
 }
 
 double Width::built(double mid) noexcept
 {
     double x = std::isfinite(mid) ? mid : 0.0;
-    if (method_ == kAllpassCascade) {
-        for (Biquad& b : allpass_)
+    if (mMethod == kAllpassCascade) {
+        for (Biquad& b : mAllpass)
             x = b.tick(x);
     } else {
-        for (std::size_t i = 0; i < buffers_.size(); ++i) {
-            auto& buffer = buffers_[i];
-            const double v = buffer[static_cast<std::size_t>((index_ - lengths_[i]) & (kDelayBufferSize - 1))];
+        for (std::size_t i = 0; i < mBuffers.size(); ++i) {
+            auto& buffer = mBuffers[i];
+            const double v = buffer[static_cast<std::size_t>((mIndex - mLengths[i]) & (kDelayBufferSize - 1))];
             const double w = x + kAllpassGain * v;
-            buffer[static_cast<std::size_t>(index_)] = static_cast<float>(w);
+            buffer[static_cast<std::size_t>(mIndex)] = static_cast<float>(w);
             x = v - kAllpassGain * w;
         }
-        index_ = (index_ + 1) & (kDelayBufferSize - 1);
+        mIndex = (mIndex + 1) & (kDelayBufferSize - 1);
     }
-    return highPass_.tick(x);
+    return mHighPass.tick(x);
 }
 
 void Width::listen(float mid, float side) noexcept
 {
-    const bool isListening = listening_ != 0 || state_ == kUndecided;
-    const bool silent = std::fabs(mid) < threshold_ && std::fabs(side) < threshold_;
+    const bool isListening = mListening != 0 || mState == kUndecided;
+    const bool silent = std::fabs(mid) < mThreshold && std::fabs(side) < mThreshold;
 
     if (silent) {
-        const bool windowStarted = count_ >= 1;
-        if (!windowStarted && state_ == kUndecided)
+        const bool windowStarted = mCount >= 1;
+        if (!windowStarted && mState == kUndecided)
             return;
-        silence_ += 1;
-        if (silence_ >= silenceLimit_) {
+        mSilence += 1;
+        if (mSilence >= mSilenceLimit) {
             // Long enough silence: whatever comes next may be a new source.
-            count_ = silence_ = 0;
-            sumMid2_ = sumSide2_ = 0.0;
-            if (state_ != kUndecided)
-                lastState_ = state_;
-            listening_ = 1;
+            mCount = mSilence = 0;
+            mSumMid2 = mSumSide2 = 0.0;
+            if (mState != kUndecided)
+                mLastState = mState;
+            mListening = 1;
             return;
         }
         if (!windowStarted || !isListening)
             return;
     } else {
-        silence_ = 0;
+        mSilence = 0;
         if (!isListening)
             return;
     }
 
     const double m = mid;
     const double s = side;
-    sumMid2_ += m * m;
-    sumSide2_ += s * s;
-    count_ += 1;
-    if (count_ >= windowLength_) {
-        const double ratio = 10.0 * std::log10(std::max(sumSide2_, 1e-30) / std::max(sumMid2_, 1e-30));
+    mSumMid2 += m * m;
+    mSumSide2 += s * s;
+    mCount += 1;
+    if (mCount >= mWindowLength) {
+        const double ratio = 10.0 * std::log10(std::max(mSumSide2, 1e-30) / std::max(mSumMid2, 1e-30));
         if (ratio < -30.0)
-            state_ = kMono;
+            mState = kMono;
         else if (ratio > -20.0)
-            state_ = kStereo;
+            mState = kStereo;
         else
-            state_ = lastState_ != kUndecided ? lastState_ : kStereo;
-        listening_ = 0;
-        count_ = 0;
+            mState = mLastState != kUndecided ? mLastState : kStereo;
+        mListening = 0;
+        mCount = 0;
     }
 }
 

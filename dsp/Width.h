@@ -52,19 +52,19 @@ public:
     // kAllpassCascade or the delay chain; a change clears the decorrelator.
     void setMethod(int newMethod) noexcept;
     // True when only one input channel is connected.
-    void setMonoBus(bool mono) noexcept { monoBus_ = mono; }
+    void setMonoBus(bool mono) noexcept { mMonoBus = mono; }
 
-    float width() const noexcept { return width_; }
-    int mode() const noexcept { return mode_; }
-    int method() const noexcept { return method_; }
-    bool monoBus() const noexcept { return monoBus_; }
-    float sideGain() const noexcept { return sideGain_; }
-    float synthGain() const noexcept { return synthGain_; }
-    bool synthActive() const noexcept { return synthActive_; }
+    float width() const noexcept { return mWidth; }
+    int mode() const noexcept { return mMode; }
+    int method() const noexcept { return mMethod; }
+    bool monoBus() const noexcept { return mMonoBus; }
+    float sideGain() const noexcept { return mSideGain; }
+    float synthGain() const noexcept { return mSynthGain; }
+    bool synthActive() const noexcept { return mSynthActive; }
 
     // Analyser decision: kUndecided, kStereo or kMono.
-    int state() const noexcept { return state_; }
-    bool listening() const noexcept { return listening_ != 0 || state_ == kUndecided; }
+    int state() const noexcept { return mState; }
+    bool listening() const noexcept { return mListening != 0 || mState == kUndecided; }
 
     // Processes `frames` frames; inputs and outputs may be the same arrays.
     // Real-time safe.
@@ -90,32 +90,32 @@ private:
     void targets(float& side, float& synth) const noexcept;
     void glide(float& gain, float target) const noexcept;
 
-    double sampleRate_ = 48000.0;
-    float width_ = 0.0f;
-    int mode_ = kAuto;
-    int method_ = 0;
-    bool monoBus_ = false;
-    float smooth_ = 0.0f;
-    float sideGain_ = 1.0f;
-    float synthGain_ = 0.0f;
-    bool synthActive_ = false;
+    double mSampleRate = 48000.0;
+    float mWidth = 0.0f;
+    int mMode = kAuto;
+    int mMethod = 0;
+    bool mMonoBus = false;
+    float mSmooth = 0.0f;
+    float mSideGain = 1.0f;
+    float mSynthGain = 0.0f;
+    bool mSynthActive = false;
 
-    Biquad highPass_{};
-    std::array<Biquad, 7> allpass_{};
-    std::array<std::array<float, kDelayBufferSize>, 4> buffers_{};
-    std::array<int, 4> lengths_{};
-    int index_ = 0;
+    Biquad mHighPass{};
+    std::array<Biquad, 7> mAllpass{};
+    std::array<std::array<float, kDelayBufferSize>, 4> mBuffers{};
+    std::array<int, 4> mLengths{};
+    int mIndex = 0;
 
-    float threshold_ = 0.001f;
-    std::int64_t windowLength_ = 24000;
-    std::int64_t silenceLimit_ = 96000;
-    int state_ = kUndecided;
-    int lastState_ = kUndecided;
-    int listening_ = 0;
-    std::int64_t count_ = 0;
-    std::int64_t silence_ = 0;
-    double sumMid2_ = 0.0;
-    double sumSide2_ = 0.0;
+    float mThreshold = 0.001f;
+    std::int64_t mWindowLength = 24000;
+    std::int64_t mSilenceLimit = 96000;
+    int mState = kUndecided;
+    int mLastState = kUndecided;
+    int mListening = 0;
+    std::int64_t mCount = 0;
+    std::int64_t mSilence = 0;
+    double mSumMid2 = 0.0;
+    double mSumSide2 = 0.0;
 };
 
 } // namespace corvana::dsp

@@ -11,31 +11,31 @@ namespace corvana::updates
 
 void FetchCancel::cancel() noexcept
 {
-    std::lock_guard lock(mutex_);
-    cancelled_ = true;
-    if (multi_ != nullptr)
-        curl_multi_wakeup(static_cast<CURLM*>(multi_));
+    std::lock_guard lock(mMutex);
+    mCancelled = true;
+    if (mMulti != nullptr)
+        curl_multi_wakeup(static_cast<CURLM*>(mMulti));
 }
 
 bool FetchCancel::cancelled() const noexcept
 {
-    std::lock_guard lock(mutex_);
-    return cancelled_;
+    std::lock_guard lock(mMutex);
+    return mCancelled;
 }
 
 bool FetchCancel::attach(void* multi) noexcept
 {
-    std::lock_guard lock(mutex_);
-    if (cancelled_)
+    std::lock_guard lock(mMutex);
+    if (mCancelled)
         return false;
-    multi_ = multi;
+    mMulti = multi;
     return true;
 }
 
 void FetchCancel::detach() noexcept
 {
-    std::lock_guard lock(mutex_);
-    multi_ = nullptr;
+    std::lock_guard lock(mMutex);
+    mMulti = nullptr;
 }
 
 bool networkPermission() noexcept

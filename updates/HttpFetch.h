@@ -43,9 +43,9 @@ public:
     void detach() noexcept;
 
 private:
-    mutable std::mutex mutex_;
-    void* multi_ = nullptr;
-    bool cancelled_ = false;
+    mutable std::mutex mMutex;
+    void* mMulti = nullptr;
+    bool mCancelled = false;
 };
 
 /**

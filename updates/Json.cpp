@@ -119,7 +119,7 @@ long decimalOrder(std::string_view number) noexcept
 class Reader
 {
 public:
-    explicit Reader(std::string_view text) noexcept : text_(text) {}
+    explicit Reader(std::string_view text) noexcept : mText(text) {}
 
     std::optional<JsonValue> document()
     {
@@ -127,31 +127,31 @@ public:
         if (!readValue(value, 0))
             return std::nullopt;
         skipSpace();
-        if (pos_ != text_.size())
+        if (mPos != mText.size())
             return std::nullopt;
         return value;
     }
 
 private:
-    bool atEnd() const noexcept { return pos_ >= text_.size(); }
-    char peek() const noexcept { return atEnd() ? '\0' : text_[pos_]; }
+    bool atEnd() const noexcept { return mPos >= mText.size(); }
+    char peek() const noexcept { return atEnd() ? '\0' : mText[mPos]; }
 
     void skipSpace() noexcept
     {
         while (!atEnd())
         {
-            const char c = text_[pos_];
+            const char c = mText[mPos];
             if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
                 break;
-            ++pos_;
+            ++mPos;
         }
     }
 
     bool literal(std::string_view word) noexcept
     {
-        if (text_.substr(pos_, word.size()) != word)
+        if (mText.substr(mPos, word.size()) != word)
             return false;
-        pos_ += word.size();
+        mPos += word.size();
         return true;
     }
 
@@ -188,11 +188,11 @@ private:
     bool readObject(JsonValue& value, int depth)
     {
         value.type = JsonValue::Type::Object;
-        ++pos_; // '{'
+        ++mPos; // '{'
         skipSpace();
         if (peek() == '}')
         {
-            ++pos_;
+            ++mPos;
             return true;
         }
         for (;;)
@@ -206,14 +206,14 @@ private:
             skipSpace();
             if (peek() != ':')
                 return false;
-            ++pos_;
+            ++mPos;
             JsonValue member;
             if (!readValue(member, depth + 1))
                 return false;
             value.object.push_back(JsonMember{std::move(key), std::move(member)});
             skipSpace();
             const char c = peek();
-            ++pos_;
+            ++mPos;
             if (c == '}')
                 return true;
             if (c != ',')
@@ -224,11 +224,11 @@ private:
     bool readArray(JsonValue& value, int depth)
     {
         value.type = JsonValue::Type::Array;
-        ++pos_; // '['
+        ++mPos; // '['
         skipSpace();
         if (peek() == ']')
         {
-            ++pos_;
+            ++mPos;
             return true;
         }
         for (;;)
@@ -239,7 +239,7 @@ private:
             value.array.push_back(std::move(element));
             skipSpace();
             const char c = peek();
-            ++pos_;
+            ++mPos;
             if (c == ']')
                 return true;
             if (c != ',')
@@ -249,12 +249,12 @@ private:
 
     bool readHex4(std::uint32_t& code) noexcept
     {
-        if (text_.size() - pos_ < 4)
+        if (mText.size() - mPos < 4)
             return false;
         code = 0;
         for (int i = 0; i < 4; ++i)
         {
-            const int digit = hexValue(text_[pos_++]);
+            const int digit = hexValue(mText[mPos++]);
             if (digit < 0)
                 return false;
             code = code * 16 + static_cast<std::uint32_t>(digit);
@@ -266,7 +266,7 @@ private:
     {
         if (atEnd())
             return false;
-        const char c = text_[pos_++];
+        const char c = mText[mPos++];
         switch (c)
         {
         case '"': out += '"'; return true;
@@ -300,12 +300,12 @@ private:
 
     bool readString(std::string& out)
     {
-        ++pos_; // opening quote
+        ++mPos; // opening quote
         for (;;)
         {
             if (atEnd())
                 return false;
-            const char c = text_[pos_++];
+            const char c = mText[mPos++];
             if (c == '"')
                 return true;
             if (static_cast<unsigned char>(c) < 0x20)
@@ -324,17 +324,17 @@ private:
 
     bool readNumber(double& number) noexcept
     {
-        const std::size_t start = pos_;
+        const std::size_t start = mPos;
         if (peek() == '-')
-            ++pos_;
+            ++mPos;
         if (peek() == '0')
         {
-            ++pos_;
+            ++mPos;
         }
         else if (isDigit(peek()))
         {
             while (isDigit(peek()))
-                ++pos_;
+                ++mPos;
         }
         else
         {
@@ -342,25 +342,25 @@ private:
         }
         if (peek() == '.')
         {
-            ++pos_;
+            ++mPos;
             if (!isDigit(peek()))
                 return false;
             while (isDigit(peek()))
-                ++pos_;
+                ++mPos;
         }
         if (peek() == 'e' || peek() == 'E')
         {
-            ++pos_;
+            ++mPos;
             if (peek() == '+' || peek() == '-')
-                ++pos_;
+                ++mPos;
             if (!isDigit(peek()))
                 return false;
             while (isDigit(peek()))
-                ++pos_;
+                ++mPos;
         }
         // from_chars gives strtod's value without depending on the host's locale.
-        const char* first = text_.data() + start;
-        const char* last = text_.data() + pos_;
+        const char* first = mText.data() + start;
+        const char* last = mText.data() + mPos;
         const auto [end, error] = std::from_chars(first, last, number);
         if (error == std::errc::result_out_of_range)
         {
@@ -374,8 +374,8 @@ private:
         return error == std::errc() && end == last;
     }
 
-    std::string_view text_;
-    std::size_t pos_ = 0;
+    std::string_view mText;
+    std::size_t mPos = 0;
 };
 
 } // namespace

@@ -108,28 +108,28 @@ Config defaultConfig(std::string product, std::string version)
     return config;
 }
 
-UpdateCheck::UpdateCheck(Config config) : config_(std::move(config))
+UpdateCheck::UpdateCheck(Config config) : mConfig(std::move(config))
 {
     if (const char* url = nonEmptyEnvironment("CORVANA_UPDATES_URL"))
-        config_.feedUrl = url;
+        mConfig.feedUrl = url;
     if (const char* folder = nonEmptyEnvironment("CORVANA_UPDATES_FOLDER"))
-        config_.folder = folder;
+        mConfig.folder = folder;
 }
 
 fs::path UpdateCheck::offFile() const
 {
-    return config_.folder / "updates-off";
+    return mConfig.folder / "updates-off";
 }
 
 fs::path UpdateCheck::recordFile() const
 {
-    return config_.folder / "updates.json";
+    return mConfig.folder / "updates.json";
 }
 
 std::int64_t UpdateCheck::now() const
 {
-    if (config_.now)
-        return config_.now();
+    if (mConfig.now)
+        return mConfig.now();
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
@@ -137,12 +137,12 @@ std::int64_t UpdateCheck::now() const
 void UpdateCheck::checkIfDue()
 {
     // Without a folder there is nowhere to coordinate with other instances: stay quiet.
-    if (config_.folder.empty())
+    if (mConfig.folder.empty())
         return;
     std::error_code error;
     if (fs::exists(offFile(), error) || error)
         return;
-    if (!(config_.networkAllowed ? config_.networkAllowed() : networkPermission()))
+    if (!(mConfig.networkAllowed ? mConfig.networkAllowed() : networkPermission()))
         return;
 
     Record record = readRecord();
@@ -154,8 +154,8 @@ void UpdateCheck::checkIfDue()
     if (!writeRecord(record))
         return;
 
-    const HttpResult result = config_.fetch ? config_.fetch(config_.feedUrl)
-                                            : httpGet(config_.feedUrl, kFetchTimeout, &cancel_);
+    const HttpResult result = mConfig.fetch ? mConfig.fetch(mConfig.feedUrl)
+                                            : httpGet(mConfig.feedUrl, kFetchTimeout, &mCancel);
     if (result.status != 200 || result.body.size() > kMaxFileBytes || !isJsonObject(result.body))
         return;
     Record updated{t, result.body};
@@ -170,25 +170,25 @@ void UpdateCheck::reload()
 {
     bool on = true;
     std::optional<Notice> found;
-    if (!config_.folder.empty())
+    if (!mConfig.folder.empty())
     {
         std::error_code error;
         on = !fs::exists(offFile(), error);
         if (on)
             found = noticeFrom(readRecord());
     }
-    std::lock_guard lock(mutex_);
-    if (on != enabled_ || found != notice_)
+    std::lock_guard lock(mMutex);
+    if (on != mEnabled || found != mNotice)
     {
-        enabled_ = on;
-        notice_ = std::move(found);
-        ++generation_;
+        mEnabled = on;
+        mNotice = std::move(found);
+        ++mGeneration;
     }
 }
 
 void UpdateCheck::setEnabled(bool on)
 {
-    if (!config_.folder.empty())
+    if (!mConfig.folder.empty())
     {
         if (on)
         {
@@ -205,31 +205,31 @@ void UpdateCheck::setEnabled(bool on)
 
 void UpdateCheck::cancel() noexcept
 {
-    cancel_.cancel();
+    mCancel.cancel();
 }
 
 std::optional<Notice> UpdateCheck::notice() const
 {
-    std::lock_guard lock(mutex_);
-    return notice_;
+    std::lock_guard lock(mMutex);
+    return mNotice;
 }
 
 bool UpdateCheck::enabled() const
 {
-    std::lock_guard lock(mutex_);
-    return enabled_;
+    std::lock_guard lock(mMutex);
+    return mEnabled;
 }
 
 unsigned UpdateCheck::generation() const
 {
-    std::lock_guard lock(mutex_);
-    return generation_;
+    std::lock_guard lock(mMutex);
+    return mGeneration;
 }
 
 UpdateCheck::Snapshot UpdateCheck::snapshot() const
 {
-    std::lock_guard lock(mutex_);
-    return {notice_, enabled_, generation_};
+    std::lock_guard lock(mMutex);
+    return {mNotice, mEnabled, mGeneration};
 }
 
 UpdateCheck::Record UpdateCheck::readRecord() const
@@ -282,7 +282,7 @@ std::optional<Notice> UpdateCheck::noticeFrom(const Record& record) const
     const auto feed = parseJson(record.feed);
     if (!feed || !feed->isObject())
         return std::nullopt;
-    const JsonValue* entry = feed->member(config_.product);
+    const JsonValue* entry = feed->member(mConfig.product);
     if (entry == nullptr || !entry->isObject())
         return std::nullopt;
     const JsonValue* version = entry->member("version");
@@ -291,7 +291,7 @@ std::optional<Notice> UpdateCheck::noticeFrom(const Record& record) const
         return std::nullopt;
     if (!isSafePage(page->string))
         return std::nullopt;
-    if (!isNewer(parseVersion(version->string), parseVersion(config_.version)))
+    if (!isNewer(parseVersion(version->string), parseVersion(mConfig.version)))
         return std::nullopt;
     return Notice{version->string, std::string(kWebSite) + page->string};
 }

@@ -110,8 +110,8 @@ public:
     Snapshot snapshot() const;
 
     /** The folder and feed address in use after the environment was applied. */
-    const std::filesystem::path& folder() const noexcept { return config_.folder; }
-    const std::string& feedUrl() const noexcept { return config_.feedUrl; }
+    const std::filesystem::path& folder() const noexcept { return mConfig.folder; }
+    const std::string& feedUrl() const noexcept { return mConfig.feedUrl; }
 
 private:
     friend class UpdateCheckProbe; // tests reach the file and feed rules directly
@@ -130,13 +130,13 @@ private:
     static std::optional<std::string> readFile(const std::filesystem::path& path);
     static bool writeFile(const std::filesystem::path& path, std::string_view text);
 
-    Config config_;
-    FetchCancel cancel_;
+    Config mConfig;
+    FetchCancel mCancel;
 
-    mutable std::mutex mutex_;
-    std::optional<Notice> notice_;
-    bool enabled_ = true;
-    unsigned generation_ = 0;
+    mutable std::mutex mMutex;
+    std::optional<Notice> mNotice;
+    bool mEnabled = true;
+    unsigned mGeneration = 0;
 };
 
 } // namespace corvana::updates

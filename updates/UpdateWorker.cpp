@@ -28,29 +28,29 @@ std::chrono::milliseconds randomUpTo(std::chrono::milliseconds limit)
 } // namespace
 
 UpdateWorker::UpdateWorker(std::function<void()> task, std::function<void()> interrupt, Timing timing)
-    : task_(std::move(task)), interrupt_(std::move(interrupt)), timing_(timing)
+    : mTask(std::move(task)), mInterrupt(std::move(interrupt)), mTiming(timing)
 {
-    const auto firstWait = timing_.firstDelay + randomUpTo(timing_.firstJitter);
-    thread_ = std::thread([this, firstWait] { run(firstWait); });
+    const auto firstWait = mTiming.firstDelay + randomUpTo(mTiming.firstJitter);
+    mThread = std::thread([this, firstWait] { run(firstWait); });
 }
 
 UpdateWorker::~UpdateWorker()
 {
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(mMutex);
+        mStopping = true;
     }
-    wake_.notify_all();
-    if (interrupt_)
-        interrupt_();
-    if (thread_.joinable())
-        thread_.join();
+    mWake.notify_all();
+    if (mInterrupt)
+        mInterrupt();
+    if (mThread.joinable())
+        mThread.join();
 }
 
 bool UpdateWorker::waitFor(std::chrono::milliseconds duration)
 {
-    std::unique_lock lock(mutex_);
-    return !wake_.wait_for(lock, duration, [this] { return stopping_; });
+    std::unique_lock lock(mMutex);
+    return !mWake.wait_for(lock, duration, [this] { return mStopping; });
 }
 
 void UpdateWorker::run(std::chrono::milliseconds firstWait)
@@ -62,20 +62,20 @@ void UpdateWorker::run(std::chrono::milliseconds firstWait)
     for (;;)
     {
         const auto now = std::chrono::steady_clock::now();
-        if (first || now - lastRun >= timing_.period)
+        if (first || now - lastRun >= mTiming.period)
         {
             first = false;
             lastRun = now;
             try
             {
-                if (task_)
-                    task_();
+                if (mTask)
+                    mTask();
             }
             catch (...)
             {
             }
         }
-        if (!waitFor(timing_.pollInterval))
+        if (!waitFor(mTiming.pollInterval))
             return;
     }
 }

@@ -47,13 +47,13 @@ private:
     /** Waits up to `duration`; false when the worker is being stopped. */
     bool waitFor(std::chrono::milliseconds duration);
 
-    std::function<void()> task_;
-    std::function<void()> interrupt_;
-    Timing timing_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
-    std::thread thread_;
+    std::function<void()> mTask;
+    std::function<void()> mInterrupt;
+    Timing mTiming;
+    std::mutex mMutex;
+    std::condition_variable mWake;
+    bool mStopping = false;
+    std::thread mThread;
 };
 
 } // namespace corvana::updates

@@ -51,69 +51,69 @@ double powerGain(const Biquad& q, double f, double rate = 48000.0)
 class ReferenceDelay {
 public:
     // Rings of the engine's capacity, so reads outside the history agree.
-    ReferenceDelay(double rate, std::size_t capacity, std::uint32_t inputOffset) : rate_(rate), offset_(inputOffset)
+    ReferenceDelay(double rate, std::size_t capacity, std::uint32_t inputOffset) : mRate(rate), mOffset(inputOffset)
     {
-        for (Line& l : lines_)
+        for (Line& l : mLines)
             l.ring.assign(capacity, 0.0f);
     }
 
     void set(const TapeDelay::Settings& s)
     {
-        pingPong_ = s.pingPong;
-        fbTarget_ = std::clamp(s.feedback, 0.0, 0.95);
-        character_ = s.character;
-        plain_ = character_.exponent == 1.0 && character_.compression == 0.0;
-        levelExponent_ = fbTarget_ > 1e-6 ? std::log10(fbTarget_) * (-20.0 * character_.compression) / 10.0 : 0.0;
-        const double minDelay = std::max(0.001 * rate_, offset_ + 4.0);
-        wobTarget_ = std::clamp(s.wobble, 0.0, 2.0);
+        mPingPong = s.pingPong;
+        mFbTarget = std::clamp(s.feedback, 0.0, 0.95);
+        mCharacter = s.character;
+        mPlain = mCharacter.exponent == 1.0 && mCharacter.compression == 0.0;
+        mLevelExponent = mFbTarget > 1e-6 ? std::log10(mFbTarget) * (-20.0 * mCharacter.compression) / 10.0 : 0.0;
+        const double minDelay = std::max(0.001 * mRate, mOffset + 4.0);
+        mWobTarget = std::clamp(s.wobble, 0.0, 2.0);
         const double times[2] = {s.timeLeft, s.timeRight};
         for (int c = 0; c < 2; ++c) {
-            Line& l = lines_[c];
-            const double maxDelay = std::min(6.0 * rate_, static_cast<double>(l.ring.size()) - 4.0);
-            const double d = std::clamp(times[c] * rate_, minDelay, maxDelay);
+            Line& l = mLines[c];
+            const double maxDelay = std::min(6.0 * mRate, static_cast<double>(l.ring.size()) - 4.0);
+            const double d = std::clamp(times[c] * mRate, minDelay, maxDelay);
             l.glide = d != l.target ? 1.0 - std::exp(-1.0 / d) : l.glide;
             l.target = d;
-            l.current = first_ ? d : l.current;
+            l.current = mFirst ? d : l.current;
             // The engine's designs (checked by their own tests); the filtering is done here.
-            l.cuts.designCuts(s.lowCut, s.highCut, s.slope, s.bandwidth, rate_);
+            l.cuts.designCuts(s.lowCut, s.highCut, s.slope, s.bandwidth, mRate);
         }
-        if (first_) {
-            fb_ = fbTarget_;
-            wob_ = wobTarget_;
+        if (mFirst) {
+            mFb = mFbTarget;
+            mWob = mWobTarget;
         }
-        first_ = false;
+        mFirst = false;
     }
 
     void tick(double inL, double inR, double& outL, double& outR)
     {
-        const double pi = std::numbers::pi, smooth = 1.0 - std::exp(-1.0 / (0.02 * rate_));
-        const double attack = 1.0 - std::exp(-1.0 / (0.002 * rate_));
-        fb_ += (fbTarget_ - fb_) * smooth;
-        wob_ += (wobTarget_ - wob_) * smooth;
-        const double mod = std::sin(phase1_) * 0.0006355868152678745 * rate_ / (2.0 * pi * 19.0) * wob_;
-        const double am = wob_ != 0.0 ? std::pow(10.0, std::sin(phase2_) * 0.52 * wob_ / 20.0) : 1.0;
-        phase1_ += 2.0 * pi * 19.0 / rate_;
-        phase2_ += 2.0 * pi * 18.88 / rate_;
-        for (double* phase : {&phase1_, &phase2_})
+        const double pi = std::numbers::pi, smooth = 1.0 - std::exp(-1.0 / (0.02 * mRate));
+        const double attack = 1.0 - std::exp(-1.0 / (0.002 * mRate));
+        mFb += (mFbTarget - mFb) * smooth;
+        mWob += (mWobTarget - mWob) * smooth;
+        const double mod = std::sin(mPhase1) * 0.0006355868152678745 * mRate / (2.0 * pi * 19.0) * mWob;
+        const double am = mWob != 0.0 ? std::pow(10.0, std::sin(mPhase2) * 0.52 * mWob / 20.0) : 1.0;
+        mPhase1 += 2.0 * pi * 19.0 / mRate;
+        mPhase2 += 2.0 * pi * 18.88 / mRate;
+        for (double* phase : {&mPhase1, &mPhase2})
             *phase -= *phase > 2.0 * pi ? 2.0 * pi : 0.0;
 
-        const double yL = outL = cut(lines_[0], read(lines_[0], mod) * am);
-        const double yR = outR = pingPong_ ? read(lines_[1], mod) : cut(lines_[1], am * read(lines_[1], mod));
+        const double yL = outL = cut(mLines[0], read(mLines[0], mod) * am);
+        const double yR = outR = mPingPong ? read(mLines[1], mod) : cut(mLines[1], am * read(mLines[1], mod));
 
-        double g = fb_;
-        if (!plain_) {
+        double g = mFb;
+        if (!mPlain) {
             const double in = std::max(std::fabs(inL), std::fabs(inR));
-            inEnv_ = in > inEnv_ ? inEnv_ + (in - inEnv_) * attack : inEnv_ * std::exp(-1.0 / (3.0 * rate_));
+            mInEnv = in > mInEnv ? mInEnv + (in - mInEnv) * attack : mInEnv * std::exp(-1.0 / (3.0 * mRate));
             const double echo = std::max(std::fabs(yL), std::fabs(yR));
-            echoEnv_ = echo > echoEnv_ ? echoEnv_ + (echo - echoEnv_) * attack
-                                       : echoEnv_ * std::exp(-1.0 / (0.15 * rate_));
-            g = fb_ <= 1e-9 ? 0.0 : std::pow(fb_, character_.exponent);
-            if (fb_ > 1e-9 && inEnv_ > 1e-9)
-                g *= echoEnv_ >= inEnv_ ? inEnv_ / echoEnv_ : std::pow(echoEnv_ / inEnv_, levelExponent_);
+            mEchoEnv = echo > mEchoEnv ? mEchoEnv + (echo - mEchoEnv) * attack
+                                       : mEchoEnv * std::exp(-1.0 / (0.15 * mRate));
+            g = mFb <= 1e-9 ? 0.0 : std::pow(mFb, mCharacter.exponent);
+            if (mFb > 1e-9 && mInEnv > 1e-9)
+                g *= mEchoEnv >= mInEnv ? mInEnv / mEchoEnv : std::pow(mEchoEnv / mInEnv, mLevelExponent);
         }
 
-        write(lines_[0], pingPong_ ? g * g * yR : g * yL, pingPong_ ? (inL + inR) / 2.0 : inL);
-        write(lines_[1], pingPong_ ? yL : g * yR, pingPong_ ? 0.0 : inR);
+        write(mLines[0], mPingPong ? g * g * yR : g * yL, mPingPong ? (inL + inR) / 2.0 : inL);
+        write(mLines[1], mPingPong ? yL : g * yR, mPingPong ? 0.0 : inR);
     }
 
 private:
@@ -158,16 +158,16 @@ private:
         l.ring[l.write] = static_cast<float>(v);
         l.write = static_cast<std::uint32_t>((l.write + 1) % size);
         l.filled = static_cast<std::uint32_t>(std::min<std::size_t>(l.filled + 1, size));
-        const std::size_t slot = (l.write + size - (offset_ + 1) % size) % size;
+        const std::size_t slot = (l.write + size - (mOffset + 1) % size) % size;
         l.ring[slot] = static_cast<float>(static_cast<double>(l.ring[slot]) + in);
     }
 
-    Line lines_[2];
-    double rate_ = 48000.0, phase1_ = 0.0, phase2_ = 0.0;
-    double fb_ = 0.0, fbTarget_ = 0.0, wob_ = 0.0, wobTarget_ = 0.0, inEnv_ = 0.0, echoEnv_ = 0.0, levelExponent_ = 0.0;
-    std::uint32_t offset_ = 0;
-    TapeDelay::Character character_{};
-    bool plain_ = true, pingPong_ = false, first_ = true;
+    Line mLines[2];
+    double mRate = 48000.0, mPhase1 = 0.0, mPhase2 = 0.0;
+    double mFb = 0.0, mFbTarget = 0.0, mWob = 0.0, mWobTarget = 0.0, mInEnv = 0.0, mEchoEnv = 0.0, mLevelExponent = 0.0;
+    std::uint32_t mOffset = 0;
+    TapeDelay::Character mCharacter{};
+    bool mPlain = true, mPingPong = false, mFirst = true;
 };
 
 } // namespace

@@ -18,32 +18,32 @@ class ReferenceTape {
 public:
     void prepare(double rate, int mode, double drive)
     {
-        Tape::design(ostratapedelay::dsp::kBeforeCurve, pre_, rate);
-        Tape::design(ostratapedelay::dsp::kAfterCurve, post_, rate);
-        smooth_ = 1.0 - std::exp(-1.0 / (0.02 * rate));
-        mode_ = mode;
-        driveCurrent_ = driveTarget_ = drive;
+        Tape::design(ostratapedelay::dsp::kBeforeCurve, mPre, rate);
+        Tape::design(ostratapedelay::dsp::kAfterCurve, mPost, rate);
+        mSmooth = 1.0 - std::exp(-1.0 / (0.02 * rate));
+        mMode = mode;
+        mDriveCurrent = mDriveTarget = drive;
     }
 
-    void setDriveTarget(double d) { driveTarget_ = d; }
+    void setDriveTarget(double d) { mDriveTarget = d; }
 
     double tick(double x)
     {
-        driveCurrent_ += (driveTarget_ - driveCurrent_) * smooth_;
-        const double v = pre_[1].tick(pre_[0].tick(x)) * driveCurrent_;
-        double y = mode_ == 0 ? Tape::saturate(v) : mode_ == 1 ? antiderivative(v) : twice(v);
-        for (Biquad& b : post_)
+        mDriveCurrent += (mDriveTarget - mDriveCurrent) * mSmooth;
+        const double v = mPre[1].tick(mPre[0].tick(x)) * mDriveCurrent;
+        double y = mMode == 0 ? Tape::saturate(v) : mMode == 1 ? antiderivative(v) : twice(v);
+        for (Biquad& b : mPost)
             y = b.tick(y);
-        return y / driveCurrent_;
+        return y / mDriveCurrent;
     }
 
 private:
     double antiderivative(double v)
     {
-        const double d = v - previous_;
-        const double y = std::fabs(d) > 1e-6 ? (Tape::integral(v) - Tape::integral(previous_)) / d
-                                             : Tape::saturate((v + previous_) / 2.0);
-        previous_ = v;
+        const double d = v - mPrevious;
+        const double y = std::fabs(d) > 1e-6 ? (Tape::integral(v) - Tape::integral(mPrevious)) / d
+                                             : Tape::saturate((v + mPrevious) / 2.0);
+        mPrevious = v;
         return y;
     }
 
@@ -51,26 +51,26 @@ private:
     double twice(double v)
     {
         const auto& tap = Tape::halfband();
-        x_[n_] = v;
+        mX[mN] = v;
         double a = 0.0, out = 0.0;
         for (std::size_t k = 0; k < 32; ++k)
-            a += tap[2 * k] * x_[(n_ + 32 - k) % 32];
-        const double b = x_[(n_ + 32 - 15) % 32];
-        n_ = (n_ + 1) % 32;
-        y_[j_] = Tape::saturate(2.0 * a);
+            a += tap[2 * k] * mX[(mN + 32 - k) % 32];
+        const double b = mX[(mN + 32 - 15) % 32];
+        mN = (mN + 1) % 32;
+        mY[mJ] = Tape::saturate(2.0 * a);
         for (std::size_t k = 0; k < 32; ++k)
-            out += tap[2 * k] * y_[(j_ + 64 - 2 * k) % 64];
-        out += tap[31] * y_[(j_ + 64 - 31) % 64];
-        y_[j_ + 1] = Tape::saturate(b);
-        j_ = (j_ + 2) % 64;
+            out += tap[2 * k] * mY[(mJ + 64 - 2 * k) % 64];
+        out += tap[31] * mY[(mJ + 64 - 31) % 64];
+        mY[mJ + 1] = Tape::saturate(b);
+        mJ = (mJ + 2) % 64;
         return out;
     }
 
-    std::array<Biquad, 2> pre_{};
-    std::array<Biquad, 5> post_{};
-    double smooth_ = 0.0, driveCurrent_ = 1.0, driveTarget_ = 1.0, previous_ = 0.0, x_[32]{}, y_[64]{};
-    int mode_ = 2;
-    std::size_t n_ = 0, j_ = 0;
+    std::array<Biquad, 2> mPre{};
+    std::array<Biquad, 5> mPost{};
+    double mSmooth = 0.0, mDriveCurrent = 1.0, mDriveTarget = 1.0, mPrevious = 0.0, mX[32]{}, mY[64]{};
+    int mMode = 2;
+    std::size_t mN = 0, mJ = 0;
 };
 
 } // namespace tapetest

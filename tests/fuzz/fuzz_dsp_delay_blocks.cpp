@@ -18,13 +18,13 @@ namespace
 class Bytes
 {
 public:
-  Bytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  Bytes(const std::uint8_t* data, std::size_t size) : mData(data), mSize(size) {}
 
-  bool empty() const { return at_ >= size_; }
+  bool empty() const { return mAt >= mSize; }
 
   unsigned next()
   {
-    return at_ < size_ ? data_[at_++] : 0u;
+    return mAt < mSize ? mData[mAt++] : 0u;
   }
 
   // 0..1 in 65536 steps.
@@ -52,9 +52,9 @@ public:
   }
 
 private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
+  const std::uint8_t* mData;
+  std::size_t mSize;
+  std::size_t mAt = 0;
 };
 
 TapeDelay::Settings settingsFrom(Bytes& in)

@@ -20,29 +20,29 @@ namespace corvana::updates::test {
 class LoopbackServer {
 public:
   explicit LoopbackServer(std::function<std::string(const std::string &path)> handler)
-      : handler_(std::move(handler)) {
+      : mHandler(std::move(handler)) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     auto *name = reinterpret_cast<sockaddr *>(&address);
-    if (listener_ < 0 || ::bind(listener_, name, length) != 0 || ::listen(listener_, 16) != 0 ||
-        ::getsockname(listener_, name, &length) != 0)
+    if (mListener < 0 || ::bind(mListener, name, length) != 0 || ::listen(mListener, 16) != 0 ||
+        ::getsockname(mListener, name, &length) != 0)
       throw std::runtime_error("cannot listen on 127.0.0.1");
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { serve(); });
+    mPort = ntohs(address.sin_port);
+    mThread = std::thread([this] { serve(); });
   }
   ~LoopbackServer() {
-    stop_ = true;
-    thread_.join();
-    ::close(listener_);
+    mStop = true;
+    mThread.join();
+    ::close(mListener);
   }
-  int port() const { return port_; }
-  std::string url(const std::string &path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  int port() const { return mPort; }
+  std::string url(const std::string &path) const { return "http://127.0.0.1:" + std::to_string(mPort) + path; }
   // The head of every request so far.
   std::vector<std::string> requests() const {
-    std::lock_guard lock(mutex_);
-    return requests_;
+    std::lock_guard lock(mMutex);
+    return mRequests;
   }
   int requestCount() const { return static_cast<int>(requests().size()); }
 
@@ -53,14 +53,14 @@ public:
   }
 
 private:
-  static bool readable(int fd) { // short polls keep the thread responsive to stop_
+  static bool readable(int fd) { // short polls keep the thread responsive to mStop
     pollfd waiting{fd, POLLIN, 0};
     return ::poll(&waiting, 1, 20) > 0;
   }
 
   void serve() {
-    while (!stop_)
-      if (const int connection = readable(listener_) ? ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+    while (!mStop)
+      if (const int connection = readable(mListener) ? ::accept4(mListener, nullptr, nullptr, SOCK_CLOEXEC) : -1;
           connection >= 0) {
         answer(connection);
         ::close(connection);
@@ -71,7 +71,7 @@ private:
     std::string head;
     char buffer[4096];
     while (head.find("\r\n\r\n") == std::string::npos) {
-      if (stop_)
+      if (mStop)
         return;
       if (!readable(connection))
         continue;
@@ -81,24 +81,24 @@ private:
       head.append(buffer, static_cast<std::size_t>(got));
     }
     {
-      std::lock_guard lock(mutex_);
-      requests_.push_back(head);
+      std::lock_guard lock(mMutex);
+      mRequests.push_back(head);
     }
     const auto start = head.find(' ') + 1;
-    const std::string reply = handler_(head.substr(start, head.find(' ', start) - start));
-    while (reply.empty() && !stop_) // hold the connection until the client gives up
+    const std::string reply = mHandler(head.substr(start, head.find(' ', start) - start));
+    while (reply.empty() && !mStop) // hold the connection until the client gives up
       if (readable(connection) && ::recv(connection, buffer, sizeof buffer, 0) <= 0)
         return;
     ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL); // blocks until all is sent or the client left
   }
 
-  std::function<std::string(const std::string &)> handler_;
-  int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  int port_ = 0;
-  std::atomic<bool> stop_{false};
-  mutable std::mutex mutex_;
-  std::vector<std::string> requests_;
-  std::thread thread_;
+  std::function<std::string(const std::string &)> mHandler;
+  int mListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int mPort = 0;
+  std::atomic<bool> mStop{false};
+  mutable std::mutex mMutex;
+  std::vector<std::string> mRequests;
+  std::thread mThread;
 };
 
 } // namespace corvana::updates::test
