@@ -20,7 +20,10 @@ namespace ostratapedelay::cli
 namespace
 {
 
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
+std::string quoted(const std::string& path)
+{
+  return "'" + path + "'";
+}
 
 std::string lowerExtension(const std::string& path)
 {
@@ -66,7 +69,8 @@ mode_t newFileMode()
 
 // ---------------------------------------------------------------------------------------
 
-AudioReader::AudioReader(const std::string& path) : mPath(path)
+AudioReader::AudioReader(const std::string& path)
+  : mPath(path)
 {
   SF_INFO info{};
   mFile = sf_open(path.c_str(), SFM_READ, &info);
@@ -114,7 +118,8 @@ int AudioReader::read(double* const* planes, int maxFrames)
 // ---------------------------------------------------------------------------------------
 
 AtomicAudioWriter::AtomicAudioWriter(const std::string& path, const AudioFormat& format)
-    : mPath(path), mFormat(format)
+  : mPath(path)
+  , mFormat(format)
 {
   SF_INFO info{};
   info.format = format.format;
@@ -137,8 +142,11 @@ AtomicAudioWriter::AtomicAudioWriter(const std::string& path, const AudioFormat&
     throw CliError("cannot write " + quoted(path) + ": " + std::strerror(errno));
   mTempPath = pattern;
 
-  struct stat existing{};
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : newFileMode();
+  struct stat existing
+  {
+  };
+  const mode_t mode =
+      ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : newFileMode();
   (void)::fchmod(mFd, mode);
 
   mFile = sf_open_fd(mFd, SFM_WRITE, &info, SF_FALSE);
@@ -152,7 +160,10 @@ AtomicAudioWriter::AtomicAudioWriter(const std::string& path, const AudioFormat&
   sf_command(mFile, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 }
 
-AtomicAudioWriter::~AtomicAudioWriter() { discard(); }
+AtomicAudioWriter::~AtomicAudioWriter()
+{
+  discard();
+}
 
 void AtomicAudioWriter::write(const double* const* planes, int frames)
 {
@@ -274,7 +285,8 @@ std::vector<std::vector<double>> readAudioFile(const std::string& path, AudioFor
   const int channels = reader.format().channels;
   std::vector<std::vector<double>> planes(static_cast<size_t>(channels));
   constexpr int kChunk = 65536;
-  std::vector<std::vector<double>> block(static_cast<size_t>(channels), std::vector<double>(kChunk));
+  std::vector<std::vector<double>> block(static_cast<size_t>(channels),
+                                         std::vector<double>(kChunk));
   std::vector<double*> pointers;
   for (auto& b : block)
     pointers.push_back(b.data());
@@ -284,7 +296,8 @@ std::vector<std::vector<double>> readAudioFile(const std::string& path, AudioFor
     if (got <= 0)
       break;
     for (int c = 0; c < channels; ++c)
-      planes[static_cast<size_t>(c)].insert(planes[static_cast<size_t>(c)].end(), block[static_cast<size_t>(c)].begin(),
+      planes[static_cast<size_t>(c)].insert(planes[static_cast<size_t>(c)].end(),
+                                            block[static_cast<size_t>(c)].begin(),
                                             block[static_cast<size_t>(c)].begin() + got);
   }
   return planes;

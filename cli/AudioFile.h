@@ -107,6 +107,7 @@ void writeAudioFile(const std::string& path, const AudioFormat& format,
                     const std::vector<std::vector<double>>& planes);
 
 /** Reads a whole file into planes (one vector per channel). */
-std::vector<std::vector<double>> readAudioFile(const std::string& path, AudioFormat* format = nullptr);
+std::vector<std::vector<double>> readAudioFile(const std::string& path,
+                                               AudioFormat* format = nullptr);
 
 } // namespace ostratapedelay::cli

@@ -17,8 +17,9 @@ namespace ostratapedelay::cli
 
 int runCommandLine(int argc, const char* const* argv)
 {
-  CLI::App app{"ostratape: the OstraTape-delay tape delay by Corvana, version 1.0.0, on the command line",
-               "ostratape"};
+  CLI::App app{
+      "ostratape: the OstraTape-delay tape delay by Corvana, version 1.0.0, on the command line",
+      "ostratape"};
   app.set_version_flag("--version", "ostratape 1.0.0 (OstraTape-delay by Corvana)");
   app.require_subcommand(1);
 

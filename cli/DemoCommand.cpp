@@ -20,9 +20,8 @@ namespace ostratapedelay::cli
 const std::vector<std::string>& demoSettings()
 {
   static const std::vector<std::string> settings = {
-      "Sync=on",      "Link=off",    "Note L=1/8D", "Note R=1/4",      "Feedback=45",
-      "Drive=6",      "Wobble=160",  "Width=70",    "Low Cut=150",     "High Cut=6000",
-      "Mix=50",
+      "Sync=on",    "Link=off", "Note L=1/8D", "Note R=1/4",    "Feedback=45", "Drive=6",
+      "Wobble=160", "Width=70", "Low Cut=150", "High Cut=6000", "Mix=50",
   };
   return settings;
 }
@@ -49,9 +48,12 @@ int runDemo(const std::string& dir, std::ostream& out, std::ostream& err)
     const RenderResult result = render(options, err, err);
 
     const double dryLength = static_cast<double>(phrase[0].size()) / kDemoSampleRate;
-    const double wetLength = static_cast<double>(result.inputFrames + result.tailFrames) / kDemoSampleRate;
-    out << "wrote " << dryPath << "  (dry phrase, stereo, 48000 Hz, " << plug::FormatFixed(dryLength, 2) << " s)\n";
-    out << "wrote " << wetPath << "  (through OstraTape-delay, " << plug::FormatFixed(wetLength, 2) << " s)\n";
+    const double wetLength =
+        static_cast<double>(result.inputFrames + result.tailFrames) / kDemoSampleRate;
+    out << "wrote " << dryPath << "  (dry phrase, stereo, 48000 Hz, "
+        << plug::FormatFixed(dryLength, 2) << " s)\n";
+    out << "wrote " << wetPath << "  (through OstraTape-delay, " << plug::FormatFixed(wetLength, 2)
+        << " s)\n";
     out << "settings: tempo " << plug::FormatFixed(kDemoTempo, 0);
     for (const std::string& s : demoSettings())
       out << ", " << s;
@@ -71,8 +73,9 @@ int runDemo(const std::string& dir, std::ostream& out, std::ostream& err)
 void addDemoCommand(CLI::App& app, int& exitCode)
 {
   auto dir = std::make_shared<std::string>("demo");
-  CLI::App* command = app.add_subcommand("demo", "Write a short synthesised phrase and its render through the "
-                                                 "effect into DIR (default ./demo)");
+  CLI::App* command =
+      app.add_subcommand("demo", "Write a short synthesised phrase and its render through the "
+                                 "effect into DIR (default ./demo)");
   command->add_option("DIR", *dir, "Folder to write into (created when missing)");
   command->callback([&exitCode, dir] { exitCode = runDemo(*dir, std::cout, std::cerr); });
 }

@@ -12,17 +12,17 @@ namespace
 
 struct Note
 {
-  double beat;     // start, in quarter-note beats
-  int midi;        // pitch
-  double length;   // ring time in beats before a short release
-  double pan;      // -1 left .. +1 right
+  double beat;   // start, in quarter-note beats
+  int midi;      // pitch
+  double length; // ring time in beats before a short release
+  double pan;    // -1 left .. +1 right
 };
 
 // A-minor pentatonic figure that rises, turns and lands on a longer note.
 constexpr Note kPhrase[] = {
-    {0.0, 57, 0.5, -0.4}, {0.5, 60, 0.5, 0.4},  {1.0, 64, 0.5, -0.4}, {1.5, 67, 0.5, 0.4},
-    {2.0, 69, 1.0, 0.0},  {3.0, 67, 0.5, 0.4},  {3.5, 64, 0.5, -0.4}, {4.0, 62, 0.5, 0.4},
-    {4.5, 57, 2.0, 0.0},
+    {0.0, 57, 0.5, -0.4}, {0.5, 60, 0.5, 0.4}, {1.0, 64, 0.5, -0.4},
+    {1.5, 67, 0.5, 0.4},  {2.0, 69, 1.0, 0.0}, {3.0, 67, 0.5, 0.4},
+    {3.5, 64, 0.5, -0.4}, {4.0, 62, 0.5, 0.4}, {4.5, 57, 2.0, 0.0},
 };
 constexpr double kPhraseBeats = 7.0; // the last note rings out, then a little silence
 

@@ -12,17 +12,23 @@
 namespace ostratapedelay::cli
 {
 
-OfflineHost::OfflineHost(OstraTapeDelay& plugin, double sampleRate, int nIn, int nOut, int maxBlock, double tempo)
-    : mPlugin(plugin), mSampleRate(sampleRate), mNIn(nIn), mNOut(nOut), mMaxBlock(std::max(1, maxBlock)),
-      mTempo(tempo),
-      mTimerInterval(std::max<std::int64_t>(1, std::llround(sampleRate * plug::kIdleTimerPeriodMs / 1000.0)))
+OfflineHost::OfflineHost(OstraTapeDelay& plugin, double sampleRate, int nIn, int nOut, int maxBlock,
+                         double tempo)
+  : mPlugin(plugin)
+  , mSampleRate(sampleRate)
+  , mNIn(nIn)
+  , mNOut(nOut)
+  , mMaxBlock(std::max(1, maxBlock))
+  , mTempo(tempo)
+  , mTimerInterval(
+        std::max<std::int64_t>(1, std::llround(sampleRate * plug::kIdleTimerPeriodMs / 1000.0)))
 {
   // An offline render stays off the network.
   mPlugin.stopUpdateWorker();
   plug::IProcessor& processor = mPlugin;
   if (!processor.LegalIO(nIn, nOut))
-    throw CliError("the effect does not take " + std::to_string(nIn) + " input and " + std::to_string(nOut) +
-                   " output channels");
+    throw CliError("the effect does not take " + std::to_string(nIn) + " input and " +
+                   std::to_string(nOut) + " output channels");
   processor.SetSampleRate(sampleRate);
   processor.SetBlockSize(mMaxBlock);
   processor.SetChannelConnections(plug::kInput, 0, processor.NChannels(plug::kInput), false);

@@ -23,7 +23,8 @@ public:
   /** Sets the plug-in up for nIn inputs and nOut outputs (a layout it accepts: 1-1, 1-2 or
    *  2-2) at sampleRate, blocks of at most maxBlock frames, and tempo in BPM. Throws
    *  CliError for a layout the plug-in does not take. */
-  OfflineHost(OstraTapeDelay& plugin, double sampleRate, int nIn, int nOut, int maxBlock, double tempo);
+  OfflineHost(OstraTapeDelay& plugin, double sampleRate, int nIn, int nOut, int maxBlock,
+              double tempo);
 
   /** Processes `frames` frames of inputs[0..nIn-1] into outputs[0..nOut-1] (separate
    *  buffers), in blocks of at most the maximum block size. */
@@ -40,10 +41,10 @@ private:
   int mMaxBlock;
   double mTempo;
   std::int64_t mPosition = 0;
-  std::int64_t mTimerInterval;   // frames per idle tick (20 ms)
+  std::int64_t mTimerInterval; // frames per idle tick (20 ms)
   std::int64_t mSinceTick = 0;
   std::uint64_t mTicks = 0;
-  std::vector<std::vector<double>> mIn;  // the block's input copy, handed to the processor
+  std::vector<std::vector<double>> mIn; // the block's input copy, handed to the processor
   std::vector<double*> mInPtrs;
   std::vector<double*> mOutPtrs;
 };

@@ -27,9 +27,12 @@ std::string_view trim(std::string_view s)
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y)
+                                            {
+                                              return std::tolower(static_cast<unsigned char>(x)) ==
+                                                     std::tolower(static_cast<unsigned char>(y));
+                                            });
 }
 
 std::string displayTextList(const plug::IParam& param)
@@ -58,7 +61,8 @@ const char* matchDisplayText(const plug::IParam& param, std::string_view text)
 
 // A decimal number, optionally followed by the unit ("375ms", "-6 dB"), read without regard
 // to the process locale. False for anything else, including "inf" and "nan".
-bool parseNumber(std::string_view text, std::string_view unit, double& number, std::string& numberText)
+bool parseNumber(std::string_view text, std::string_view unit, double& number,
+                 std::string& numberText)
 {
   std::string_view rest = text;
   bool negative = false;
@@ -93,7 +97,8 @@ std::string storedLabel(plug::IParam& param)
   if (!label.empty() || param.NDisplayTexts() == 0)
     return label;
   const double saved = param.Value();
-  for (double probe : {param.GetMin(), param.GetMax(), param.FromNormalized(0.5), param.GetDefault()})
+  for (double probe :
+       {param.GetMin(), param.GetMax(), param.FromNormalized(0.5), param.GetDefault()})
   {
     if (param.GetDisplayText(std::trunc(probe))[0] == '\0')
     {
@@ -158,7 +163,8 @@ ParamAssignment parseParamAssignment(plug::IPluginBase& plugin, std::string_view
 
   const int index = findParam(plugin, name);
   if (index < 0)
-    throw CliError("unknown parameter '" + std::string(name) + "'; valid names: " + paramNameList(plugin));
+    throw CliError("unknown parameter '" + std::string(name) +
+                   "'; valid names: " + paramNameList(plugin));
   plug::IParam& param = *plugin.GetParam(index);
   const std::string paramName = param.GetName();
 
@@ -170,9 +176,11 @@ ParamAssignment parseParamAssignment(plug::IPluginBase& plugin, std::string_view
     return result;
   }
 
-  const bool discrete = param.Type() == plug::IParam::kTypeBool || param.Type() == plug::IParam::kTypeEnum;
+  const bool discrete =
+      param.Type() == plug::IParam::kTypeBool || param.Type() == plug::IParam::kTypeEnum;
   if (discrete)
-    throw CliError(paramName + ": '" + std::string(valueText) + "' is not one of: " + displayTextList(param));
+    throw CliError(paramName + ": '" + std::string(valueText) +
+                   "' is not one of: " + displayTextList(param));
 
   const std::string unit = storedLabel(param);
   double number = 0.0;
@@ -192,13 +200,15 @@ ParamAssignment parseParamAssignment(plug::IPluginBase& plugin, std::string_view
   if (shown < param.GetMin() || shown > param.GetMax())
   {
     result.note = paramName + ": " + std::string(valueText) + " is outside " +
-                  numberWithLabel(param, param.GetMin()) + " .. " + numberWithLabel(param, param.GetMax()) +
-                  "; using " + displayWithLabel(param, result.value);
+                  numberWithLabel(param, param.GetMin()) + " .. " +
+                  numberWithLabel(param, param.GetMax()) + "; using " +
+                  displayWithLabel(param, result.value);
   }
   return result;
 }
 
-void applyParamAssignments(plug::IPluginBase& plugin, const std::vector<std::string>& texts, std::ostream& notes)
+void applyParamAssignments(plug::IPluginBase& plugin, const std::vector<std::string>& texts,
+                           std::ostream& notes)
 {
   std::vector<ParamAssignment> parsed;
   parsed.reserve(texts.size());

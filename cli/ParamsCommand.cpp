@@ -20,11 +20,16 @@ const char* kindName(plug::IParam::EParamType type)
 {
   switch (type)
   {
-  case plug::IParam::kTypeBool: return "bool";
-  case plug::IParam::kTypeInt: return "int";
-  case plug::IParam::kTypeEnum: return "enum";
-  case plug::IParam::kTypeDouble: return "double";
-  default: return "none";
+    case plug::IParam::kTypeBool:
+      return "bool";
+    case plug::IParam::kTypeInt:
+      return "int";
+    case plug::IParam::kTypeEnum:
+      return "enum";
+    case plug::IParam::kTypeDouble:
+      return "double";
+    default:
+      return "none";
   }
 }
 
@@ -32,10 +37,14 @@ std::string shapeName(const plug::IParam& param)
 {
   switch (param.GetShapeID())
   {
-  case plug::IParam::kShapeLinear: return "linear";
-  case plug::IParam::kShapePowCurve: return "power " + shortestNumber(param.GetShapeValue());
-  case plug::IParam::kShapeExponential: return "exponential";
-  default: return "other";
+    case plug::IParam::kShapeLinear:
+      return "linear";
+    case plug::IParam::kShapePowCurve:
+      return "power " + shortestNumber(param.GetShapeValue());
+    case plug::IParam::kShapeExponential:
+      return "exponential";
+    default:
+      return "other";
   }
 }
 
@@ -57,7 +66,8 @@ void printParams(plug::IPluginBase& plugin, std::ostream& out)
   for (int i = 0; i < plugin.NParams(); ++i)
   {
     plug::IParam& param = *plugin.GetParam(i);
-    const std::string range = plainNumber(param, param.GetMin()) + " .. " + plainNumber(param, param.GetMax());
+    const std::string range =
+        plainNumber(param, param.GetMin()) + " .. " + plainNumber(param, param.GetMax());
     std::string defaultText;
     param.GetDisplay(param.GetDefault(), false, defaultText, true);
     std::string texts;
@@ -70,8 +80,8 @@ void printParams(plug::IPluginBase& plugin, std::ostream& out)
       texts += plainNumber(param, value) + " " + text;
     }
     out << std::left << std::setw(3) << i << std::setw(14) << param.GetName() << std::setw(8)
-        << kindName(param.Type()) << std::setw(20) << range << std::setw(10) << defaultText << std::setw(6)
-        << storedLabel(param) << std::setw(13) << shapeName(param) << texts << '\n';
+        << kindName(param.Type()) << std::setw(20) << range << std::setw(10) << defaultText
+        << std::setw(6) << storedLabel(param) << std::setw(13) << shapeName(param) << texts << '\n';
   }
 }
 
@@ -92,8 +102,9 @@ int runParams(std::ostream& out, std::ostream& err)
 
 void addParamsCommand(CLI::App& app, int& exitCode)
 {
-  CLI::App* command = app.add_subcommand("params", "List the eighteen parameters with ranges, defaults, "
-                                                   "units and display texts");
+  CLI::App* command =
+      app.add_subcommand("params", "List the eighteen parameters with ranges, defaults, "
+                                   "units and display texts");
   command->callback([&exitCode] { exitCode = runParams(std::cout, std::cerr); });
 }
 

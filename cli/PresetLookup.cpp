@@ -22,7 +22,8 @@ bool looksLikeFile(const std::string& text)
   const std::string extension = ostratapedelay::offline::kPresetFormat.extension;
   if (text.find('/') != std::string::npos)
     return true;
-  if (text.size() >= extension.size() && text.compare(text.size() - extension.size(), extension.size(), extension) == 0)
+  if (text.size() >= extension.size() &&
+      text.compare(text.size() - extension.size(), extension.size(), extension) == 0)
     return true;
   std::error_code ec;
   return std::filesystem::is_regular_file(text, ec);
@@ -36,7 +37,8 @@ FoundPreset findPreset(const CliPlugin& plugin, const std::string& nameOrFile)
   if (looksLikeFile(nameOrFile))
   {
     std::string error;
-    if (!corvana::presets::readPreset(ostratapedelay::offline::kPresetFormat, nameOrFile, found.preset, error))
+    if (!corvana::presets::readPreset(ostratapedelay::offline::kPresetFormat, nameOrFile,
+                                      found.preset, error))
       throw CliError(kLoadPrefix + error);
     found.kind = FoundPreset::Kind::kFile;
     return found;
@@ -61,7 +63,8 @@ FoundPreset findPreset(const CliPlugin& plugin, const std::string& nameOrFile)
       return found;
     }
   }
-  throw CliError(std::string(kLoadPrefix) + "there is no preset named \"" + nameOrFile + "\" (see: ostratape presets list)");
+  throw CliError(std::string(kLoadPrefix) + "there is no preset named \"" + nameOrFile +
+                 "\" (see: ostratape presets list)");
 }
 
 void loadFoundPreset(CliPlugin& plugin, const FoundPreset& found)

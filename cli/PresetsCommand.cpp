@@ -51,9 +51,12 @@ const char* kindText(FoundPreset::Kind kind)
 {
   switch (kind)
   {
-  case FoundPreset::Kind::kFactory: return "factory preset";
-  case FoundPreset::Kind::kFile: return "preset file";
-  default: return "user preset";
+    case FoundPreset::Kind::kFactory:
+      return "factory preset";
+    case FoundPreset::Kind::kFile:
+      return "preset file";
+    default:
+      return "user preset";
   }
 }
 
@@ -61,79 +64,91 @@ const char* kindText(FoundPreset::Kind kind)
 
 int runPresetsList(std::ostream& out, std::ostream& err)
 {
-  return guarded(err, [&] {
-    for (const auto& preset : ostratapedelay::offline::factoryPresets())
-      out << "factory\t" << preset.name << '\n';
-    CliPlugin plugin;
-    for (const auto& preset : plugin.savedPresets())
-      out << "user\t" << preset.name << '\t' << preset.path.string() << '\n';
-  });
+  return guarded(err,
+                 [&]
+                 {
+                   for (const auto& preset : ostratapedelay::offline::factoryPresets())
+                     out << "factory\t" << preset.name << '\n';
+                   CliPlugin plugin;
+                   for (const auto& preset : plugin.savedPresets())
+                     out << "user\t" << preset.name << '\t' << preset.path.string() << '\n';
+                 });
 }
 
-int runPresetsSave(const std::string& name, const std::string& basePreset, const std::vector<std::string>& sets,
-                   bool force, std::ostream& out, std::ostream& err)
+int runPresetsSave(const std::string& name, const std::string& basePreset,
+                   const std::vector<std::string>& sets, bool force, std::ostream& out,
+                   std::ostream& err)
 {
-  return guarded(err, [&] {
-    const std::string saved = trimmedName(name);
-    if (saved.empty())
-      throw CliError(std::string(kSavePrefix) + "the name is empty");
-    CliPlugin plugin;
-    if (!basePreset.empty())
-      applyPresetValues(plugin, basePreset);
-    applyParamAssignments(plugin, sets, err);
+  return guarded(err,
+                 [&]
+                 {
+                   const std::string saved = trimmedName(name);
+                   if (saved.empty())
+                     throw CliError(std::string(kSavePrefix) + "the name is empty");
+                   CliPlugin plugin;
+                   if (!basePreset.empty())
+                     applyPresetValues(plugin, basePreset);
+                   applyParamAssignments(plugin, sets, err);
 
-    // The plug-in asks before replacing a file that holds a preset of this name; here the
-    // answer is --force.
-    plugin.replace = force;
-    plugin.savePreset(saved, true);
-    if (plugin.told)
-      throw CliError(*plugin.told);
-    if (plugin.wasAsked && !force)
-      throw CliError(std::string(kSavePrefix) + "a preset named \"" + saved +
-                     "\" already exists (add --force to replace it)");
-    const auto path = corvana::presets::presetPathForName(ostratapedelay::offline::kPresetFormat,
-                                                          plugin.presetDirectory(), saved);
-    out << "saved \"" << saved << "\" to " << path.string() << '\n';
-  });
+                   // The plug-in asks before replacing a file that holds a preset of this name;
+                   // here the answer is --force.
+                   plugin.replace = force;
+                   plugin.savePreset(saved, true);
+                   if (plugin.told)
+                     throw CliError(*plugin.told);
+                   if (plugin.wasAsked && !force)
+                     throw CliError(std::string(kSavePrefix) + "a preset named \"" + saved +
+                                    "\" already exists (add --force to replace it)");
+                   const auto path = corvana::presets::presetPathForName(
+                       ostratapedelay::offline::kPresetFormat, plugin.presetDirectory(), saved);
+                   out << "saved \"" << saved << "\" to " << path.string() << '\n';
+                 });
 }
 
 int runPresetsDelete(const std::string& name, std::ostream& out, std::ostream& err)
 {
-  return guarded(err, [&] {
-    CliPlugin plugin;
-    for (const auto& preset : plugin.savedPresets())
-    {
-      if (preset.name != name)
-        continue;
-      plugin.removePreset(preset);
-      if (plugin.told)
-        throw CliError(*plugin.told);
-      out << "deleted \"" << name << "\" (" << preset.path.string() << ")\n";
-      return;
-    }
-    for (const auto& preset : ostratapedelay::offline::factoryPresets())
-      if (preset.name == name)
-        throw CliError(std::string(kDeletePrefix) + "\"" + name + "\" is a factory preset");
-    throw CliError(std::string(kDeletePrefix) + "there is no user preset named \"" + name + "\"");
-  });
+  return guarded(err,
+                 [&]
+                 {
+                   CliPlugin plugin;
+                   for (const auto& preset : plugin.savedPresets())
+                   {
+                     if (preset.name != name)
+                       continue;
+                     plugin.removePreset(preset);
+                     if (plugin.told)
+                       throw CliError(*plugin.told);
+                     out << "deleted \"" << name << "\" (" << preset.path.string() << ")\n";
+                     return;
+                   }
+                   for (const auto& preset : ostratapedelay::offline::factoryPresets())
+                     if (preset.name == name)
+                       throw CliError(std::string(kDeletePrefix) + "\"" + name +
+                                      "\" is a factory preset");
+                   throw CliError(std::string(kDeletePrefix) + "there is no user preset named \"" +
+                                  name + "\"");
+                 });
 }
 
 int runPresetsShow(const std::string& nameOrFile, std::ostream& out, std::ostream& err)
 {
-  return guarded(err, [&] {
-    CliPlugin plugin;
-    const FoundPreset found = findPreset(plugin, nameOrFile);
-    loadFoundPreset(plugin, found);
-    out << plugin.presetName() << " (" << kindText(found.kind);
-    if (!found.preset.path.empty())
-      out << ", " << found.preset.path.string();
-    out << ")\n";
-    for (int i = 0; i < plugin.NParams(); ++i)
-    {
-      plug::IParam& param = *plugin.GetParam(i);
-      out << "  " << std::left << std::setw(14) << param.GetName() << displayWithLabel(param, param.Value()) << '\n';
-    }
-  });
+  return guarded(err,
+                 [&]
+                 {
+                   CliPlugin plugin;
+                   const FoundPreset found = findPreset(plugin, nameOrFile);
+                   loadFoundPreset(plugin, found);
+                   out << plugin.presetName() << " (" << kindText(found.kind);
+                   if (!found.preset.path.empty())
+                     out << ", " << found.preset.path.string();
+                   out << ")\n";
+                   for (int i = 0; i < plugin.NParams(); ++i)
+                   {
+                     plug::IParam& param = *plugin.GetParam(i);
+                     out << "  " << std::left << std::setw(14) << param.GetName()
+                         << displayWithLabel(param, param.Value()) << '\n';
+                   }
+                 });
 }
 
 void addPresetsCommand(CLI::App& app, int& exitCode)
@@ -152,28 +167,37 @@ void addPresetsCommand(CLI::App& app, int& exitCode)
     bool force = false;
   };
   auto save = std::make_shared<SaveOptions>();
-  CLI::App* saveCommand = presets->add_subcommand("save", "Save the default settings, changed by --set, as a user preset");
+  CLI::App* saveCommand = presets->add_subcommand(
+      "save", "Save the default settings, changed by --set, as a user preset");
   saveCommand->add_option("NAME", save->name, "Preset name")->required();
-  saveCommand->add_option("--preset", save->preset, "Start from this preset (a name or a preset file) instead of the defaults")
+  saveCommand
+      ->add_option("--preset", save->preset,
+                   "Start from this preset (a name or a preset file) instead of the defaults")
       ->type_name("NAME|FILE");
   saveCommand
-      ->add_option("--set", save->sets, "Parameter in display units, e.g. \"Time L=375\" (repeat for more)")
+      ->add_option("--set", save->sets,
+                   "Parameter in display units, e.g. \"Time L=375\" (repeat for more)")
       ->type_name("\"NAME=VALUE\"")
       ->allow_extra_args(false);
   saveCommand->add_flag("--force", save->force, "Replace an existing preset of that name");
-  saveCommand->callback([&exitCode, save] {
-    exitCode = runPresetsSave(save->name, save->preset, save->sets, save->force, std::cout, std::cerr);
-  });
+  saveCommand->callback(
+      [&exitCode, save]
+      {
+        exitCode =
+            runPresetsSave(save->name, save->preset, save->sets, save->force, std::cout, std::cerr);
+      });
 
   auto deleteName = std::make_shared<std::string>();
   CLI::App* deleteCommand = presets->add_subcommand("delete", "Delete a user preset");
   deleteCommand->add_option("NAME", *deleteName, "Preset name")->required();
-  deleteCommand->callback([&exitCode, deleteName] { exitCode = runPresetsDelete(*deleteName, std::cout, std::cerr); });
+  deleteCommand->callback([&exitCode, deleteName]
+                          { exitCode = runPresetsDelete(*deleteName, std::cout, std::cerr); });
 
   auto showName = std::make_shared<std::string>();
   CLI::App* showCommand = presets->add_subcommand("show", "Show a preset's eighteen values");
   showCommand->add_option("PRESET", *showName, "A preset name or a preset file")->required();
-  showCommand->callback([&exitCode, showName] { exitCode = runPresetsShow(*showName, std::cout, std::cerr); });
+  showCommand->callback([&exitCode, showName]
+                        { exitCode = runPresetsShow(*showName, std::cout, std::cerr); });
 }
 
 } // namespace ostratapedelay::cli

@@ -21,8 +21,9 @@ int runPresetsList(std::ostream& out, std::ostream& err);
  *  defaults (or the --preset values), then the --set values, saved as the editor's preset
  *  bar saves. An existing preset file of another name is replaced only with `force`.
  *  Returns the exit status. Main thread. */
-int runPresetsSave(const std::string& name, const std::string& basePreset, const std::vector<std::string>& sets,
-                   bool force, std::ostream& out, std::ostream& err);
+int runPresetsSave(const std::string& name, const std::string& basePreset,
+                   const std::vector<std::string>& sets, bool force, std::ostream& out,
+                   std::ostream& err);
 
 /** `ostratape presets delete NAME`: removes the user preset of exactly that name. */
 int runPresetsDelete(const std::string& name, std::ostream& out, std::ostream& err);

@@ -13,13 +13,21 @@ constexpr int kBarWidth = 30;
 }
 
 ProgressBar::ProgressBar(std::ostream& out, bool enabled, std::string label)
-    : mOut(out), mEnabled(enabled), mLabel(std::move(label))
+  : mOut(out)
+  , mEnabled(enabled)
+  , mLabel(std::move(label))
 {
 }
 
-ProgressBar::~ProgressBar() { finish(); }
+ProgressBar::~ProgressBar()
+{
+  finish();
+}
 
-bool ProgressBar::stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool ProgressBar::stderrIsTerminal()
+{
+  return ::isatty(STDERR_FILENO) == 1;
+}
 
 void ProgressBar::update(double fraction, const std::string& label)
 {

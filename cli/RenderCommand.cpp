@@ -26,7 +26,10 @@ constexpr int kMaxBlockSize = 65536;
 // Set by SIGINT/SIGTERM so a render stops cleanly and removes its temporary file.
 volatile std::sig_atomic_t gStopRequested = 0;
 
-extern "C" void requestStop(int) { gStopRequested = 1; }
+extern "C" void requestStop(int)
+{
+  gStopRequested = 1;
+}
 
 // Installs the stop handlers for one render and restores the previous ones afterwards.
 class StopSignals
@@ -154,7 +157,8 @@ RenderResult render(const RenderOptions& options, std::ostream& notes, std::ostr
   stop.check(options.output);
   writer.commit();
   if (writer.nonFiniteSamples() > 0)
-    notes << "note: " << writer.nonFiniteSamples() << " samples that were not finite numbers were written as 0\n";
+    notes << "note: " << writer.nonFiniteSamples()
+          << " samples that were not finite numbers were written as 0\n";
   result.timerTicks = host.timerTicks();
   return result;
 }
@@ -164,9 +168,13 @@ int runRender(const RenderOptions& options, std::ostream& out, std::ostream& err
   try
   {
     const RenderResult result = render(options, err, err);
-    out << "wrote " << options.output << ": " << result.channels << (result.channels == 1 ? " channel, " : " channels, ")
-        << result.sampleRate << " Hz, " << plug::FormatFixed(static_cast<double>(result.inputFrames + result.tailFrames) / result.sampleRate, 3)
-        << " s (tail " << plug::FormatFixed(static_cast<double>(result.tailFrames) / result.sampleRate, 3) << " s)\n";
+    out << "wrote " << options.output << ": " << result.channels
+        << (result.channels == 1 ? " channel, " : " channels, ") << result.sampleRate << " Hz, "
+        << plug::FormatFixed(
+               static_cast<double>(result.inputFrames + result.tailFrames) / result.sampleRate, 3)
+        << " s (tail "
+        << plug::FormatFixed(static_cast<double>(result.tailFrames) / result.sampleRate, 3)
+        << " s)\n";
     return 0;
   }
   catch (const CliError& e)
@@ -180,23 +188,33 @@ void addRenderCommand(CLI::App& app, int& exitCode)
 {
   auto options = std::make_shared<RenderOptions>();
   CLI::App* command = app.add_subcommand("render", "Render an audio file through the effect");
-  command->add_option("IN", options->input, "Mono or stereo audio file (WAV, FLAC, AIFF, ...)")->required();
-  command->add_option("OUT", options->output, "Output file, written in the input's format and rate")->required();
+  command->add_option("IN", options->input, "Mono or stereo audio file (WAV, FLAC, AIFF, ...)")
+      ->required();
+  command->add_option("OUT", options->output, "Output file, written in the input's format and rate")
+      ->required();
   addStateOptions(*command, options->state);
   command->add_option("--block", options->blockSize, "Frames per processing block (default 512)")
       ->type_name("N");
-  command->add_option("--input-mode", options->inputMode, "How a stereo input feeds the echoes: auto, stereo, left")
+  command
+      ->add_option("--input-mode", options->inputMode,
+                   "How a stereo input feeds the echoes: auto, stereo, left")
       ->type_name("auto|stereo|left");
-  command->add_option("--tail", options->tail,
-                      "Time after the input for the echoes to ring out: seconds, or auto (until the output "
-                      "stays below -96 dBFS for 1 s, at most 60 s)")
+  command
+      ->add_option(
+          "--tail", options->tail,
+          "Time after the input for the echoes to ring out: seconds, or auto (until the output "
+          "stays below -96 dBFS for 1 s, at most 60 s)")
       ->type_name("SECONDS|auto");
-  command->add_option("--channels", options->channels, "Output channels for a mono input: 1 or 2 (default: as input)")
+  command
+      ->add_option("--channels", options->channels,
+                   "Output channels for a mono input: 1 or 2 (default: as input)")
       ->type_name("1|2");
-  command->callback([&exitCode, options] {
-    options->progress = ProgressBar::stderrIsTerminal();
-    exitCode = runRender(*options, std::cout, std::cerr);
-  });
+  command->callback(
+      [&exitCode, options]
+      {
+        options->progress = ProgressBar::stderrIsTerminal();
+        exitCode = runRender(*options, std::cout, std::cerr);
+      });
 }
 
 } // namespace ostratapedelay::cli

@@ -19,11 +19,11 @@ struct RenderOptions
   std::string input;
   std::string output;
   StateOptions state;
-  int blockSize = 512;             // frames per ProcessBlock call at most
-  std::string inputMode = "auto";  // auto | stereo | left
-  std::string tail = "auto";       // "auto" or seconds
-  int channels = 0;                // output channels; 0 = as many as the input has
-  bool progress = false;           // draw a progress bar on the error stream
+  int blockSize = 512;            // frames per ProcessBlock call at most
+  std::string inputMode = "auto"; // auto | stereo | left
+  std::string tail = "auto";      // "auto" or seconds
+  int channels = 0;               // output channels; 0 = as many as the input has
+  bool progress = false;          // draw a progress bar on the error stream
 };
 
 /** What a render wrote. */

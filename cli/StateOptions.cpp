@@ -14,8 +14,10 @@ namespace ostratapedelay::cli
 
 void addStateOptions(CLI::App& command, StateOptions& options)
 {
-  command.add_option("--preset", options.preset,
-                     "Start from a preset: a user or factory preset name, or a preset file (before --set)")
+  command
+      .add_option(
+          "--preset", options.preset,
+          "Start from a preset: a user or factory preset name, or a preset file (before --set)")
       ->type_name("NAME|FILE");
   command
       .add_option("--set", options.sets,
@@ -26,10 +28,12 @@ void addStateOptions(CLI::App& command, StateOptions& options)
   command.add_option("--tempo", options.tempo, "Host tempo for synced delay times (default 120)")
       ->type_name("BPM")
       ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
+          [](std::string& text) -> std::string
+          {
             char* end = nullptr;
             const double bpm = std::strtod(text.c_str(), &end);
-            if (end == text.c_str() || *end != '\0' || !std::isfinite(bpm) || bpm <= 1.0 || bpm > 1000.0)
+            if (end == text.c_str() || *end != '\0' || !std::isfinite(bpm) || bpm <= 1.0 ||
+                bpm > 1000.0)
               return "tempo must be a number of beats per minute above 1 and at most 1000";
             return {};
           },
@@ -41,7 +45,8 @@ namespace
 
 // A value that the other settings make irrelevant is most likely a mistake on the command
 // line ("Time L=375" while Sync is on), so say so.
-void noteIneffectiveSets(plug::IPluginBase& plugin, const std::vector<std::string>& sets, std::ostream& notes)
+void noteIneffectiveSets(plug::IPluginBase& plugin, const std::vector<std::string>& sets,
+                         std::ostream& notes)
 {
   using namespace ostratapedelay::plugin;
   const bool sync = plugin.GetParam(kSync)->Bool();

@@ -31,10 +31,10 @@ TailRule TailRule::parse(const std::string& text)
 }
 
 TailTracker::TailTracker(const TailRule& rule, double sampleRate)
-    : mAutomatic(rule.automatic),
-      mLimit(std::llround((rule.automatic ? TailRule::kMaxSeconds : rule.seconds) * sampleRate)),
-      mQuietNeed(std::max<std::int64_t>(1, std::llround(TailRule::kQuietSeconds * sampleRate))),
-      mThreshold(std::pow(10.0, TailRule::kQuietDb / 20.0))
+  : mAutomatic(rule.automatic)
+  , mLimit(std::llround((rule.automatic ? TailRule::kMaxSeconds : rule.seconds) * sampleRate))
+  , mQuietNeed(std::max<std::int64_t>(1, std::llround(TailRule::kQuietSeconds * sampleRate)))
+  , mThreshold(std::pow(10.0, TailRule::kQuietDb / 20.0))
 {
 }
 

@@ -3,4 +3,7 @@
 
 #include "cli/CommandLine.h"
 
-int main(int argc, char** argv) { return ostratapedelay::cli::runCommandLine(argc, argv); }
+int main(int argc, char** argv)
+{
+  return ostratapedelay::cli::runCommandLine(argc, argv);
+}

@@ -5,16 +5,18 @@
 #include <array>
 #include <span>
 
-namespace ostratapedelay::dsp {
+namespace ostratapedelay::dsp
+{
 
 using corvana::dsp::Biquad;
 
 // One section of a fixed equalisation curve.
-struct TapeSection {
-    int type = -1;          // 0 high-pass, 1 peaking, 2 high shelf; other values leave the biquad as it is
-    double frequency = 0.0; // Hz
-    double q = 0.0;
-    double gain = 0.0;      // dB, ignored by the high-pass
+struct TapeSection
+{
+  int type = -1; // 0 high-pass, 1 peaking, 2 high shelf; other values leave the biquad as it is
+  double frequency = 0.0; // Hz
+  double q = 0.0;
+  double gain = 0.0; // dB, ignored by the high-pass
 };
 
 // Before the saturator: a presence dip and a treble lift.
@@ -38,139 +40,144 @@ inline constexpr std::array<TapeSection, 5> kAfterCurve{{
 //
 // One instance is used by one thread at a time. The shared lookup tables are
 // built once per process and are read-only afterwards.
-class Tape {
+class Tape
+{
 public:
-    static constexpr int kDirect = 0;
-    static constexpr int kAntiderivative = 1;
-    static constexpr int kOversampled = 2;
+  static constexpr int kDirect = 0;
+  static constexpr int kAntiderivative = 1;
+  static constexpr int kOversampled = 2;
 
-    // Delay of the oversampled mode in samples at the host rate.
-    static constexpr int kOversampledLatency = 31;
+  // Delay of the oversampled mode in samples at the host rate.
+  static constexpr int kOversampledLatency = 31;
 
-    static constexpr int kTableSize = 16386;     // entries of the antiderivative table
-    static constexpr int kTableResolution = 256; // entries per unit of input
-    static constexpr int kHalfbandTaps = 63;
+  static constexpr int kTableSize = 16386;     // entries of the antiderivative table
+  static constexpr int kTableResolution = 256; // entries per unit of input
+  static constexpr int kHalfbandTaps = 63;
 
-    // Designs `biquads[i]` from `sections[i]` for `rate` (only the common length
-    // is used). Any thread; real-time safe.
-    static void design(std::span<const TapeSection> sections, std::span<Biquad> biquads, double rate) noexcept;
+  // Designs `biquads[i]` from `sections[i]` for `rate` (only the common length
+  // is used). Any thread; real-time safe.
+  static void design(std::span<const TapeSection> sections, std::span<Biquad> biquads,
+                     double rate) noexcept;
 
-    // The saturator f(x) = x / (1 + (|x|/0.41)^3.1)^(1/3.1): odd, unit slope at
-    // 0, bounded by +-0.41. Any thread; real-time safe.
-    static double saturate(double x) noexcept;
+  // The saturator f(x) = x / (1 + (|x|/0.41)^3.1)^(1/3.1): odd, unit slope at
+  // 0, bounded by +-0.41. Any thread; real-time safe.
+  static double saturate(double x) noexcept;
 
-    // The saturator by cubic Hermite interpolation of a shared table of
-    // f(x)/x: within 1e-7 relative of saturate() everywhere, a few times
-    // cheaper. This is what tick uses. Any thread; real-time safe once the
-    // tables exist (the first call builds them).
-    static double saturateFast(double x) noexcept;
+  // The saturator by cubic Hermite interpolation of a shared table of
+  // f(x)/x: within 1e-7 relative of saturate() everywhere, a few times
+  // cheaper. This is what tick uses. Any thread; real-time safe once the
+  // tables exist (the first call builds them).
+  static double saturateFast(double x) noexcept;
 
-    // Antiderivative F of the saturator from 0, interpolated from the shared
-    // table; 0 for a non-finite x. Any thread; real-time safe once the tables
-    // exist (the first call builds them).
-    static double integral(double x) noexcept;
+  // Antiderivative F of the saturator from 0, interpolated from the shared
+  // table; 0 for a non-finite x. Any thread; real-time safe once the tables
+  // exist (the first call builds them).
+  static double integral(double x) noexcept;
 
-    // The shared read-only tables, built on first use under thread-safe
-    // one-time initialisation. Any thread.
-    static const std::array<double, kTableSize>& antiderivativeTable();
-    static const std::array<double, kHalfbandTaps>& halfband();
+  // The shared read-only tables, built on first use under thread-safe
+  // one-time initialisation. Any thread.
+  static const std::array<double, kTableSize>& antiderivativeTable();
+  static const std::array<double, kHalfbandTaps>& halfband();
 
-    // Designs the sections for `sampleRate` (48000 when it is not a usable
-    // rate), zeroes every state and raises the first flag. Keeps the mode and
-    // the drive. Not real-time safe on the very first call in the process
-    // (builds the shared tables); owner's thread.
-    void prepare(double sampleRate);
+  // Designs the sections for `sampleRate` (48000 when it is not a usable
+  // rate), zeroes every state and raises the first flag. Keeps the mode and
+  // the drive. Not real-time safe on the very first call in the process
+  // (builds the shared tables); owner's thread.
+  void prepare(double sampleRate);
 
-    // Zeroes the section states, previous sample and histories, raises the
-    // first flag. Owner's thread; real-time safe.
-    void clear() noexcept;
+  // Zeroes the section states, previous sample and histories, raises the
+  // first flag. Owner's thread; real-time safe.
+  void clear() noexcept;
 
-    // Selects the saturator (0 direct, 1 antiderivative, anything else
-    // oversampled). A change clears the previous sample and the histories.
-    // Owner's thread; real-time safe.
-    void setMode(int newMode) noexcept;
-    int mode() const noexcept { return mMode; }
+  // Selects the saturator (0 direct, 1 antiderivative, anything else
+  // oversampled). A change clears the previous sample and the histories.
+  // Owner's thread; real-time safe.
+  void setMode(int newMode) noexcept;
+  int mode() const noexcept { return mMode; }
 
-    // Latency of the current mode in samples (31 when oversampled, else 0).
-    int latency() const noexcept { return (mMode == kDirect || mMode == kAntiderivative) ? 0 : kOversampledLatency; }
+  // Latency of the current mode in samples (31 when oversampled, else 0).
+  int latency() const noexcept
+  {
+    return (mMode == kDirect || mMode == kAntiderivative) ? 0 : kOversampledLatency;
+  }
 
-    // Per-block drive update (linear gain): sets the target; on the first block
-    // after prepare or clear the current drive jumps to it and the first flag is
-    // lowered. Owner's thread; real-time safe.
-    void setDrive(double linearGain) noexcept;
+  // Per-block drive update (linear gain): sets the target; on the first block
+  // after prepare or clear the current drive jumps to it and the first flag is
+  // lowered. Owner's thread; real-time safe.
+  void setDrive(double linearGain) noexcept;
 
-    // Sets both the current and target drive and lowers the first flag, so the
-    // drive does not glide. Owner's thread; real-time safe.
-    void jumpDrive(double linearGain) noexcept;
+  // Sets both the current and target drive and lowers the first flag, so the
+  // drive does not glide. Owner's thread; real-time safe.
+  void jumpDrive(double linearGain) noexcept;
 
-    void setDriveTarget(double linearGain) noexcept { mDriveTarget = linearGain; }
-    void setDriveCurrent(double linearGain) noexcept { mDriveCurrent = linearGain; }
-    void setFirst(bool isFirst) noexcept { mFirst = isFirst; }
-    double driveTarget() const noexcept { return mDriveTarget; }
-    double driveCurrent() const noexcept { return mDriveCurrent; }
-    bool first() const noexcept { return mFirst; }
+  void setDriveTarget(double linearGain) noexcept { mDriveTarget = linearGain; }
+  void setDriveCurrent(double linearGain) noexcept { mDriveCurrent = linearGain; }
+  void setFirst(bool isFirst) noexcept { mFirst = isFirst; }
+  double driveTarget() const noexcept { return mDriveTarget; }
+  double driveCurrent() const noexcept { return mDriveCurrent; }
+  bool first() const noexcept { return mFirst; }
 
-    // The most recent sample after the drive gain (the meter's source).
-    double lastDriven() const noexcept { return mLastDriven; }
+  // The most recent sample after the drive gain (the meter's source).
+  double lastDriven() const noexcept { return mLastDriven; }
 
-    // One sample through the stage. Owner's thread; real-time safe.
-    double tick(double x) noexcept;
+  // One sample through the stage. Owner's thread; real-time safe.
+  double tick(double x) noexcept;
 
-    // `n` samples through the stage, giving bit for bit what `n` calls of tick
-    // would; `driven` (may be null) receives lastDriven() of every sample.
-    // Oversampled blocks of ordinary audio take a faster path; other modes
-    // and blocks with non-finite or absurdly large samples run tick by tick.
-    // `out` may be `in`. Owner's thread; real-time safe.
-    void process(const double* in, double* out, int n, double* driven = nullptr) noexcept;
+  // `n` samples through the stage, giving bit for bit what `n` calls of tick
+  // would; `driven` (may be null) receives lastDriven() of every sample.
+  // Oversampled blocks of ordinary audio take a faster path; other modes
+  // and blocks with non-finite or absurdly large samples run tick by tick.
+  // `out` may be `in`. Owner's thread; real-time safe.
+  void process(const double* in, double* out, int n, double* driven = nullptr) noexcept;
 
-    // Two stages (the left and right channel) through one pass that runs both
-    // channels side by side; each gives exactly what its own process() would.
-    // Owner's thread; real-time safe.
-    static void processPair(Tape& left, Tape& right, const double* inLeft, const double* inRight, double* outLeft,
-                            double* outRight, int n, double* drivenLeft = nullptr,
-                            double* drivenRight = nullptr) noexcept;
+  // Two stages (the left and right channel) through one pass that runs both
+  // channels side by side; each gives exactly what its own process() would.
+  // Owner's thread; real-time safe.
+  static void processPair(Tape& left, Tape& right, const double* inLeft, const double* inRight,
+                          double* outLeft, double* outRight, int n, double* drivenLeft = nullptr,
+                          double* drivenRight = nullptr) noexcept;
 
 private:
-    // True when the next `n` inputs can take the fast block path: oversampled
-    // mode, a usable drive, and states and inputs far from overflow, so tick
-    // would never reach its non-finite recovery.
-    bool blockSafe(const double* in, int n) const noexcept;
-    void fetchTables() noexcept;
+  // True when the next `n` inputs can take the fast block path: oversampled
+  // mode, a usable drive, and states and inputs far from overflow, so tick
+  // would never reach its non-finite recovery.
+  bool blockSafe(const double* in, int n) const noexcept;
+  void fetchTables() noexcept;
 
-    // The oversampled block path for one (V = double) or two (V = a pair of
-    // lanes) stages.
-    template <class V>
-    static void runLanes(Tape* const* stages, const double* const* in, double* const* out, double* const* driven,
-                         int n) noexcept;
+  // The oversampled block path for one (V = double) or two (V = a pair of
+  // lanes) stages.
+  template <class V>
+  static void runLanes(Tape* const* stages, const double* const* in, double* const* out,
+                       double* const* driven, int n) noexcept;
 
-    double twice(double v) noexcept;
-    void clearSaturator() noexcept;
-    void clearStates() noexcept;
+  double twice(double v) noexcept;
+  void clearSaturator() noexcept;
+  void clearStates() noexcept;
 
-    std::array<Biquad, 2> mPre{};
-    std::array<Biquad, 5> mPost{};
-    double mDriveCurrent = 1.0;
-    double mDriveTarget = 1.0;
-    double mSmooth = 0.0;
-    double mLastDriven = 0.0;
-    bool mFirst = true;
-    int mMode = kOversampled;
-    double mPrevious = 0.0;
-    double mPreviousIntegral = 0.0; // F(mPrevious)
+  std::array<Biquad, 2> mPre{};
+  std::array<Biquad, 5> mPost{};
+  double mDriveCurrent = 1.0;
+  double mDriveTarget = 1.0;
+  double mSmooth = 0.0;
+  double mLastDriven = 0.0;
+  bool mFirst = true;
+  int mMode = kOversampled;
+  double mPrevious = 0.0;
+  double mPreviousIntegral = 0.0; // F(mPrevious)
 
-    // Oversampled mode. Each history is stored twice in a row (write at i and
-    // i + 32) so that the newest 32 entries are always contiguous and the two
-    // filter sums run as straight dot products.
-    std::array<double, 64> mInHistory{};   // driven input at the host rate
-    std::array<double, 64> mUpHistory{};   // saturated interpolated samples
-    std::array<double, 32> mDirectHistory{}; // saturated original samples
-    int mInIndex = 0;
-    int mOutIndex = 0;
+  // Oversampled mode. Each history is stored twice in a row (write at i and
+  // i + 32) so that the newest 32 entries are always contiguous and the two
+  // filter sums run as straight dot products.
+  std::array<double, 64> mInHistory{};     // driven input at the host rate
+  std::array<double, 64> mUpHistory{};     // saturated interpolated samples
+  std::array<double, 32> mDirectHistory{}; // saturated original samples
+  int mInIndex = 0;
+  int mOutIndex = 0;
 
-    const double* mShape = nullptr; // shared table of f(x)/x and its slope
-    const double* mTaps = nullptr;  // shared half-band taps at odd distance, reversed
-    double mCentreTap = 0.5;
-    const double* mAntiderivative = nullptr; // shared antiderivative table
+  const double* mShape = nullptr; // shared table of f(x)/x and its slope
+  const double* mTaps = nullptr;  // shared half-band taps at odd distance, reversed
+  double mCentreTap = 0.5;
+  const double* mAntiderivative = nullptr; // shared antiderivative table
 };
 
 } // namespace ostratapedelay::dsp

@@ -23,9 +23,11 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
-namespace ostratapedelay::dsp {
+namespace ostratapedelay::dsp
+{
 
-namespace {
+namespace
+{
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 // Level wobble of +-0.52 dB per unit of depth.
@@ -42,236 +44,251 @@ constexpr double kSeriesReach = 0.125;
 // within 1e-17 relative there.
 double expSeries(double x) noexcept
 {
-    // Evaluated pairwise (Estrin): four short chains instead of one of ten.
-    const double x2 = x * x;
-    const double x4 = x2 * x2;
-    const double p01 = 1.0 + x;
-    const double p23 = 1.0 / 2.0 + x * (1.0 / 6.0);
-    const double p45 = 1.0 / 24.0 + x * (1.0 / 120.0);
-    const double p67 = 1.0 / 720.0 + x * (1.0 / 5040.0);
-    const double p810 = (1.0 / 40320.0 + x * (1.0 / 362880.0)) + x2 * (1.0 / 3628800.0);
-    return (p01 + x2 * p23) + x4 * ((p45 + x2 * p67) + x4 * p810);
+  // Evaluated pairwise (Estrin): four short chains instead of one of ten.
+  const double x2 = x * x;
+  const double x4 = x2 * x2;
+  const double p01 = 1.0 + x;
+  const double p23 = 1.0 / 2.0 + x * (1.0 / 6.0);
+  const double p45 = 1.0 / 24.0 + x * (1.0 / 120.0);
+  const double p67 = 1.0 / 720.0 + x * (1.0 / 5040.0);
+  const double p810 = (1.0 / 40320.0 + x * (1.0 / 362880.0)) + x2 * (1.0 / 3628800.0);
+  return (p01 + x2 * p23) + x4 * ((p45 + x2 * p67) + x4 * p810);
 }
 
 // exp(x): the series where it is exact, std::exp elsewhere.
 double expSmall(double x) noexcept
 {
-    return std::fabs(x) <= kSeriesReach ? expSeries(x) : std::exp(x);
+  return std::fabs(x) <= kSeriesReach ? expSeries(x) : std::exp(x);
 }
 
 } // namespace
 
 double TapeDelay::Line::cut(double x) noexcept
 {
-    using delaylanes::firstOrder;
-    using delaylanes::secondOrder;
-    if (lowCutOn)
-        x = secondOrder(x, lowCut.b0, lowCut.b1, lowCut.b2, lowCut.a1, lowCut.a2, lowCut.z1, lowCut.z2);
-    if (highCutSections >= 1) {
-        Biquad& q = highCut1;
-        x = highCutFirstOrder ? firstOrder(x, q.b0, q.b1, q.a1, q.z1)
-                              : secondOrder(x, q.b0, q.b1, q.b2, q.a1, q.a2, q.z1, q.z2);
-    }
-    if (highCutSections == 2)
-        x = secondOrder(x, highCut2.b0, highCut2.b1, highCut2.b2, highCut2.a1, highCut2.a2, highCut2.z1,
-                        highCut2.z2);
-    if (bandwidthOn)
-        x = firstOrder(x, bandwidth.b0, bandwidth.b1, bandwidth.a1, bandwidth.z1);
-    return x;
+  using delaylanes::firstOrder;
+  using delaylanes::secondOrder;
+  if (lowCutOn)
+    x = secondOrder(x, lowCut.b0, lowCut.b1, lowCut.b2, lowCut.a1, lowCut.a2, lowCut.z1, lowCut.z2);
+  if (highCutSections >= 1)
+  {
+    Biquad& q = highCut1;
+    x = highCutFirstOrder ? firstOrder(x, q.b0, q.b1, q.a1, q.z1)
+                          : secondOrder(x, q.b0, q.b1, q.b2, q.a1, q.a2, q.z1, q.z2);
+  }
+  if (highCutSections == 2)
+    x = secondOrder(x, highCut2.b0, highCut2.b1, highCut2.b2, highCut2.a1, highCut2.a2, highCut2.z1,
+                    highCut2.z2);
+  if (bandwidthOn)
+    x = firstOrder(x, bandwidth.b0, bandwidth.b1, bandwidth.a1, bandwidth.z1);
+  return x;
 }
 
 double TapeDelay::Line::read(double offset, std::uint32_t ahead) noexcept
 {
-    const delaylanes::Taps taps = delaylanes::tapsOf(*this, offset, ahead);
-    return delaylanes::catmullRom(taps.y[0], taps.y[1], taps.y[2], taps.y[3], taps.t);
+  const delaylanes::Taps taps = delaylanes::tapsOf(*this, offset, ahead);
+  return delaylanes::catmullRom(taps.y[0], taps.y[1], taps.y[2], taps.y[3], taps.t);
 }
 
 void TapeDelay::Line::write(double value) noexcept
 {
-    // A finite double may still overflow the float ring; both become silence.
-    const float v = static_cast<float>(value);
-    buffer[writeIndex] = std::isfinite(v) ? v : 0.0f;
-    if (++writeIndex >= buffer.size())
-        writeIndex = 0;
-    if (filled < buffer.size())
-        ++filled;
+  // A finite double may still overflow the float ring; both become silence.
+  const float v = static_cast<float>(value);
+  buffer[writeIndex] = std::isfinite(v) ? v : 0.0f;
+  if (++writeIndex >= buffer.size())
+    writeIndex = 0;
+  if (filled < buffer.size())
+    ++filled;
 }
 
 void TapeDelay::Line::addInput(double value, std::uint32_t inputOffset) noexcept
 {
-    if (!std::isfinite(value))
-        return;
-    const auto size = static_cast<std::uint32_t>(buffer.size());
-    // (writeIndex + size - back) mod size without dividing every sample.
-    const std::uint32_t next = inputOffset + 1u;
-    const std::uint32_t back = next < size ? next : next % size;
-    const std::uint32_t slot = writeIndex >= back ? writeIndex - back : writeIndex + (size - back);
-    const float sum = static_cast<float>(static_cast<double>(buffer[slot]) + value);
-    if (std::isfinite(sum))
-        buffer[slot] = sum;
+  if (!std::isfinite(value))
+    return;
+  const auto size = static_cast<std::uint32_t>(buffer.size());
+  // (writeIndex + size - back) mod size without dividing every sample.
+  const std::uint32_t next = inputOffset + 1u;
+  const std::uint32_t back = next < size ? next : next % size;
+  const std::uint32_t slot = writeIndex >= back ? writeIndex - back : writeIndex + (size - back);
+  const float sum = static_cast<float>(static_cast<double>(buffer[slot]) + value);
+  if (std::isfinite(sum))
+    buffer[slot] = sum;
 }
 
 void TapeDelay::Line::writeStretch(const double* values, const double* inputs, std::uint32_t frames,
                                    std::uint32_t inputOffset) noexcept
 {
-    // write() and addInput() in straight runs between the ends of the ring.
-    // All writes first, then all inputs: an input lands behind the head, on
-    // slots only earlier writes of the stretch reach, so the order of the
-    // pairs is kept where it matters.
-    const auto size = static_cast<std::uint32_t>(buffer.size());
-    float* ring = buffer.data();
-    const std::uint32_t start = writeIndex;
-    for (std::uint32_t done = 0; done < frames;) {
-        const std::uint32_t run = std::min(frames - done, size - writeIndex);
-        float* to = ring + writeIndex;
-        for (std::uint32_t j = 0; j < run; ++j) {
-            const float v = static_cast<float>(values[done + j]);
-            to[j] = std::isfinite(v) ? v : 0.0f;
-        }
-        done += run;
-        writeIndex += run;
-        if (writeIndex >= size)
-            writeIndex = 0;
+  // write() and addInput() in straight runs between the ends of the ring.
+  // All writes first, then all inputs: an input lands behind the head, on
+  // slots only earlier writes of the stretch reach, so the order of the
+  // pairs is kept where it matters.
+  const auto size = static_cast<std::uint32_t>(buffer.size());
+  float* ring = buffer.data();
+  const std::uint32_t start = writeIndex;
+  for (std::uint32_t done = 0; done < frames;)
+  {
+    const std::uint32_t run = std::min(frames - done, size - writeIndex);
+    float* to = ring + writeIndex;
+    for (std::uint32_t j = 0; j < run; ++j)
+    {
+      const float v = static_cast<float>(values[done + j]);
+      to[j] = std::isfinite(v) ? v : 0.0f;
     }
-    filled = static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{filled} + frames, size));
-    if (inputs == nullptr)
-        return;
+    done += run;
+    writeIndex += run;
+    if (writeIndex >= size)
+      writeIndex = 0;
+  }
+  filled =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{filled} + frames, size));
+  if (inputs == nullptr)
+    return;
 
-    // Frame j's input slot: inputOffset behind the head after its write.
-    const std::uint32_t back = inputOffset % size;
-    std::uint32_t slot = start >= back ? start - back : start + (size - back);
-    for (std::uint32_t done = 0; done < frames;) {
-        const std::uint32_t run = std::min(frames - done, size - slot);
-        float* to = ring + slot;
-        for (std::uint32_t j = 0; j < run; ++j) {
-            // A non-finite input or sum leaves the slot as it is.
-            const float sum = static_cast<float>(static_cast<double>(to[j]) + inputs[done + j]);
-            to[j] = std::isfinite(sum) ? sum : to[j];
-        }
-        done += run;
-        slot += run;
-        if (slot >= size)
-            slot = 0;
+  // Frame j's input slot: inputOffset behind the head after its write.
+  const std::uint32_t back = inputOffset % size;
+  std::uint32_t slot = start >= back ? start - back : start + (size - back);
+  for (std::uint32_t done = 0; done < frames;)
+  {
+    const std::uint32_t run = std::min(frames - done, size - slot);
+    float* to = ring + slot;
+    for (std::uint32_t j = 0; j < run; ++j)
+    {
+      // A non-finite input or sum leaves the slot as it is.
+      const float sum = static_cast<float>(static_cast<double>(to[j]) + inputs[done + j]);
+      to[j] = std::isfinite(sum) ? sum : to[j];
     }
+    done += run;
+    slot += run;
+    if (slot >= size)
+      slot = 0;
+  }
 }
 
 void TapeDelay::advancePhases() noexcept
 {
-    mPhase1 += mIncrement1;
-    mPhase2 += mIncrement2;
-    if (mPhase1 > kTwoPi)
-        mPhase1 -= kTwoPi;
-    if (mPhase2 > kTwoPi)
-        mPhase2 -= kTwoPi;
-    // Only below 19 Hz can one step exceed a turn; keep the phase bounded there too.
-    if (mPhase1 > kTwoPi)
-        mPhase1 = std::fmod(mPhase1, kTwoPi);
-    if (mPhase2 > kTwoPi)
-        mPhase2 = std::fmod(mPhase2, kTwoPi);
+  mPhase1 += mIncrement1;
+  mPhase2 += mIncrement2;
+  if (mPhase1 > kTwoPi)
+    mPhase1 -= kTwoPi;
+  if (mPhase2 > kTwoPi)
+    mPhase2 -= kTwoPi;
+  // Only below 19 Hz can one step exceed a turn; keep the phase bounded there too.
+  if (mPhase1 > kTwoPi)
+    mPhase1 = std::fmod(mPhase1, kTwoPi);
+  if (mPhase2 > kTwoPi)
+    mPhase2 = std::fmod(mPhase2, kTwoPi);
 }
 
 void TapeDelay::anchorOscillators() noexcept
 {
-    mSin1 = std::sin(mPhase1);
-    mCos1 = std::cos(mPhase1);
-    mSin2 = std::sin(mPhase2);
-    mCos2 = std::cos(mPhase2);
-    mFramesToAnchor = kAnchorFrames;
+  mSin1 = std::sin(mPhase1);
+  mCos1 = std::cos(mPhase1);
+  mSin2 = std::sin(mPhase2);
+  mCos2 = std::cos(mPhase2);
+  mFramesToAnchor = kAnchorFrames;
 }
 
 double TapeDelay::baseGain() noexcept
 {
-    if (mPlain)
-        return mFeedbackCurrent;
-    if (mFeedbackCurrent <= 1e-9)
-        return 0.0;
-    // The smoothed amount settles to a fixed value; its power is reused until it moves.
-    if (mFeedbackCurrent != mPoweredFor || mCharacter.exponent != mPoweredExponent) {
-        mPoweredFor = mFeedbackCurrent;
-        mPoweredExponent = mCharacter.exponent;
-        mPowered = std::pow(mFeedbackCurrent, mCharacter.exponent);
-    }
-    return mPowered;
+  if (mPlain)
+    return mFeedbackCurrent;
+  if (mFeedbackCurrent <= 1e-9)
+    return 0.0;
+  // The smoothed amount settles to a fixed value; its power is reused until it moves.
+  if (mFeedbackCurrent != mPoweredFor || mCharacter.exponent != mPoweredExponent)
+  {
+    mPoweredFor = mFeedbackCurrent;
+    mPoweredExponent = mCharacter.exponent;
+    mPowered = std::pow(mFeedbackCurrent, mCharacter.exponent);
+  }
+  return mPowered;
 }
 
 double TapeDelay::gainFromEnvelopes() noexcept
 {
-    const double g0 = baseGain();
-    return mPlain ? g0 : feedbacklaw::gain(g0, mInputEnvelope, mEchoEnvelope, mLevelExponent);
+  const double g0 = baseGain();
+  return mPlain ? g0 : feedbacklaw::gain(g0, mInputEnvelope, mEchoEnvelope, mLevelExponent);
 }
 
 double TapeDelay::modulate(double& level, bool smoothersMove) noexcept
 {
-    if (smoothersMove) {
-        mFeedbackCurrent += (mFeedbackTarget - mFeedbackCurrent) * mSmooth;
-        mWobbleCurrent += (mWobbleTarget - mWobbleCurrent) * mSmooth;
-    }
+  if (smoothersMove)
+  {
+    mFeedbackCurrent += (mFeedbackTarget - mFeedbackCurrent) * mSmooth;
+    mWobbleCurrent += (mWobbleTarget - mWobbleCurrent) * mSmooth;
+  }
 
-    double mod = 0.0;
-    level = 0.0;
-    if (mWobbleCurrent != 0.0) {
-        if (mFramesToAnchor <= 0)
-            anchorOscillators();
-        mod = mSin1 * mDepthPerUnit * mWobbleCurrent;
-        // 10^(dB/20) as an exponential: equal to within rounding.
-        level = mSin2 * mWobbleCurrent * kLevelWobbleNepers;
-        // Rotate to the next phases.
-        const double s1 = mSin1 * mStepCos1 + mCos1 * mStepSin1;
-        mCos1 = mCos1 * mStepCos1 - mSin1 * mStepSin1;
-        mSin1 = s1;
-        const double s2 = mSin2 * mStepCos2 + mCos2 * mStepSin2;
-        mCos2 = mCos2 * mStepCos2 - mSin2 * mStepSin2;
-        mSin2 = s2;
-        --mFramesToAnchor;
-    } else {
-        mFramesToAnchor = 0; // the phases move on without the rotation
-    }
+  double mod = 0.0;
+  level = 0.0;
+  if (mWobbleCurrent != 0.0)
+  {
+    if (mFramesToAnchor <= 0)
+      anchorOscillators();
+    mod = mSin1 * mDepthPerUnit * mWobbleCurrent;
+    // 10^(dB/20) as an exponential: equal to within rounding.
+    level = mSin2 * mWobbleCurrent * kLevelWobbleNepers;
+    // Rotate to the next phases.
+    const double s1 = mSin1 * mStepCos1 + mCos1 * mStepSin1;
+    mCos1 = mCos1 * mStepCos1 - mSin1 * mStepSin1;
+    mSin1 = s1;
+    const double s2 = mSin2 * mStepCos2 + mCos2 * mStepSin2;
+    mCos2 = mCos2 * mStepCos2 - mSin2 * mStepSin2;
+    mSin2 = s2;
+    --mFramesToAnchor;
+  }
+  else
+  {
+    mFramesToAnchor = 0; // the phases move on without the rotation
+  }
 
-    advancePhases();
-    return mod;
+  advancePhases();
+  return mod;
 }
 
 void TapeDelay::follow(double inLeft, double inRight, double yL, double yR) noexcept
 {
-    if (mPlain)
-        return;
-    // A non-finite input would stick in the follower forever and silence the
-    // echoes, so it counts as silence here (it is never written either).
-    const double a = std::isfinite(inLeft) ? std::abs(inLeft) : 0.0;
-    const double b = std::isfinite(inRight) ? std::abs(inRight) : 0.0;
-    const double in = std::max(a, b);
-    if (in > mInputEnvelope)
-        mInputEnvelope += (in - mInputEnvelope) * mAttack;
-    else
-        mInputEnvelope *= mInputRelease;
-    const double echo = std::max(std::abs(yL), std::abs(yR));
-    if (echo > mEchoEnvelope)
-        mEchoEnvelope += (echo - mEchoEnvelope) * mAttack;
-    else
-        mEchoEnvelope *= mEchoRelease;
+  if (mPlain)
+    return;
+  // A non-finite input would stick in the follower forever and silence the
+  // echoes, so it counts as silence here (it is never written either).
+  const double a = std::isfinite(inLeft) ? std::abs(inLeft) : 0.0;
+  const double b = std::isfinite(inRight) ? std::abs(inRight) : 0.0;
+  const double in = std::max(a, b);
+  if (in > mInputEnvelope)
+    mInputEnvelope += (in - mInputEnvelope) * mAttack;
+  else
+    mInputEnvelope *= mInputRelease;
+  const double echo = std::max(std::abs(yL), std::abs(yR));
+  if (echo > mEchoEnvelope)
+    mEchoEnvelope += (echo - mEchoEnvelope) * mAttack;
+  else
+    mEchoEnvelope *= mEchoRelease;
 }
 
-void TapeDelay::readLines(double mod, double am, std::uint32_t ahead, double& yL, double& yR) noexcept
+void TapeDelay::readLines(double mod, double am, std::uint32_t ahead, double& yL,
+                          double& yR) noexcept
 {
-    yL = mLeft.cut(mLeft.read(mod, ahead) * am);
-    yR = mRight.read(mod, ahead);
-    if (!mPingPong)
-        yR = mRight.cut(am * yR);
+  yL = mLeft.cut(mLeft.read(mod, ahead) * am);
+  yR = mRight.read(mod, ahead);
+  if (!mPingPong)
+    yR = mRight.cut(am * yR);
 }
 
 void TapeDelay::writeFrame(double inLeft, double inRight, double yL, double yR, double g) noexcept
 {
-    mLastGain = g;
-    if (mPingPong) {
-        mLeft.write(g * g * yR);
-        mLeft.addInput((inLeft + inRight) / 2.0, inputOffset);
-        mRight.write(yL);
-    } else {
-        mLeft.write(g * yL);
-        mLeft.addInput(inLeft, inputOffset);
-        mRight.write(g * yR);
-        mRight.addInput(inRight, inputOffset);
-    }
+  mLastGain = g;
+  if (mPingPong)
+  {
+    mLeft.write(g * g * yR);
+    mLeft.addInput((inLeft + inRight) / 2.0, inputOffset);
+    mRight.write(yL);
+  }
+  else
+  {
+    mLeft.write(g * yL);
+    mLeft.addInput(inLeft, inputOffset);
+    mRight.write(g * yR);
+    mRight.addInput(inRight, inputOffset);
+  }
 }
 
 // The per-frame helpers (read, cut, write, the feedback law) are inlined into
@@ -279,197 +296,227 @@ void TapeDelay::writeFrame(double inLeft, double inRight, double yL, double yR, 
 #if defined(__GNUC__)
 [[gnu::flatten]]
 #endif
-CORVANA_DSP_CLONES void TapeDelay::tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
+CORVANA_DSP_CLONES void
+TapeDelay::tick(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
 {
-    if (mLeft.buffer.empty() || mRight.buffer.empty()) {
-        outLeft = outRight = 0.0;
-        return;
-    }
-    double level;
-    const double mod = modulate(level, true);
-    double yL;
-    double yR;
-    readLines(mod, expSmall(level), 0, yL, yR);
-    follow(inLeft, inRight, yL, yR);
-    writeFrame(inLeft, inRight, yL, yR, gainFromEnvelopes());
-    outLeft = yL;
-    outRight = yR;
+  if (mLeft.buffer.empty() || mRight.buffer.empty())
+  {
+    outLeft = outRight = 0.0;
+    return;
+  }
+  double level;
+  const double mod = modulate(level, true);
+  double yL;
+  double yR;
+  readLines(mod, expSmall(level), 0, yL, yR);
+  follow(inLeft, inRight, yL, yR);
+  writeFrame(inLeft, inRight, yL, yR, gainFromEnvelopes());
+  outLeft = yL;
+  outRight = yR;
 }
 
 double TapeDelay::swing() const noexcept
 {
-    return mDepthPerUnit * std::max(mWobbleCurrent, mWobbleTarget) + 1.0;
+  return mDepthPerUnit * std::max(mWobbleCurrent, mWobbleTarget) + 1.0;
 }
 
 std::uint32_t TapeDelay::safeRun(std::uint32_t limit) const noexcept
 {
-    // Within a stretch each delay moves monotonically towards its target and
-    // the wobble's swing stays below its largest depth; the reads reach at
-    // most 2 samples past their position. Everything the stretch writes lies
-    // at or after inputOffset samples behind the write head as it starts.
-    const double shortest =
-        std::min({mLeft.delayCurrent, mLeft.delayTarget, mRight.delayCurrent, mRight.delayTarget});
-    const double room = shortest - swing() - static_cast<double>(inputOffset) - 3.0;
-    if (!(room >= 1.0))
-        return 1;
-    return room >= static_cast<double>(limit) ? limit : static_cast<std::uint32_t>(room);
+  // Within a stretch each delay moves monotonically towards its target and
+  // the wobble's swing stays below its largest depth; the reads reach at
+  // most 2 samples past their position. Everything the stretch writes lies
+  // at or after inputOffset samples behind the write head as it starts.
+  const double shortest =
+      std::min({mLeft.delayCurrent, mLeft.delayTarget, mRight.delayCurrent, mRight.delayTarget});
+  const double room = shortest - swing() - static_cast<double>(inputOffset) - 3.0;
+  if (!(room >= 1.0))
+    return 1;
+  return room >= static_cast<double>(limit) ? limit : static_cast<std::uint32_t>(room);
 }
 
 #if defined(__GNUC__)
 [[gnu::flatten]]
 #endif
-CORVANA_DSP_CLONES void TapeDelay::process(const double* inLeft, const double* inRight, double* outLeft,
-                                           double* outRight, int frames) noexcept
+CORVANA_DSP_CLONES void
+TapeDelay::process(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
+                   int frames) noexcept
 {
-    if (mLeft.buffer.empty() || mRight.buffer.empty()) {
-        std::fill_n(outLeft, std::max(frames, 0), 0.0);
-        std::fill_n(outRight, std::max(frames, 0), 0.0);
-        return;
+  if (mLeft.buffer.empty() || mRight.buffer.empty())
+  {
+    std::fill_n(outLeft, std::max(frames, 0), 0.0);
+    std::fill_n(outRight, std::max(frames, 0), 0.0);
+    return;
+  }
+
+  // The echoes stay here until the writes: the outputs may be the inputs.
+  double echoL[kStretch];
+  double echoR[kStretch];
+  double mod[kStretch];
+  double am[kStretch];
+  double base[kStretch];
+  double inputEnvelope[kStretch];
+  double echoEnvelope[kStretch];
+  double gain[kStretch];
+
+  int done = 0;
+  while (done < frames)
+  {
+    const std::uint32_t n =
+        safeRun(static_cast<std::uint32_t>(std::min<int>(frames - done, kStretch)));
+    const double* inL = inLeft + done;
+    const double* inR = inRight + done;
+
+    // The wobble does not depend on the signal: its offsets and level
+    // factors first, the factors' exponentials as one loop.
+    // Smoothers that have arrived stay put (a step of 0), and so does the gain.
+    bool seriesExact = true;
+    auto wobble = [&](bool smoothersMove)
+    {
+      const double settledGain = smoothersMove ? 0.0 : baseGain();
+      for (std::uint32_t j = 0; j < n; ++j)
+      {
+        mod[j] = modulate(am[j], smoothersMove);
+        base[j] = smoothersMove ? baseGain() : settledGain;
+        seriesExact = seriesExact && std::fabs(am[j]) <= kSeriesReach;
+      }
+    };
+    if (mFeedbackCurrent == mFeedbackTarget && mWobbleCurrent == mWobbleTarget)
+      wobble(false);
+    else
+      wobble(true);
+    if (seriesExact)
+    {
+      for (std::uint32_t j = 0; j < n; ++j)
+        am[j] = expSeries(am[j]);
+    }
+    else
+    {
+      for (std::uint32_t j = 0; j < n; ++j)
+        am[j] = expSmall(am[j]);
     }
 
-    // The echoes stay here until the writes: the outputs may be the inputs.
-    double echoL[kStretch];
-    double echoR[kStretch];
-    double mod[kStretch];
-    double am[kStretch];
-    double base[kStretch];
-    double inputEnvelope[kStretch];
-    double echoEnvelope[kStretch];
-    double gain[kStretch];
-
-    int done = 0;
-    while (done < frames) {
-        const std::uint32_t n = safeRun(static_cast<std::uint32_t>(std::min<int>(frames - done, kStretch)));
-        const double* inL = inLeft + done;
-        const double* inR = inRight + done;
-
-        // The wobble does not depend on the signal: its offsets and level
-        // factors first, the factors' exponentials as one loop.
-        // Smoothers that have arrived stay put (a step of 0), and so does the gain.
-        bool seriesExact = true;
-        auto wobble = [&](bool smoothersMove) {
-            const double settledGain = smoothersMove ? 0.0 : baseGain();
-            for (std::uint32_t j = 0; j < n; ++j) {
-                mod[j] = modulate(am[j], smoothersMove);
-                base[j] = smoothersMove ? baseGain() : settledGain;
-                seriesExact = seriesExact && std::fabs(am[j]) <= kSeriesReach;
-            }
-        };
-        if (mFeedbackCurrent == mFeedbackTarget && mWobbleCurrent == mWobbleTarget)
-            wobble(false);
-        else
-            wobble(true);
-        if (seriesExact) {
-            for (std::uint32_t j = 0; j < n; ++j)
-                am[j] = expSeries(am[j]);
-        } else {
-            for (std::uint32_t j = 0; j < n; ++j)
-                am[j] = expSmall(am[j]);
-        }
-
 #if defined(__GNUC__)
-        if (!mPingPong && delaylanes::CutPair::fits(mLeft, mRight)) {
-            // Both lines in the two lanes of the same instructions.
-            using delaylanes::Pair;
-            delaylanes::CutPair cuts(mLeft, mRight);
-            // The reads first, then the filters and followers: each loop
-            // carries little from frame to frame, so frames overlap.
-            Pair read[kStretch];
-            const double reach = swing();
-            if (delaylanes::readsClear(mLeft, n, reach) && delaylanes::readsClear(mRight, n, reach)) {
-                // The usual case, reads well inside both rings: tapsOf()'s
-                // arithmetic in two lanes, without the history and wrap checks.
-                Pair delay{mLeft.delayCurrent, mRight.delayCurrent};
-                const Pair target{mLeft.delayTarget, mRight.delayTarget};
-                const Pair glide{mLeft.glide, mRight.glide};
-                const Pair head{static_cast<double>(mLeft.writeIndex), static_cast<double>(mRight.writeIndex)};
-                const float* ringL = mLeft.buffer.data();
-                const float* ringR = mRight.buffer.data();
-                for (std::uint32_t j = 0; j < n; ++j) {
-                    delay += (target - delay) * glide;
-                    const Pair p = (head + static_cast<double>(j)) - (delay + mod[j]);
-                    const Pair fl{std::floor(p[0]), std::floor(p[1])};
-                    const float* l = ringL + (static_cast<std::int64_t>(fl[0]) - 1);
-                    const float* r = ringR + (static_cast<std::int64_t>(fl[1]) - 1);
-                    read[j] = delaylanes::catmullRom(Pair{l[0], r[0]}, Pair{l[1], r[1]}, Pair{l[2], r[2]},
-                                                     Pair{l[3], r[3]}, p - fl)
-                              * am[j];
-                }
-                mLeft.delayCurrent = delay[0];
-                mRight.delayCurrent = delay[1];
-            } else {
-                for (std::uint32_t j = 0; j < n; ++j) {
-                    const delaylanes::Taps l = delaylanes::tapsOf(mLeft, mod[j], j);
-                    const delaylanes::Taps r = delaylanes::tapsOf(mRight, mod[j], j);
-                    read[j] = delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]},
-                                                     Pair{l.y[2], r.y[2]}, Pair{l.y[3], r.y[3]}, Pair{l.t, r.t})
-                              * am[j];
-                }
-            }
-            for (std::uint32_t j = 0; j < n; ++j) {
-                const Pair y = cuts.run(read[j]);
-                echoL[j] = y[0];
-                echoR[j] = y[1];
-                follow(inL[j], inR[j], y[0], y[1]);
-                inputEnvelope[j] = mInputEnvelope;
-                echoEnvelope[j] = mEchoEnvelope;
-            }
-            cuts.store(mLeft, mRight);
-        } else
-#endif
+    if (!mPingPong && delaylanes::CutPair::fits(mLeft, mRight))
+    {
+      // Both lines in the two lanes of the same instructions.
+      using delaylanes::Pair;
+      delaylanes::CutPair cuts(mLeft, mRight);
+      // The reads first, then the filters and followers: each loop
+      // carries little from frame to frame, so frames overlap.
+      Pair read[kStretch];
+      const double reach = swing();
+      if (delaylanes::readsClear(mLeft, n, reach) && delaylanes::readsClear(mRight, n, reach))
+      {
+        // The usual case, reads well inside both rings: tapsOf()'s
+        // arithmetic in two lanes, without the history and wrap checks.
+        Pair delay{mLeft.delayCurrent, mRight.delayCurrent};
+        const Pair target{mLeft.delayTarget, mRight.delayTarget};
+        const Pair glide{mLeft.glide, mRight.glide};
+        const Pair head{static_cast<double>(mLeft.writeIndex),
+                        static_cast<double>(mRight.writeIndex)};
+        const float* ringL = mLeft.buffer.data();
+        const float* ringR = mRight.buffer.data();
+        for (std::uint32_t j = 0; j < n; ++j)
         {
-            for (std::uint32_t j = 0; j < n; ++j) {
-                readLines(mod[j], am[j], j, echoL[j], echoR[j]);
-                follow(inL[j], inR[j], echoL[j], echoR[j]);
-                inputEnvelope[j] = mInputEnvelope;
-                echoEnvelope[j] = mEchoEnvelope;
-            }
+          delay += (target - delay) * glide;
+          const Pair p = (head + static_cast<double>(j)) - (delay + mod[j]);
+          const Pair fl{std::floor(p[0]), std::floor(p[1])};
+          const float* l = ringL + (static_cast<std::int64_t>(fl[0]) - 1);
+          const float* r = ringR + (static_cast<std::int64_t>(fl[1]) - 1);
+          read[j] = delaylanes::catmullRom(Pair{l[0], r[0]}, Pair{l[1], r[1]}, Pair{l[2], r[2]},
+                                           Pair{l[3], r[3]}, p - fl) *
+                    am[j];
         }
-
-        std::uint32_t j = 0;
-        if (mPlain) {
-            std::memcpy(gain, base, n * sizeof(double));
-            j = n;
+        mLeft.delayCurrent = delay[0];
+        mRight.delayCurrent = delay[1];
+      }
+      else
+      {
+        for (std::uint32_t j = 0; j < n; ++j)
+        {
+          const delaylanes::Taps l = delaylanes::tapsOf(mLeft, mod[j], j);
+          const delaylanes::Taps r = delaylanes::tapsOf(mRight, mod[j], j);
+          read[j] =
+              delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]},
+                                     Pair{l.y[2], r.y[2]}, Pair{l.y[3], r.y[3]}, Pair{l.t, r.t}) *
+              am[j];
         }
-#if defined(__GNUC__)
-        else if (mLevelExponent != 0.0) {
-            using feedbacklaw::Quad;
-            for (; j + 4 <= n; j += 4) {
-                Quad g0, in, echo;
-                std::memcpy(&g0, base + j, sizeof g0);
-                std::memcpy(&in, inputEnvelope + j, sizeof in);
-                std::memcpy(&echo, echoEnvelope + j, sizeof echo);
-                const Quad g = feedbacklaw::gains(g0, in, echo, mLevelExponent);
-                std::memcpy(gain + j, &g, sizeof g);
-            }
-        }
-#endif
-        for (; j < n; ++j)
-            gain[j] = feedbacklaw::gain(base[j], inputEnvelope[j], echoEnvelope[j], mLevelExponent);
-
-        double toLeft[kStretch];
-        double toRight[kStretch];
-        if (mPingPong) {
-            double mono[kStretch];
-            for (j = 0; j < n; ++j) {
-                toLeft[j] = gain[j] * gain[j] * echoR[j];
-                mono[j] = (inL[j] + inR[j]) / 2.0;
-            }
-            mLeft.writeStretch(toLeft, mono, n, inputOffset);
-            mRight.writeStretch(echoL, nullptr, n, inputOffset);
-        } else {
-            for (j = 0; j < n; ++j) {
-                toLeft[j] = gain[j] * echoL[j];
-                toRight[j] = gain[j] * echoR[j];
-            }
-            mLeft.writeStretch(toLeft, inL, n, inputOffset);
-            mRight.writeStretch(toRight, inR, n, inputOffset);
-        }
-        mLastGain = gain[n - 1];
-        std::memcpy(outLeft + done, echoL, n * sizeof(double));
-        std::memcpy(outRight + done, echoR, n * sizeof(double));
-        done += static_cast<int>(n);
+      }
+      for (std::uint32_t j = 0; j < n; ++j)
+      {
+        const Pair y = cuts.run(read[j]);
+        echoL[j] = y[0];
+        echoR[j] = y[1];
+        follow(inL[j], inR[j], y[0], y[1]);
+        inputEnvelope[j] = mInputEnvelope;
+        echoEnvelope[j] = mEchoEnvelope;
+      }
+      cuts.store(mLeft, mRight);
     }
+    else
+#endif
+    {
+      for (std::uint32_t j = 0; j < n; ++j)
+      {
+        readLines(mod[j], am[j], j, echoL[j], echoR[j]);
+        follow(inL[j], inR[j], echoL[j], echoR[j]);
+        inputEnvelope[j] = mInputEnvelope;
+        echoEnvelope[j] = mEchoEnvelope;
+      }
+    }
+
+    std::uint32_t j = 0;
+    if (mPlain)
+    {
+      std::memcpy(gain, base, n * sizeof(double));
+      j = n;
+    }
+#if defined(__GNUC__)
+    else if (mLevelExponent != 0.0)
+    {
+      using feedbacklaw::Quad;
+      for (; j + 4 <= n; j += 4)
+      {
+        Quad g0, in, echo;
+        std::memcpy(&g0, base + j, sizeof g0);
+        std::memcpy(&in, inputEnvelope + j, sizeof in);
+        std::memcpy(&echo, echoEnvelope + j, sizeof echo);
+        const Quad g = feedbacklaw::gains(g0, in, echo, mLevelExponent);
+        std::memcpy(gain + j, &g, sizeof g);
+      }
+    }
+#endif
+    for (; j < n; ++j)
+      gain[j] = feedbacklaw::gain(base[j], inputEnvelope[j], echoEnvelope[j], mLevelExponent);
+
+    double toLeft[kStretch];
+    double toRight[kStretch];
+    if (mPingPong)
+    {
+      double mono[kStretch];
+      for (j = 0; j < n; ++j)
+      {
+        toLeft[j] = gain[j] * gain[j] * echoR[j];
+        mono[j] = (inL[j] + inR[j]) / 2.0;
+      }
+      mLeft.writeStretch(toLeft, mono, n, inputOffset);
+      mRight.writeStretch(echoL, nullptr, n, inputOffset);
+    }
+    else
+    {
+      for (j = 0; j < n; ++j)
+      {
+        toLeft[j] = gain[j] * echoL[j];
+        toRight[j] = gain[j] * echoR[j];
+      }
+      mLeft.writeStretch(toLeft, inL, n, inputOffset);
+      mRight.writeStretch(toRight, inR, n, inputOffset);
+    }
+    mLastGain = gain[n - 1];
+    std::memcpy(outLeft + done, echoL, n * sizeof(double));
+    std::memcpy(outRight + done, echoR, n * sizeof(double));
+    done += static_cast<int>(n);
+  }
 }
 
 } // namespace ostratapedelay::dsp

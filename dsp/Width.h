@@ -5,7 +5,8 @@
 #include <array>
 #include <cstdint>
 
-namespace corvana::dsp {
+namespace corvana::dsp
+{
 
 // Mid/side stereo width. Narrows by scaling the side; widens by scaling the side
 // and, for inputs that are (or are treated as) mono, by adding a side signal
@@ -13,109 +14,111 @@ namespace corvana::dsp {
 // stereo input is really mono.
 //
 // One instance is used by one thread at a time (the audio thread).
-class Width {
+class Width
+{
 public:
-    static constexpr int kAuto = 0;
-    static constexpr int kStereo = 1;
-    static constexpr int kMono = 2;
+  static constexpr int kAuto = 0;
+  static constexpr int kStereo = 1;
+  static constexpr int kMono = 2;
 
-    static constexpr int kAllpassCascade = 1; // method 1; any other value: four allpass delays
+  static constexpr int kAllpassCascade = 1; // method 1; any other value: four allpass delays
 
-    static constexpr int kUndecided = 0; // analyser states; kStereo and kMono otherwise
+  static constexpr int kUndecided = 0; // analyser states; kStereo and kMono otherwise
 
-    static constexpr int kDelayBufferSize = 1024;
+  static constexpr int kDelayBufferSize = 1024;
 
-    Width() noexcept;
+  Width() noexcept;
 
-    // Designs the filters for `sampleRate` (48000 when it is not a usable rate)
-    // and clears everything (see clear). Keeps width, mode, method and monoBus.
-    // Owner's thread; real-time safe.
-    void prepare(double sampleRate) noexcept;
+  // Designs the filters for `sampleRate` (48000 when it is not a usable rate)
+  // and clears everything (see clear). Keeps width, mode, method and monoBus.
+  // Owner's thread; real-time safe.
+  void prepare(double sampleRate) noexcept;
 
-    // Clears the decorrelator and the analyser and sets the gains to their
-    // targets at once. Real-time safe.
-    void clear() noexcept;
+  // Clears the decorrelator and the analyser and sets the gains to their
+  // targets at once. Real-time safe.
+  void clear() noexcept;
 
-    // Zeroes the decorrelator's filters, delay buffers and index. Real-time safe.
-    void clearDecorrelator() noexcept;
+  // Zeroes the decorrelator's filters, delay buffers and index. Real-time safe.
+  void clearDecorrelator() noexcept;
 
-    // Forgets the analyser's window, decision and silence count. Real-time safe.
-    void clearAnalyser() noexcept;
+  // Forgets the analyser's window, decision and silence count. Real-time safe.
+  void clearAnalyser() noexcept;
 
-    // Sets both gains to their current targets without gliding. Real-time safe.
-    void resetGains() noexcept;
+  // Sets both gains to their current targets without gliding. Real-time safe.
+  void resetGains() noexcept;
 
-    // Width -1..1 (-1 mid only, 0 unchanged, 1 widest); non-finite counts as 0.
-    void setWidth(float w) noexcept;
-    // kAuto, kStereo or kMono; a change clears the analyser.
-    void setMode(int newMode) noexcept;
-    // kAllpassCascade or the delay chain; a change clears the decorrelator.
-    void setMethod(int newMethod) noexcept;
-    // True when only one input channel is connected.
-    void setMonoBus(bool mono) noexcept { mMonoBus = mono; }
+  // Width -1..1 (-1 mid only, 0 unchanged, 1 widest); non-finite counts as 0.
+  void setWidth(float w) noexcept;
+  // kAuto, kStereo or kMono; a change clears the analyser.
+  void setMode(int newMode) noexcept;
+  // kAllpassCascade or the delay chain; a change clears the decorrelator.
+  void setMethod(int newMethod) noexcept;
+  // True when only one input channel is connected.
+  void setMonoBus(bool mono) noexcept { mMonoBus = mono; }
 
-    float width() const noexcept { return mWidth; }
-    int mode() const noexcept { return mMode; }
-    int method() const noexcept { return mMethod; }
-    bool monoBus() const noexcept { return mMonoBus; }
-    float sideGain() const noexcept { return mSideGain; }
-    float synthGain() const noexcept { return mSynthGain; }
-    bool synthActive() const noexcept { return mSynthActive; }
+  float width() const noexcept { return mWidth; }
+  int mode() const noexcept { return mMode; }
+  int method() const noexcept { return mMethod; }
+  bool monoBus() const noexcept { return mMonoBus; }
+  float sideGain() const noexcept { return mSideGain; }
+  float synthGain() const noexcept { return mSynthGain; }
+  bool synthActive() const noexcept { return mSynthActive; }
 
-    // Analyser decision: kUndecided, kStereo or kMono.
-    int state() const noexcept { return mState; }
-    bool listening() const noexcept { return mListening != 0 || mState == kUndecided; }
+  // Analyser decision: kUndecided, kStereo or kMono.
+  int state() const noexcept { return mState; }
+  bool listening() const noexcept { return mListening != 0 || mState == kUndecided; }
 
-    // Processes `frames` frames; inputs and outputs may be the same arrays.
-    // Real-time safe.
-    void process(const double* inL, const double* inR, double* outL, double* outR, int frames) noexcept;
+  // Processes `frames` frames; inputs and outputs may be the same arrays.
+  // Real-time safe.
+  void process(const double* inL, const double* inR, double* outL, double* outR,
+               int frames) noexcept;
 
-    // One frame in place. Real-time safe.
-    void tick(double& left, double& right) noexcept;
+  // One frame in place. Real-time safe.
+  void tick(double& left, double& right) noexcept;
 
-    // What tick does to the stage's state for one frame, without its output:
-    // for a stage used only for its analyser. At width 0 (gains settled, no
-    // side synthesised) only the analyser runs; otherwise this is tick.
-    // Real-time safe.
-    void analyse(double left, double right) noexcept;
+  // What tick does to the stage's state for one frame, without its output:
+  // for a stage used only for its analyser. At width 0 (gains settled, no
+  // side synthesised) only the analyser runs; otherwise this is tick.
+  // Real-time safe.
+  void analyse(double left, double right) noexcept;
 
-    // One analyser step on a mid and side sample. Real-time safe.
-    void listen(float mid, float side) noexcept;
+  // One analyser step on a mid and side sample. Real-time safe.
+  void listen(float mid, float side) noexcept;
 
-    // One synthesised side sample from a mid sample (decorrelated, no bass).
-    // Real-time safe.
-    double built(double mid) noexcept;
+  // One synthesised side sample from a mid sample (decorrelated, no bass).
+  // Real-time safe.
+  double built(double mid) noexcept;
 
 private:
-    void targets(float& side, float& synth) const noexcept;
-    void glide(float& gain, float target) const noexcept;
+  void targets(float& side, float& synth) const noexcept;
+  void glide(float& gain, float target) const noexcept;
 
-    double mSampleRate = 48000.0;
-    float mWidth = 0.0f;
-    int mMode = kAuto;
-    int mMethod = 0;
-    bool mMonoBus = false;
-    float mSmooth = 0.0f;
-    float mSideGain = 1.0f;
-    float mSynthGain = 0.0f;
-    bool mSynthActive = false;
+  double mSampleRate = 48000.0;
+  float mWidth = 0.0f;
+  int mMode = kAuto;
+  int mMethod = 0;
+  bool mMonoBus = false;
+  float mSmooth = 0.0f;
+  float mSideGain = 1.0f;
+  float mSynthGain = 0.0f;
+  bool mSynthActive = false;
 
-    Biquad mHighPass{};
-    std::array<Biquad, 7> mAllpass{};
-    std::array<std::array<float, kDelayBufferSize>, 4> mBuffers{};
-    std::array<int, 4> mLengths{};
-    int mIndex = 0;
+  Biquad mHighPass{};
+  std::array<Biquad, 7> mAllpass{};
+  std::array<std::array<float, kDelayBufferSize>, 4> mBuffers{};
+  std::array<int, 4> mLengths{};
+  int mIndex = 0;
 
-    float mThreshold = 0.001f;
-    std::int64_t mWindowLength = 24000;
-    std::int64_t mSilenceLimit = 96000;
-    int mState = kUndecided;
-    int mLastState = kUndecided;
-    int mListening = 0;
-    std::int64_t mCount = 0;
-    std::int64_t mSilence = 0;
-    double mSumMid2 = 0.0;
-    double mSumSide2 = 0.0;
+  float mThreshold = 0.001f;
+  std::int64_t mWindowLength = 24000;
+  std::int64_t mSilenceLimit = 96000;
+  int mState = kUndecided;
+  int mLastState = kUndecided;
+  int mListening = 0;
+  std::int64_t mCount = 0;
+  std::int64_t mSilence = 0;
+  double mSumMid2 = 0.0;
+  double mSumSide2 = 0.0;
 };
 
 } // namespace corvana::dsp

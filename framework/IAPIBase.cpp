@@ -48,7 +48,8 @@ void IAPIBase::SetParameterValue(int paramIdx, double normalized)
     return;
   param->SetNormalized(normalized);
   // The host's value range is 0..1; a NaN from a control becomes what was stored.
-  const double forHost = std::isnan(normalized) ? param->GetNormalized() : std::clamp(normalized, 0.0, 1.0);
+  const double forHost =
+      std::isnan(normalized) ? param->GetNormalized() : std::clamp(normalized, 0.0, 1.0);
   InformHostOfParamChange(paramIdx, forHost);
   OnParamChange(paramIdx, kUI, -1);
 }

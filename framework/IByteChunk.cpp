@@ -79,7 +79,8 @@ int IByteChunk::SetByteCount(int n)
 bool IByteChunk::IsEqual(const IByteChunk& other) const
 {
   return ByteCount() == other.ByteCount() &&
-         (ByteCount() == 0 || std::memcmp(Bytes(), other.Bytes(), static_cast<std::size_t>(ByteCount())) == 0);
+         (ByteCount() == 0 ||
+          std::memcmp(Bytes(), other.Bytes(), static_cast<std::size_t>(ByteCount())) == 0);
 }
 
 } // namespace plug

@@ -23,7 +23,10 @@ namespace plug
 class IByteChunk
 {
 public:
-  IByteChunk() noexcept : mBytes(kGranularity) {}
+  IByteChunk() noexcept
+    : mBytes(kGranularity)
+  {
+  }
 
   /** Appends n bytes; returns the new size. A failed append (no memory, n < 0, or a size
    *  that would pass the int range) leaves the chunk unchanged and returns the old size. */

@@ -21,9 +21,15 @@ constexpr std::int64_t kAllocatorSlack = 96;
 
 } // namespace
 
-IHeapBuffer::IHeapBuffer(int granularity) noexcept : mGranularity(std::max(granularity, 1)) {}
+IHeapBuffer::IHeapBuffer(int granularity) noexcept
+  : mGranularity(std::max(granularity, 1))
+{
+}
 
-IHeapBuffer::~IHeapBuffer() { std::free(mData); }
+IHeapBuffer::~IHeapBuffer()
+{
+  std::free(mData);
+}
 
 IHeapBuffer::IHeapBuffer(IHeapBuffer&& other) noexcept
   : mData(std::exchange(other.mData, nullptr))
@@ -56,7 +62,8 @@ bool IHeapBuffer::Resize(int n, bool allowShrink) noexcept
   std::int64_t threshold = 0;
   if (allowShrink && n < mSize)
     threshold = std::max<std::int64_t>(
-      std::min<std::int64_t>(std::int64_t(mAlloc) - 4 * std::int64_t(mGranularity), mAlloc / 2), 1);
+        std::min<std::int64_t>(std::int64_t(mAlloc) - 4 * std::int64_t(mGranularity), mAlloc / 2),
+        1);
 
   std::int64_t newAlloc = mAlloc;
   if (n > mAlloc || n < threshold)

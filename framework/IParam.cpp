@@ -77,7 +77,10 @@ std::unique_ptr<IParam::Shape> IParam::ShapeLinear::Clone() const
   return std::make_unique<ShapeLinear>(*this);
 }
 
-EDisplayType IParam::ShapeLinear::GetDisplayType() const { return kDisplayLinear; }
+EDisplayType IParam::ShapeLinear::GetDisplayType() const
+{
+  return kDisplayLinear;
+}
 
 double IParam::ShapeLinear::NormalizedToValue(double norm, const IParam& param) const
 {
@@ -89,7 +92,10 @@ double IParam::ShapeLinear::ValueToNormalized(double value, const IParam& param)
   return (value - param.GetMin()) / param.GetRange();
 }
 
-IParam::ShapePowCurve::ShapePowCurve(double shape) : mShape(shape) {}
+IParam::ShapePowCurve::ShapePowCurve(double shape)
+  : mShape(shape)
+{
+}
 
 std::unique_ptr<IParam::Shape> IParam::ShapePowCurve::Clone() const
 {
@@ -132,7 +138,10 @@ void IParam::ShapeExp::Init(const IParam& param)
   mMul = std::log(param.GetMax() / lo);
 }
 
-EDisplayType IParam::ShapeExp::GetDisplayType() const { return kDisplayLog; }
+EDisplayType IParam::ShapeExp::GetDisplayType() const
+{
+  return kDisplayLog;
+}
 
 double IParam::ShapeExp::NormalizedToValue(double norm, const IParam&) const
 {
@@ -146,7 +155,10 @@ double IParam::ShapeExp::ValueToNormalized(double value, const IParam&) const
 
 // Construction
 
-IParam::IParam() : mShape(std::make_unique<ShapeLinear>()) {}
+IParam::IParam()
+  : mShape(std::make_unique<ShapeLinear>())
+{
+}
 
 IParam::~IParam() = default;
 
@@ -160,8 +172,8 @@ void IParam::InitBool(const char* name, bool defaultValue, const char* label, in
   SetDisplayText(1.0, onText);
 }
 
-void IParam::InitEnum(const char* name, int defaultValue, int count, const char* label,
-                      int flags, const char* group, std::initializer_list<const char*> items)
+void IParam::InitEnum(const char* name, int defaultValue, int count, const char* label, int flags,
+                      const char* group, std::initializer_list<const char*> items)
 {
   if (mType == kTypeNone)
     mType = kTypeEnum;
@@ -185,9 +197,9 @@ void IParam::InitInt(const char* name, int defaultValue, int min, int max, const
   InitDouble(name, defaultValue, min, max, 1.0, label, flags | kFlagStepped, group);
 }
 
-void IParam::InitDouble(const char* name, double defaultValue, double min, double max,
-                        double step, const char* label, int flags, const char* group,
-                        const Shape& shape, EParamUnit unit, DisplayFunc displayFunc)
+void IParam::InitDouble(const char* name, double defaultValue, double min, double max, double step,
+                        const char* label, int flags, const char* group, const Shape& shape,
+                        EParamUnit unit, DisplayFunc displayFunc)
 {
   if (mType == kTypeNone)
     mType = kTypeDouble;
@@ -215,8 +227,8 @@ void IParam::InitFrequency(const char* name, double defaultValue, double min, do
   InitDouble(name, defaultValue, min, max, step, "Hz", flags, group, ShapeExp(), kUnitFrequency);
 }
 
-void IParam::InitSeconds(const char* name, double defaultValue, double min, double max,
-                         double step, int flags, const char* group)
+void IParam::InitSeconds(const char* name, double defaultValue, double min, double max, double step,
+                         int flags, const char* group)
 {
   InitDouble(name, defaultValue, min, max, step, "Seconds", flags, group, ShapeLinear(),
              kUnitSeconds);
@@ -229,8 +241,8 @@ void IParam::InitMilliseconds(const char* name, double defaultValue, double min,
              kUnitMilliseconds);
 }
 
-void IParam::InitGain(const char* name, double defaultValue, double min, double max,
-                      double step, int flags, const char* group)
+void IParam::InitGain(const char* name, double defaultValue, double min, double max, double step,
+                      int flags, const char* group)
 {
   InitDouble(name, defaultValue, min, max, step, "dB", flags, group, ShapeLinear(), kUnitDB);
 }
@@ -238,8 +250,7 @@ void IParam::InitGain(const char* name, double defaultValue, double min, double 
 void IParam::InitPercentage(const char* name, double defaultValue, double min, double max,
                             int flags, const char* group)
 {
-  InitDouble(name, defaultValue, min, max, 1.0, "%", flags, group, ShapeLinear(),
-             kUnitPercentage);
+  InitDouble(name, defaultValue, min, max, 1.0, "%", flags, group, ShapeLinear(), kUnitPercentage);
 }
 
 void IParam::InitAngleDegrees(const char* name, double defaultValue, double min, double max,
@@ -273,7 +284,10 @@ void IParam::SetDisplayText(double value, const char* text)
   mDisplayTexts.push_back(entry);
 }
 
-void IParam::SetDisplayPrecision(int precision) { mDisplayPrecision = std::clamp(precision, 0, 6); }
+void IParam::SetDisplayPrecision(int precision)
+{
+  mDisplayPrecision = std::clamp(precision, 0, 6);
+}
 
 // Conversions
 

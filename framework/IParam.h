@@ -146,19 +146,19 @@ public:
   void InitFrequency(const char* name, double defaultValue = 1000.0, double min = 0.1,
                      double max = 10000.0, double step = 0.1, int flags = 0,
                      const char* group = "");
-  void InitSeconds(const char* name, double defaultValue = 1.0, double min = 0.0,
-                   double max = 10.0, double step = 0.1, int flags = 0, const char* group = "");
+  void InitSeconds(const char* name, double defaultValue = 1.0, double min = 0.0, double max = 10.0,
+                   double step = 0.1, int flags = 0, const char* group = "");
   void InitMilliseconds(const char* name, double defaultValue = 1.0, double min = 0.0,
                         double max = 100.0, int flags = 0, const char* group = "");
-  void InitGain(const char* name, double defaultValue = 0.0, double min = -70.0,
-                double max = 24.0, double step = 0.5, int flags = 0, const char* group = "");
+  void InitGain(const char* name, double defaultValue = 0.0, double min = -70.0, double max = 24.0,
+                double step = 0.5, int flags = 0, const char* group = "");
   void InitPercentage(const char* name, double defaultValue = 0.0, double min = 0.0,
                       double max = 100.0, int flags = 0, const char* group = "");
   void InitAngleDegrees(const char* name, double defaultValue = 0.0, double min = 0.0,
                         double max = 360.0, int flags = 0, const char* group = "");
   /** MIDI note numbers shown as note names with octave, 60 = "C4". */
-  void InitPitch(const char* name, int defaultValue = 60, int min = 0, int max = 128,
-                 int flags = 0, const char* group = "");
+  void InitPitch(const char* name, int defaultValue = 60, int min = 0, int max = 128, int flags = 0,
+                 const char* group = "");
 
   /** Appends a named value; entries are never replaced or sorted, the first match wins. */
   void SetDisplayText(double value, const char* text);

@@ -3,7 +3,8 @@
 namespace plug
 {
 
-IPluginBase::IPluginBase(const Config& config) : mConfig(config)
+IPluginBase::IPluginBase(const Config& config)
+  : mConfig(config)
 {
   const int n = config.nParams > 0 ? config.nParams : 0;
   mParams.reserve(static_cast<std::size_t>(n));

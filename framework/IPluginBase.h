@@ -54,7 +54,8 @@ public:
     return UnserializeParams(chunk, startPos);
   }
 
-  /** For every parameter in index order: OnParamChange(i, source, -1), OnParamChangeUI(i, source). */
+  /** For every parameter in index order: OnParamChange(i, source, -1), OnParamChangeUI(i, source).
+   */
   void OnParamReset(EParamSource source);
 
   /** A parameter's value changed. sampleOffset is the position within the block, or -1.

@@ -101,10 +101,14 @@ std::uint32_t IProcessor::GetAUPluginType() const
 {
   switch (mPlugType)
   {
-    case kEffect: return mDoesMIDIIn ? FourCharCode("aumf") : FourCharCode("aufx");
-    case kInstrument: return FourCharCode("aumu");
-    case kMIDIEffect: return FourCharCode("aumi");
-    case kGenerator: return FourCharCode("augn");
+    case kEffect:
+      return mDoesMIDIIn ? FourCharCode("aumf") : FourCharCode("aufx");
+    case kInstrument:
+      return FourCharCode("aumu");
+    case kMIDIEffect:
+      return FourCharCode("aumi");
+    case kGenerator:
+      return FourCharCode("augn");
   }
   return FourCharCode("aufx");
 }
@@ -114,14 +118,15 @@ std::uint32_t IProcessor::GetAUPluginType() const
 int IProcessor::NChannelsConnected(ERoute direction) const
 {
   const auto& channels = Channels(direction);
-  return static_cast<int>(
-    std::count_if(channels.begin(), channels.end(), [](const IChannelData& c) { return c.mConnected; }));
+  return static_cast<int>(std::count_if(channels.begin(), channels.end(),
+                                        [](const IChannelData& c) { return c.mConnected; }));
 }
 
 bool IProcessor::IsChannelConnected(ERoute direction, int ch) const
 {
   const auto& channels = Channels(direction);
-  return ch >= 0 && ch < static_cast<int>(channels.size()) && channels[static_cast<size_t>(ch)].mConnected;
+  return ch >= 0 && ch < static_cast<int>(channels.size()) &&
+         channels[static_cast<size_t>(ch)].mConnected;
 }
 
 const std::string& IProcessor::GetChannelLabel(ERoute direction, int ch) const
@@ -133,7 +138,8 @@ const std::string& IProcessor::GetChannelLabel(ERoute direction, int ch) const
   return channels[static_cast<size_t>(ch)].mLabel;
 }
 
-void IProcessor::SetChannelConnections(ERoute direction, int first, int count, bool connected) noexcept
+void IProcessor::SetChannelConnections(ERoute direction, int first, int count,
+                                       bool connected) noexcept
 {
   auto& channels = Channels(direction);
   auto& pointers = Pointers(direction);
@@ -146,7 +152,8 @@ void IProcessor::SetChannelConnections(ERoute direction, int first, int count, b
       // The scratch buffer may hold converted host audio from when it was connected.
       if (channel.mConnected)
         std::fill(channel.mScratchBuf.begin(), channel.mScratchBuf.end(), 0.0);
-      pointers[static_cast<size_t>(c)] = channel.mScratchBuf.empty() ? nullptr : channel.mScratchBuf.data();
+      pointers[static_cast<size_t>(c)] =
+          channel.mScratchBuf.empty() ? nullptr : channel.mScratchBuf.data();
       if (direction == kInput)
         mInFloat[static_cast<size_t>(c)] = nullptr;
       else
@@ -156,7 +163,8 @@ void IProcessor::SetChannelConnections(ERoute direction, int first, int count, b
   }
 }
 
-void IProcessor::AttachBuffers(ERoute direction, int first, int count, double** ptrs, int /*nFrames*/) noexcept
+void IProcessor::AttachBuffers(ERoute direction, int first, int count, double** ptrs,
+                               int /*nFrames*/) noexcept
 {
   auto& channels = Channels(direction);
   auto& pointers = Pointers(direction);
@@ -174,7 +182,8 @@ void IProcessor::AttachBuffers(ERoute direction, int first, int count, double** 
   }
 }
 
-void IProcessor::AttachBuffers(ERoute direction, int first, int count, float** ptrs, int /*nFrames*/) noexcept
+void IProcessor::AttachBuffers(ERoute direction, int first, int count, float** ptrs,
+                               int /*nFrames*/) noexcept
 {
   auto& channels = Channels(direction);
   auto& pointers = Pointers(direction);
@@ -190,7 +199,8 @@ void IProcessor::AttachBuffers(ERoute direction, int first, int count, float** p
       mInFloat[static_cast<size_t>(c)] = p;
     else
       mOutFloat[static_cast<size_t>(c)] = p;
-    pointers[static_cast<size_t>(c)] = channel.mScratchBuf.empty() ? nullptr : channel.mScratchBuf.data();
+    pointers[static_cast<size_t>(c)] =
+        channel.mScratchBuf.empty() ? nullptr : channel.mScratchBuf.data();
   }
 }
 
@@ -245,12 +255,14 @@ void IProcessor::ProcessBuffers(int nFrames) noexcept
     for (int c = 0; c < nIn; ++c)
     {
       double* host = HostBuffer(kInput, c);
-      mSliceIn[static_cast<size_t>(c)] = host ? host + offset : mInChannels[static_cast<size_t>(c)].mScratchBuf.data();
+      mSliceIn[static_cast<size_t>(c)] =
+          host ? host + offset : mInChannels[static_cast<size_t>(c)].mScratchBuf.data();
     }
     for (int c = 0; c < nOut; ++c)
     {
       double* host = HostBuffer(kOutput, c);
-      mSliceOut[static_cast<size_t>(c)] = host ? host + offset : mOutChannels[static_cast<size_t>(c)].mScratchBuf.data();
+      mSliceOut[static_cast<size_t>(c)] =
+          host ? host + offset : mOutChannels[static_cast<size_t>(c)].mScratchBuf.data();
     }
     ProcessBlock(nIn ? mSliceIn.data() : nullptr, nOut ? mSliceOut.data() : nullptr, n);
   }
@@ -274,7 +286,8 @@ void IProcessor::ProcessBuffers(float, int nFrames) noexcept
     for (int c = 0; c < nIn; ++c)
     {
       auto& scratch = mInChannels[static_cast<size_t>(c)].mScratchBuf;
-      const float* host = IsChannelConnected(kInput, c) ? mInFloat[static_cast<size_t>(c)] : nullptr;
+      const float* host =
+          IsChannelConnected(kInput, c) ? mInFloat[static_cast<size_t>(c)] : nullptr;
       if (host)
         std::copy(host + offset, host + offset + n, scratch.begin());
       else

@@ -157,7 +157,10 @@ public:
 
   /** The binding marks a host's offline bounce (or a freewheeling host); read by the
    *  plug-in's audio code, which must not treat a non-real-time pace as a pause. Atomic. */
-  void SetRenderingOffline(bool offline) { mRenderingOffline.store(offline, std::memory_order_relaxed); }
+  void SetRenderingOffline(bool offline)
+  {
+    mRenderingOffline.store(offline, std::memory_order_relaxed);
+  }
   bool GetRenderingOffline() const { return mRenderingOffline.load(std::memory_order_relaxed); }
 
   /** The host's bypass switch (the binding passes audio through while it is on). Atomic:

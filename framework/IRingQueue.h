@@ -19,7 +19,10 @@ class IRingQueue
 {
 public:
   /** `slots` ring slots (at least 2), giving a capacity of slots - 1. Allocates. */
-  explicit IRingQueue(int slots) : mSlots(static_cast<size_t>(slots < 2 ? 2 : slots)) {}
+  explicit IRingQueue(int slots)
+    : mSlots(static_cast<size_t>(slots < 2 ? 2 : slots))
+  {
+  }
 
   IRingQueue(const IRingQueue&) = delete;
   IRingQueue& operator=(const IRingQueue&) = delete;

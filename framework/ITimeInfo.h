@@ -9,12 +9,12 @@ namespace plug
  */
 struct ITimeInfo
 {
-  double mTempo = 120.0;      // beats per minute
-  double mSamplePos = -1.0;   // samples since the start of the timeline
-  double mPPQPos = -1.0;      // musical position, quarter-note beats
-  double mLastBar = -1.0;     // position of the last bar line, beats
-  double mLoopStart = -1.0;   // beats
-  double mLoopEnd = -1.0;     // beats
+  double mTempo = 120.0;    // beats per minute
+  double mSamplePos = -1.0; // samples since the start of the timeline
+  double mPPQPos = -1.0;    // musical position, quarter-note beats
+  double mLastBar = -1.0;   // position of the last bar line, beats
+  double mLoopStart = -1.0; // beats
+  double mLoopEnd = -1.0;   // beats
   int mNumerator = 4;
   int mDenominator = 4;
   bool mPlaying = false;

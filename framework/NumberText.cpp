@@ -15,7 +15,8 @@ std::string FormatFixed(double value, int precision, bool forcePlus)
   // Large enough for the longest finite double in fixed notation plus decimals.
   char buf[std::numeric_limits<double>::max_exponent10 + 32];
   char* first = buf + 1; // room for a '+'
-  const auto result = std::to_chars(first, buf + sizeof(buf), value, std::chars_format::fixed, precision);
+  const auto result =
+      std::to_chars(first, buf + sizeof(buf), value, std::chars_format::fixed, precision);
   if (result.ec != std::errc())
     return "0";
   std::string text(first, result.ptr);

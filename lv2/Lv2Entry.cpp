@@ -60,8 +60,9 @@ void cleanup(LV2_Handle handle)
   delete self(handle);
 }
 
-LV2_State_Status saveState(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle stateHandle,
-                           uint32_t /*flags*/, const LV2_Feature* const* /*features*/)
+LV2_State_Status saveState(LV2_Handle handle, LV2_State_Store_Function store,
+                           LV2_State_Handle stateHandle, uint32_t /*flags*/,
+                           const LV2_Feature* const* /*features*/)
 {
   try
   {
@@ -88,7 +89,8 @@ LV2_State_Status restoreState(LV2_Handle handle, LV2_State_Retrieve_Function ret
 }
 
 LV2_Worker_Status work(LV2_Handle handle, LV2_Worker_Respond_Function /*respond*/,
-                       LV2_Worker_Respond_Handle /*respondHandle*/, uint32_t /*size*/, const void* /*data*/)
+                       LV2_Worker_Respond_Handle /*respondHandle*/, uint32_t /*size*/,
+                       const void* /*data*/)
 {
   return self(handle)->work();
 }
@@ -136,9 +138,9 @@ constexpr LV2_Descriptor describe(const char* uri)
 }
 
 const LV2_Descriptor kDescriptors[] = {
-  describe(kVariants[0].uri),
-  describe(kVariants[1].uri),
-  describe(kVariants[2].uri),
+    describe(kVariants[0].uri),
+    describe(kVariants[1].uri),
+    describe(kVariants[2].uri),
 };
 static_assert(sizeof(kDescriptors) / sizeof(kDescriptors[0]) == kNumVariants);
 

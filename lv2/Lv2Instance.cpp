@@ -45,14 +45,15 @@ std::unique_ptr<Lv2Instance> Lv2Instance::create(const Variant& variant, double 
     instance->mapUrids(map);
   else
     return instance;
-  instance->mSchedule =
-    static_cast<LV2_Worker_Schedule*>(const_cast<void*>(findFeature(features, LV2_WORKER__schedule)));
+  instance->mSchedule = static_cast<LV2_Worker_Schedule*>(
+      const_cast<void*>(findFeature(features, LV2_WORKER__schedule)));
 
   // The host's block lengths size the scratch buffers; without them a default does, and
   // ProcessBuffers slices longer runs.
   int maxBlock = 0;
   int nominalBlock = 0;
-  if (const auto* options = static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options)))
+  if (const auto* options =
+          static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options)))
   {
     for (const LV2_Options_Option* o = options; o->key != 0; ++o)
     {
@@ -70,7 +71,8 @@ std::unique_ptr<Lv2Instance> Lv2Instance::create(const Variant& variant, double 
 }
 
 Lv2Instance::Lv2Instance(const Variant& variant, double sampleRate)
-  : mVariant(variant), mEffect(std::make_unique<Lv2Effect>())
+  : mVariant(variant)
+  , mEffect(std::make_unique<Lv2Effect>())
 {
   Lv2Effect& fx = *mEffect;
   fx.SetChannelConnections(plug::kInput, 0, fx.NChannels(plug::kInput), false);
@@ -160,7 +162,8 @@ void Lv2Instance::run(std::uint32_t nFrames) noexcept
   if (!connected || nFrames > static_cast<std::uint32_t>(INT_MAX))
   {
     for (int c = 0; c < mVariant.nOutputs; ++c)
-      if (float* out = mAudioOut[static_cast<size_t>(c)]; out && nFrames <= static_cast<std::uint32_t>(INT_MAX))
+      if (float* out = mAudioOut[static_cast<size_t>(c)];
+          out && nFrames <= static_cast<std::uint32_t>(INT_MAX))
         std::fill(out, out + nFrames, 0.0f);
     return;
   }
@@ -275,7 +278,8 @@ void Lv2Instance::readPosition(const LV2_Atom_Object* object) noexcept
     mTime.mDenominator = static_cast<int>(v);
   double barIndex = 0.0;
   double beatInBar = 0.0;
-  if (numberOf(bar, barIndex) && numberOf(barBeat, beatInBar) && barIndex >= 0.0 && beatInBar >= 0.0)
+  if (numberOf(bar, barIndex) && numberOf(barBeat, beatInBar) && barIndex >= 0.0 &&
+      beatInBar >= 0.0)
   {
     // Quarter notes, whatever the beat unit.
     const double quarter = 4.0 / mTime.mDenominator;
@@ -373,8 +377,8 @@ LV2_State_Status Lv2Instance::save(LV2_State_Store_Function store, LV2_State_Han
   plug::IByteChunk chunk;
   if (!mEffect->SerializeState(chunk) || chunk.ByteCount() <= 0)
     return LV2_STATE_ERR_UNKNOWN;
-  return store(handle, mUrid.stateChunk, chunk.Bytes(), static_cast<size_t>(chunk.ByteCount()), mUrid.atomChunk,
-               LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+  return store(handle, mUrid.stateChunk, chunk.Bytes(), static_cast<size_t>(chunk.ByteCount()),
+               mUrid.atomChunk, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
 
 LV2_State_Status Lv2Instance::restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle)

@@ -26,9 +26,9 @@ struct Variant
 
 /** The bundle's plug-ins, stereo first (the layouts "2-2", "1-1" and "1-2"). */
 inline constexpr Variant kVariants[] = {
-  {"urn:corvana:ostratape-delay", "OstraTape-delay", 2, 2},
-  {"urn:corvana:ostratape-delay#mono", "OstraTape-delay Mono", 1, 1},
-  {"urn:corvana:ostratape-delay#mono-stereo", "OstraTape-delay Mono to Stereo", 1, 2},
+    {"urn:corvana:ostratape-delay", "OstraTape-delay", 2, 2},
+    {"urn:corvana:ostratape-delay#mono", "OstraTape-delay Mono", 1, 1},
+    {"urn:corvana:ostratape-delay#mono-stereo", "OstraTape-delay Mono to Stereo", 1, 2},
 };
 inline constexpr int kNumVariants = static_cast<int>(sizeof(kVariants) / sizeof(kVariants[0]));
 

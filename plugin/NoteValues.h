@@ -15,11 +15,11 @@ struct NoteValue
 /** Ordered by length, not by name. Entry i is display text i of both Note parameters.
  *  Triplets are two thirds, dotted values one and a half times the plain value. */
 inline constexpr std::array<NoteValue, 19> kNoteValues{{
-  {"1/64T", 1.0 / 24.0}, {"1/64", 0.0625}, {"1/32T", 1.0 / 12.0}, {"1/64D", 0.09375},
-  {"1/32", 0.125},       {"1/16T", 1.0 / 6.0}, {"1/32D", 0.1875}, {"1/16", 0.25},
-  {"1/8T", 1.0 / 3.0},   {"1/16D", 0.375},   {"1/8", 0.5},        {"1/4T", 2.0 / 3.0},
-  {"1/8D", 0.75},        {"1/4", 1.0},       {"1/2T", 4.0 / 3.0}, {"1/4D", 1.5},
-  {"1/2", 2.0},          {"1/2D", 3.0},      {"Whole", 4.0},
+    {"1/64T", 1.0 / 24.0}, {"1/64", 0.0625},     {"1/32T", 1.0 / 12.0}, {"1/64D", 0.09375},
+    {"1/32", 0.125},       {"1/16T", 1.0 / 6.0}, {"1/32D", 0.1875},     {"1/16", 0.25},
+    {"1/8T", 1.0 / 3.0},   {"1/16D", 0.375},     {"1/8", 0.5},          {"1/4T", 2.0 / 3.0},
+    {"1/8D", 0.75},        {"1/4", 1.0},         {"1/2T", 4.0 / 3.0},   {"1/4D", 1.5},
+    {"1/2", 2.0},          {"1/2D", 3.0},        {"Whole", 4.0},
 }};
 
 /** "1/4": the Note parameters' default and the stand-in for a damaged index. */

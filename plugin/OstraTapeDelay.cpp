@@ -5,7 +5,10 @@
 
 using namespace ostratapedelay::plugin;
 
-OstraTapeDelay::OstraTapeDelay() : OstraTapeDelay(makeConfig()) {}
+OstraTapeDelay::OstraTapeDelay()
+  : OstraTapeDelay(makeConfig())
+{
+}
 
 OstraTapeDelay::OstraTapeDelay(const plug::Config& config)
   : plug::IAUBinding(config)
@@ -18,13 +21,14 @@ OstraTapeDelay::OstraTapeDelay(const plug::Config& config)
     width.prepare(48000.0);
 
   mUpdateCheck = std::make_shared<corvana::updates::UpdateCheck>(
-    corvana::updates::defaultConfig(kUpdateProductSlug, kUpdateVersion));
+      corvana::updates::defaultConfig(kUpdateProductSlug, kUpdateVersion));
   mUpdateWorker = std::make_unique<corvana::updates::UpdateWorker>(
-    [check = mUpdateCheck] {
-      check->checkIfDue();
-      check->reload();
-    },
-    [check = mUpdateCheck] { check->cancel(); });
+      [check = mUpdateCheck]
+      {
+        check->checkIfDue();
+        check->reload();
+      },
+      [check = mUpdateCheck] { check->cancel(); });
 }
 
 OstraTapeDelay::~OstraTapeDelay()

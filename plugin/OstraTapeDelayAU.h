@@ -4,10 +4,12 @@
 
 /** The unit's exported entry points, named in its bundle's component description. Host's
  *  main thread. */
-extern "C" {
-/** Version-2 factory: a plug-in interface whose Open constructs an OstraTapeDelay. */
-AudioComponentPlugInInterface *OstraTapeDelay_Factory(const AudioComponentDescription *description);
+extern "C"
+{
+  /** Version-2 factory: a plug-in interface whose Open constructs an OstraTapeDelay. */
+  AudioComponentPlugInInterface*
+  OstraTapeDelay_Factory(const AudioComponentDescription* description);
 
-/** Component entry: every call as a selector and parameter block. */
-ComponentResult OstraTapeDelay_Entry(ComponentParameters *params, Handle storage);
+  /** Component entry: every call as a selector and parameter block. */
+  ComponentResult OstraTapeDelay_Entry(ComponentParameters* params, Handle storage);
 }

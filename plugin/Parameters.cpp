@@ -14,7 +14,8 @@ void initParameters(plug::IPluginBase& plugin)
   const IParam::ShapePowCurve cubic(3.0);
   const IParam::ShapeExp exponential;
 
-  auto initNote = [&](EParams idx, const char* name) {
+  auto initNote = [&](EParams idx, const char* name)
+  {
     IParam& note = param(idx);
     note.InitEnum(name, kDefaultNoteIndex, static_cast<int>(kNoteValues.size()));
     for (std::size_t i = 0; i < kNoteValues.size(); ++i)
@@ -40,7 +41,8 @@ void initParameters(plug::IPluginBase& plugin)
   param(kTap).InitBool("Tap", false);
   param(kDuck).InitDouble("Duck", 0.0, 0.0, 24.0, 0.1, "dB");
   param(kDuck).SetDisplayText(0.0, "Off");
-  param(kDuckRelease).InitDouble("Duck Release", 400.0, 50.0, 2000.0, 1.0, "ms", 0, "", exponential);
+  param(kDuckRelease)
+      .InitDouble("Duck Release", 400.0, 50.0, 2000.0, 1.0, "ms", 0, "", exponential);
   param(kMix).InitDouble("Mix", 100.0, 0.0, 100.0, 1.0, "%");
 }
 

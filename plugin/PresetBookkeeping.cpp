@@ -42,7 +42,8 @@ bool holdsState(const SavedPreset& preset)
 
 std::filesystem::path OstraTapeDelay::presetDirectory() const
 {
-  return corvana::presets::userPresetDirectory(kPresetFormat, corvana::files::applicationSupportDirectory());
+  return corvana::presets::userPresetDirectory(kPresetFormat,
+                                               corvana::files::applicationSupportDirectory());
 }
 
 std::vector<SavedPreset> OstraTapeDelay::savedPresets() const
@@ -123,7 +124,8 @@ void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
   struct LoadFlags
   {
     OstraTapeDelay& plugin;
-    LoadFlags(OstraTapeDelay& p, bool factoryLoad) : plugin(p)
+    LoadFlags(OstraTapeDelay& p, bool factoryLoad)
+      : plugin(p)
     {
       plugin.mPresetLoad = true;
       plugin.mFactoryLoad = factoryLoad;
@@ -147,7 +149,8 @@ void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
 
   // The host hears every value inside one gesture per parameter; the controls follow.
   const int n = NParams();
-  auto normalized = [this](int i) {
+  auto normalized = [this](int i)
+  {
     const plug::IParam* p = GetParam(i);
     return std::clamp(p->ToNormalized(p->Constrain(p->Value())), 0.0, 1.0);
   };
@@ -243,8 +246,9 @@ void OstraTapeDelay::savePresetFile(const std::string& typedName, bool askFirst)
   plug::IByteChunk chunk;
   std::string error;
   if (SerializeState(chunk) &&
-      corvana::presets::writePreset(kPresetFormat, folder, name,
-                                    std::span(chunk.Bytes(), static_cast<size_t>(chunk.ByteCount())), error))
+      corvana::presets::writePreset(
+          kPresetFormat, folder, name,
+          std::span(chunk.Bytes(), static_cast<size_t>(chunk.ByteCount())), error))
     return;
 
   {
@@ -253,7 +257,8 @@ void OstraTapeDelay::savePresetFile(const std::string& typedName, bool askFirst)
     mPresetFactory = oldFactory;
   }
   retakePresetSnapshot(oldModified);
-  tell(kSavePrefix + (error.empty() ? std::string("the state could not be taken") : error), kSaveTitle);
+  tell(kSavePrefix + (error.empty() ? std::string("the state could not be taken") : error),
+       kSaveTitle);
 }
 
 void OstraTapeDelay::savePreset(const std::string& name, bool askFirst)

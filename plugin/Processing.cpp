@@ -9,9 +9,9 @@
 #include <cstring>
 
 using namespace ostratapedelay::plugin;
+using corvana::dsp::Width;
 using ostratapedelay::dsp::Tape;
 using ostratapedelay::dsp::TapeDelay;
-using corvana::dsp::Width;
 
 namespace
 {
@@ -131,7 +131,8 @@ void OstraTapeDelay::setupBlock(int nIn, bool gap) noexcept
   const Settings settings = delaySettings(tempo);
 
   const double drive = param(kDrive);
-  const double driveGain = drive < -18.0 ? 0.12589254117941673 : std::pow(10.0, std::min(drive, 18.0) / 20.0);
+  const double driveGain =
+      drive < -18.0 ? 0.12589254117941673 : std::pow(10.0, std::min(drive, 18.0) / 20.0);
   for (auto& tape : mTape)
   {
     tape.setDrive(driveGain);
@@ -279,7 +280,8 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
       {
         for (int j = 0; j < n; ++j)
         {
-          const double level = std::max(std::abs(drivenL[j]), rightRuns ? std::abs(drivenR[j]) : 0.0);
+          const double level =
+              std::max(std::abs(drivenL[j]), rightRuns ? std::abs(drivenR[j]) : 0.0);
           blockPeak = std::max(blockPeak, level);
           blockSum += level * level;
         }
@@ -310,7 +312,8 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
 
         fade = std::clamp(fade + fadeStep, 0.0, 1.0);
         const double f = fade;
-        auto blend = [f](double in, double y) { return f >= 1.0 ? y : (f > 0.0 ? in + (y - in) * f : in); };
+        auto blend = [f](double in, double y)
+        { return f >= 1.0 ? y : (f > 0.0 ? in + (y - in) * f : in); };
 
         if (nOut >= 2)
         {
@@ -330,7 +333,8 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
     if (meter)
     {
       float peak = mMeterPeak.load();
-      while (peak < blockPeak && !mMeterPeak.compare_exchange_weak(peak, static_cast<float>(blockPeak)))
+      while (peak < blockPeak &&
+             !mMeterPeak.compare_exchange_weak(peak, static_cast<float>(blockPeak)))
       {
       }
       mMeterSumSquares.fetch_add(blockSum);

@@ -15,17 +15,23 @@ namespace ostratapedelay::offline
 // "Warm and wide delay": 0, 782, 500, 13, 13, 1, 1, 27.106649, 0, 12.001983, 179.70709,
 //   4500, 122.48705, 49.824575, 0, 3.2932063, 400, 100.
 const char* const kFactoryPresetTexts[] = {
-  "OstraTape-delay preset 1\n"
-  "name=Ping and pong\n"
-  "state=MVNUTwIAAAAFAAAA6AMAAMgBAAANAAAAUGluZyBhbmQgcG9uZwAAAAASAAAAAAAAAAAAAAAAAAAAAHCIQAAAAAAAQH9AAAAAAAAAHEAA"
-  "AAAAAAAqQAAAAAAAAPA/AAAAAAAA8D+4XP3YJO8tQAAAAAAAAPA/dAtdiUA1EUA3bFuU2Qx7QMP1KFwfgbZAcXK/Q1FYZUAAAAAAAAAAAAAA"
-  "AAAAAAAAOZ1kq8spAEAAAAAAAAB5QAAAAAAAAFlAAAAAAAAAAAAAAAAA\n",
-  "OstraTape-delay preset 1\n"
-  "name=Warm and wide delay\n"
-  "state=MVNUTwIAAAAFAAAA6AMAAMgBAAATAAAAV2FybSBhbmQgd2lkZSBkZWxheQAAAAASAAAAAAAAAAAAAAAAAAAAAHCIQAAAAAAAQH9AAAAA"
-  "AAAAKkAAAAAAAAAqQAAAAAAAAPA/AAAAAAAA8D+vJk9ZTRs7QAAAAAAAAAAAwktw6gMBKECEKjV7oHZmQAAAAAAAlLFAE2HD0yufXkCzDHGs"
-  "i+lIQAAAAAAAAAAAbdlri3xYCkAAAAAAAAB5QAAAAAAAAFlAAAAAAAAAAAAAAAAA\n",
-  nullptr,
+    "OstraTape-delay preset 1\n"
+    "name=Ping and pong\n"
+    "state="
+    "MVNUTwIAAAAFAAAA6AMAAMgBAAANAAAAUGluZyBhbmQgcG9uZwAAAAASAAAAAAAAAAAAAAAAAAAAAHCIQAAAAAAAQH9AAA"
+    "AAAAAAHEAA"
+    "AAAAAAAqQAAAAAAAAPA/AAAAAAAA8D+4XP3YJO8tQAAAAAAAAPA/dAtdiUA1EUA3bFuU2Qx7QMP1KFwfgbZAcXK/"
+    "Q1FYZUAAAAAAAAAAAAAA"
+    "AAAAAAAAOZ1kq8spAEAAAAAAAAB5QAAAAAAAAFlAAAAAAAAAAAAAAAAA\n",
+    "OstraTape-delay preset 1\n"
+    "name=Warm and wide delay\n"
+    "state="
+    "MVNUTwIAAAAFAAAA6AMAAMgBAAATAAAAV2FybSBhbmQgd2lkZSBkZWxheQAAAAASAAAAAAAAAAAAAAAAAAAAAHCIQAAAAA"
+    "AAQH9AAAAA"
+    "AAAAKkAAAAAAAAAqQAAAAAAAAPA/"
+    "AAAAAAAA8D+vJk9ZTRs7QAAAAAAAAAAAwktw6gMBKECEKjV7oHZmQAAAAAAAlLFAE2HD0yufXkCzDHGs"
+    "i+lIQAAAAAAAAAAAbdlri3xYCkAAAAAAAAB5QAAAAAAAAFlAAAAAAAAAAAAAAAAA\n",
+    nullptr,
 };
 
 namespace
@@ -40,7 +46,8 @@ std::vector<corvana::presets::SavedPreset> buildFactoryPresets()
     corvana::presets::SavedPreset preset;
     std::string error;
     // No file stem to fall back on, so a nameless text is left out.
-    if (corvana::presets::parsePreset(kPresetFormat, stream, preset, error, "factory preset") && !preset.name.empty())
+    if (corvana::presets::parsePreset(kPresetFormat, stream, preset, error, "factory preset") &&
+        !preset.name.empty())
       presets.push_back(std::move(preset));
   }
   std::stable_sort(presets.begin(), presets.end(),

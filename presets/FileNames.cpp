@@ -44,8 +44,8 @@ bool isReservedDeviceName(std::string_view name)
   for (const char* reserved : {"CON", "PRN", "AUX", "NUL"})
     if (base == reserved)
       return true;
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' &&
-         base[3] <= '9';
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+         base[3] >= '1' && base[3] <= '9';
 }
 
 std::filesystem::path homeDirectory()
@@ -56,8 +56,8 @@ std::filesystem::path homeDirectory()
   std::string buffer(size > 0 ? static_cast<std::size_t>(size) : 16384, '\0');
   passwd entry{};
   passwd* result = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result && result->pw_dir &&
-      result->pw_dir[0] == '/')
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result &&
+      result->pw_dir && result->pw_dir[0] == '/')
     return result->pw_dir;
   return {};
 }

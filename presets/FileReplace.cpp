@@ -33,10 +33,13 @@ bool writePartial(const std::filesystem::path& partial, std::string_view content
 {
   // No following a planted symbolic link into some other file, and no blocking on a FIFO
   // that happens to carry the name.
-  const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+  const int fd = ::open(partial.c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
   if (fd < 0)
     return false;
-  struct stat info{};
+  struct stat info
+  {
+  };
   bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && writeAll(fd, contents);
   // Without the sync a crash soon after the rename can leave an empty file in place of
   // the old one on some file systems.
@@ -72,7 +75,8 @@ std::vector<std::filesystem::path> filesWithExtension(const std::filesystem::pat
 
 bool replaceFile(const std::filesystem::path& path, std::string_view contents, std::string& error)
 {
-  auto fail = [&](const std::filesystem::path* partial) {
+  auto fail = [&](const std::filesystem::path* partial)
+  {
     if (partial)
       ::unlink(partial->c_str());
     error = "could not write " + path.string();

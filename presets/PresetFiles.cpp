@@ -75,11 +75,12 @@ std::filesystem::path userPresetDirectory(const Format& format, const std::files
   return base / format.folderName / "Presets";
 }
 
-bool parsePreset(const Format& format, std::istream& stream, SavedPreset& preset, std::string& error,
-                 std::string_view sourceName)
+bool parsePreset(const Format& format, std::istream& stream, SavedPreset& preset,
+                 std::string& error, std::string_view sourceName)
 {
   std::string line;
-  if (readLine(stream, line) != LineResult::kLine || (dropCarriageReturn(line), line != format.header))
+  if (readLine(stream, line) != LineResult::kLine ||
+      (dropCarriageReturn(line), line != format.header))
   {
     error = std::string("not an ") + format.productName + " preset: " + std::string(sourceName);
     return false;
@@ -117,7 +118,8 @@ bool parsePreset(const Format& format, std::istream& stream, SavedPreset& preset
   return true;
 }
 
-bool readPreset(const Format& format, const std::filesystem::path& path, SavedPreset& preset, std::string& error)
+bool readPreset(const Format& format, const std::filesystem::path& path, SavedPreset& preset,
+                std::string& error)
 {
   // Opening a FIFO or a device would block or read forever.
   std::error_code ec;
@@ -151,7 +153,8 @@ std::vector<SavedPreset> listPresets(const Format& format, const std::filesystem
   return presets;
 }
 
-std::string presetText(const Format& format, std::string_view name, std::span<const std::uint8_t> state)
+std::string presetText(const Format& format, std::string_view name,
+                       std::span<const std::uint8_t> state)
 {
   std::string text = format.header;
   text += "\nname=";
@@ -171,7 +174,8 @@ std::filesystem::path presetPathForName(const Format& format, const std::filesys
   const auto stored = storedName(name);
   for (int k = 0; k <= kMaxPresetFileCollisions; ++k)
   {
-    const auto candidate = k == 0 ? base : folder / (stem + "-" + std::to_string(k) + format.extension);
+    const auto candidate =
+        k == 0 ? base : folder / (stem + "-" + std::to_string(k) + format.extension);
     std::error_code ec;
     const auto status = std::filesystem::symlink_status(candidate, ec);
     if (status.type() == std::filesystem::file_type::not_found)
@@ -190,7 +194,8 @@ bool writePreset(const Format& format, const std::filesystem::path& folder, std:
   const auto path = presetPathForName(format, folder, name);
   if (path.empty() || state.empty() || folder.empty())
   {
-    error = "could not write " + (path.empty() ? basePathForName(format, folder, name) : path).string();
+    error =
+        "could not write " + (path.empty() ? basePathForName(format, folder, name) : path).string();
     return false;
   }
   return files::replaceFile(path, presetText(format, name, state), error);

@@ -35,7 +35,8 @@ std::vector<SavedPreset> listPresets(const Format& format, const std::filesystem
  * none; its path is set to `path`. Something that is not a regular file, or cannot be
  * opened, fails like a text without the header. Any thread; blocking I/O.
  */
-bool readPreset(const Format& format, const std::filesystem::path& path, SavedPreset& preset, std::string& error);
+bool readPreset(const Format& format, const std::filesystem::path& path, SavedPreset& preset,
+                std::string& error);
 
 /**
  * Parses one preset text: the exact header line, then "key=value" lines of which "name"
@@ -44,14 +45,15 @@ bool readPreset(const Format& format, const std::filesystem::path& path, SavedPr
  * ends the error messages: "not an <product> preset: <source>" or "the preset has no
  * readable state: <source>". Any thread.
  */
-bool parsePreset(const Format& format, std::istream& stream, SavedPreset& preset, std::string& error,
-                 std::string_view sourceName);
+bool parsePreset(const Format& format, std::istream& stream, SavedPreset& preset,
+                 std::string& error, std::string_view sourceName);
 
 /**
  * The three-line text a preset is written as: header, "name=" with line breaks turned into
  * spaces, "state=" with the base64 of `state`, each ending in a line feed. Pure; any thread.
  */
-std::string presetText(const Format& format, std::string_view name, std::span<const std::uint8_t> state);
+std::string presetText(const Format& format, std::string_view name,
+                       std::span<const std::uint8_t> state);
 
 /**
  * The file a preset named `name` is written to: the file-safe name (fallback "Preset"), or

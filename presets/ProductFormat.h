@@ -7,10 +7,10 @@ namespace ostratapedelay::offline
 
 /** This plug-in's preset files: OstraTape-delay/Presets/<name>.otdpreset. */
 inline constexpr corvana::presets::Format kPresetFormat{
-  ".otdpreset",
-  "OstraTape-delay preset 1",
-  "OstraTape-delay",
-  "OstraTape-delay",
+    ".otdpreset",
+    "OstraTape-delay preset 1",
+    "OstraTape-delay",
+    "OstraTape-delay",
 };
 
 } // namespace ostratapedelay::offline

@@ -11,9 +11,9 @@ namespace corvana::updates
 /** What one GET gave: `status` is 0 when there was no usable response. */
 struct HttpResult
 {
-    int status = 0;
-    std::string body;
-    int retryAfter = 0; ///< seconds from "Retry-After" when 1..3600, else 0
+  int status = 0;
+  std::string body;
+  int retryAfter = 0; ///< seconds from "Retry-After" when 1..3600, else 0
 };
 
 /** Largest response body accepted; a longer transfer is aborted. */
@@ -32,20 +32,20 @@ inline constexpr std::chrono::milliseconds kFetchGrace{5000};
 class FetchCancel
 {
 public:
-    /** Any thread. Wakes a fetch in progress; it returns status 0 promptly. */
-    void cancel() noexcept;
+  /** Any thread. Wakes a fetch in progress; it returns status 0 promptly. */
+  void cancel() noexcept;
 
-    /** Any thread. */
-    bool cancelled() const noexcept;
+  /** Any thread. */
+  bool cancelled() const noexcept;
 
-    // Used by the fetch itself to make its transfer wakeable; `multi` is a CURLM*.
-    bool attach(void* multi) noexcept;
-    void detach() noexcept;
+  // Used by the fetch itself to make its transfer wakeable; `multi` is a CURLM*.
+  bool attach(void* multi) noexcept;
+  void detach() noexcept;
 
 private:
-    mutable std::mutex mMutex;
-    void* mMulti = nullptr;
-    bool mCancelled = false;
+  mutable std::mutex mMutex;
+  void* mMulti = nullptr;
+  bool mCancelled = false;
 };
 
 /**

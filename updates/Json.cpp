@@ -11,12 +11,12 @@ namespace corvana::updates
 
 const JsonValue* JsonValue::member(std::string_view name) const noexcept
 {
-    if (type != Type::Object)
-        return nullptr;
-    for (const auto& entry : object)
-        if (entry.name == name)
-            return &entry.value;
+  if (type != Type::Object)
     return nullptr;
+  for (const auto& entry : object)
+    if (entry.name == name)
+      return &entry.value;
+  return nullptr;
 }
 
 namespace
@@ -24,44 +24,44 @@ namespace
 
 bool isDigit(char c) noexcept
 {
-    return c >= '0' && c <= '9';
+  return c >= '0' && c <= '9';
 }
 
 int hexValue(char c) noexcept
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
 }
 
 void appendUtf8(std::string& out, std::uint32_t code)
 {
-    if (code < 0x80)
-    {
-        out += static_cast<char>(code);
-    }
-    else if (code < 0x800)
-    {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    else if (code < 0x10000)
-    {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    else
-    {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
+  if (code < 0x80)
+  {
+    out += static_cast<char>(code);
+  }
+  else if (code < 0x800)
+  {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+  else if (code < 0x10000)
+  {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+  else
+  {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
 }
 
 /**
@@ -70,355 +70,387 @@ void appendUtf8(std::string& out, std::uint32_t code)
  */
 long decimalOrder(std::string_view number) noexcept
 {
-    constexpr long kClamp = 1000000;
-    std::size_t i = number.empty() || number[0] != '-' ? 0 : 1;
-    long order = 0;
-    bool found = false;
-    long integerDigits = 0;
-    for (; i < number.size() && isDigit(number[i]); ++i)
+  constexpr long kClamp = 1000000;
+  std::size_t i = number.empty() || number[0] != '-' ? 0 : 1;
+  long order = 0;
+  bool found = false;
+  long integerDigits = 0;
+  for (; i < number.size() && isDigit(number[i]); ++i)
+  {
+    if (!found && number[i] != '0')
     {
-        if (!found && number[i] != '0')
-        {
-            found = true;
-            integerDigits = 0;
-        }
-        if (found)
-            ++integerDigits;
+      found = true;
+      integerDigits = 0;
     }
     if (found)
-        order = integerDigits - 1; // else the fraction counts down from 10^0
-    if (i < number.size() && number[i] == '.')
+      ++integerDigits;
+  }
+  if (found)
+    order = integerDigits - 1; // else the fraction counts down from 10^0
+  if (i < number.size() && number[i] == '.')
+  {
+    for (++i; i < number.size() && isDigit(number[i]); ++i)
     {
-        for (++i; i < number.size() && isDigit(number[i]); ++i)
-        {
-            if (!found)
-            {
-                order = std::max(order - 1, -kClamp);
-                if (number[i] != '0')
-                    found = true;
-            }
-        }
+      if (!found)
+      {
+        order = std::max(order - 1, -kClamp);
+        if (number[i] != '0')
+          found = true;
+      }
     }
-    if (!found)
-        return -kClamp; // zero never overflows
-    if (i < number.size() && (number[i] == 'e' || number[i] == 'E'))
-    {
-        ++i;
-        const bool negative = i < number.size() && number[i] == '-';
-        if (i < number.size() && (number[i] == '-' || number[i] == '+'))
-            ++i;
-        long exponent = 0;
-        for (; i < number.size() && isDigit(number[i]); ++i)
-            exponent = std::min(exponent * 10 + (number[i] - '0'), kClamp);
-        order += negative ? -exponent : exponent;
-    }
-    return order;
+  }
+  if (!found)
+    return -kClamp; // zero never overflows
+  if (i < number.size() && (number[i] == 'e' || number[i] == 'E'))
+  {
+    ++i;
+    const bool negative = i < number.size() && number[i] == '-';
+    if (i < number.size() && (number[i] == '-' || number[i] == '+'))
+      ++i;
+    long exponent = 0;
+    for (; i < number.size() && isDigit(number[i]); ++i)
+      exponent = std::min(exponent * 10 + (number[i] - '0'), kClamp);
+    order += negative ? -exponent : exponent;
+  }
+  return order;
 }
 
 /** Recursive-descent reader; the depth limit bounds the recursion. */
 class Reader
 {
 public:
-    explicit Reader(std::string_view text) noexcept : mText(text) {}
+  explicit Reader(std::string_view text) noexcept
+    : mText(text)
+  {
+  }
 
-    std::optional<JsonValue> document()
-    {
-        JsonValue value;
-        if (!readValue(value, 0))
-            return std::nullopt;
-        skipSpace();
-        if (mPos != mText.size())
-            return std::nullopt;
-        return value;
-    }
+  std::optional<JsonValue> document()
+  {
+    JsonValue value;
+    if (!readValue(value, 0))
+      return std::nullopt;
+    skipSpace();
+    if (mPos != mText.size())
+      return std::nullopt;
+    return value;
+  }
 
 private:
-    bool atEnd() const noexcept { return mPos >= mText.size(); }
-    char peek() const noexcept { return atEnd() ? '\0' : mText[mPos]; }
+  bool atEnd() const noexcept { return mPos >= mText.size(); }
+  char peek() const noexcept { return atEnd() ? '\0' : mText[mPos]; }
 
-    void skipSpace() noexcept
+  void skipSpace() noexcept
+  {
+    while (!atEnd())
     {
-        while (!atEnd())
-        {
-            const char c = mText[mPos];
-            if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
-                break;
-            ++mPos;
-        }
+      const char c = mText[mPos];
+      if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+        break;
+      ++mPos;
     }
+  }
 
-    bool literal(std::string_view word) noexcept
+  bool literal(std::string_view word) noexcept
+  {
+    if (mText.substr(mPos, word.size()) != word)
+      return false;
+    mPos += word.size();
+    return true;
+  }
+
+  // `depth` is the nesting level of the value being read; the root is level 0.
+  bool readValue(JsonValue& value, int depth)
+  {
+    skipSpace();
+    switch (peek())
     {
-        if (mText.substr(mPos, word.size()) != word)
-            return false;
-        mPos += word.size();
+      case '{':
+        return depth <= kJsonMaxDepth && readObject(value, depth);
+      case '[':
+        return depth <= kJsonMaxDepth && readArray(value, depth);
+      case '"':
+        value.type = JsonValue::Type::String;
+        return readString(value.string);
+      case 't':
+        value.type = JsonValue::Type::Boolean;
+        value.boolean = true;
+        return literal("true");
+      case 'f':
+        value.type = JsonValue::Type::Boolean;
+        value.boolean = false;
+        return literal("false");
+      case 'n':
+        value.type = JsonValue::Type::Null;
+        return literal("null");
+      default:
+        value.type = JsonValue::Type::Number;
+        return readNumber(value.number);
+    }
+  }
+
+  bool readObject(JsonValue& value, int depth)
+  {
+    value.type = JsonValue::Type::Object;
+    ++mPos; // '{'
+    skipSpace();
+    if (peek() == '}')
+    {
+      ++mPos;
+      return true;
+    }
+    for (;;)
+    {
+      skipSpace();
+      if (peek() != '"')
+        return false;
+      std::string key;
+      if (!readString(key))
+        return false;
+      skipSpace();
+      if (peek() != ':')
+        return false;
+      ++mPos;
+      JsonValue member;
+      if (!readValue(member, depth + 1))
+        return false;
+      value.object.push_back(JsonMember{std::move(key), std::move(member)});
+      skipSpace();
+      const char c = peek();
+      ++mPos;
+      if (c == '}')
         return true;
+      if (c != ',')
+        return false;
     }
+  }
 
-    // `depth` is the nesting level of the value being read; the root is level 0.
-    bool readValue(JsonValue& value, int depth)
+  bool readArray(JsonValue& value, int depth)
+  {
+    value.type = JsonValue::Type::Array;
+    ++mPos; // '['
+    skipSpace();
+    if (peek() == ']')
     {
-        skipSpace();
-        switch (peek())
-        {
-        case '{':
-            return depth <= kJsonMaxDepth && readObject(value, depth);
-        case '[':
-            return depth <= kJsonMaxDepth && readArray(value, depth);
-        case '"':
-            value.type = JsonValue::Type::String;
-            return readString(value.string);
-        case 't':
-            value.type = JsonValue::Type::Boolean;
-            value.boolean = true;
-            return literal("true");
-        case 'f':
-            value.type = JsonValue::Type::Boolean;
-            value.boolean = false;
-            return literal("false");
-        case 'n':
-            value.type = JsonValue::Type::Null;
-            return literal("null");
-        default:
-            value.type = JsonValue::Type::Number;
-            return readNumber(value.number);
-        }
+      ++mPos;
+      return true;
     }
-
-    bool readObject(JsonValue& value, int depth)
+    for (;;)
     {
-        value.type = JsonValue::Type::Object;
-        ++mPos; // '{'
-        skipSpace();
-        if (peek() == '}')
-        {
-            ++mPos;
-            return true;
-        }
-        for (;;)
-        {
-            skipSpace();
-            if (peek() != '"')
-                return false;
-            std::string key;
-            if (!readString(key))
-                return false;
-            skipSpace();
-            if (peek() != ':')
-                return false;
-            ++mPos;
-            JsonValue member;
-            if (!readValue(member, depth + 1))
-                return false;
-            value.object.push_back(JsonMember{std::move(key), std::move(member)});
-            skipSpace();
-            const char c = peek();
-            ++mPos;
-            if (c == '}')
-                return true;
-            if (c != ',')
-                return false;
-        }
-    }
-
-    bool readArray(JsonValue& value, int depth)
-    {
-        value.type = JsonValue::Type::Array;
-        ++mPos; // '['
-        skipSpace();
-        if (peek() == ']')
-        {
-            ++mPos;
-            return true;
-        }
-        for (;;)
-        {
-            JsonValue element;
-            if (!readValue(element, depth + 1))
-                return false;
-            value.array.push_back(std::move(element));
-            skipSpace();
-            const char c = peek();
-            ++mPos;
-            if (c == ']')
-                return true;
-            if (c != ',')
-                return false;
-        }
-    }
-
-    bool readHex4(std::uint32_t& code) noexcept
-    {
-        if (mText.size() - mPos < 4)
-            return false;
-        code = 0;
-        for (int i = 0; i < 4; ++i)
-        {
-            const int digit = hexValue(mText[mPos++]);
-            if (digit < 0)
-                return false;
-            code = code * 16 + static_cast<std::uint32_t>(digit);
-        }
+      JsonValue element;
+      if (!readValue(element, depth + 1))
+        return false;
+      value.array.push_back(std::move(element));
+      skipSpace();
+      const char c = peek();
+      ++mPos;
+      if (c == ']')
         return true;
+      if (c != ',')
+        return false;
     }
+  }
 
-    bool readEscape(std::string& out)
+  bool readHex4(std::uint32_t& code) noexcept
+  {
+    if (mText.size() - mPos < 4)
+      return false;
+    code = 0;
+    for (int i = 0; i < 4; ++i)
     {
-        if (atEnd())
-            return false;
-        const char c = mText[mPos++];
-        switch (c)
-        {
-        case '"': out += '"'; return true;
-        case '\\': out += '\\'; return true;
-        case '/': out += '/'; return true;
-        case 'b': out += '\b'; return true;
-        case 'f': out += '\f'; return true;
-        case 'n': out += '\n'; return true;
-        case 'r': out += '\r'; return true;
-        case 't': out += '\t'; return true;
-        case 'u': break;
-        default: return false;
-        }
-        std::uint32_t code = 0;
-        if (!readHex4(code))
-            return false;
-        if (code >= 0xDC00 && code <= 0xDFFF)
-            return false; // a low surrogate with no high one before it
-        if (code >= 0xD800 && code <= 0xDBFF)
-        {
-            // Only a following low surrogate makes a character; anything else would
-            // produce bytes that are not UTF-8.
-            std::uint32_t low = 0;
-            if (!literal("\\u") || !readHex4(low) || low < 0xDC00 || low > 0xDFFF)
-                return false;
-            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-        }
-        appendUtf8(out, code);
+      const int digit = hexValue(mText[mPos++]);
+      if (digit < 0)
+        return false;
+      code = code * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return true;
+  }
+
+  bool readEscape(std::string& out)
+  {
+    if (atEnd())
+      return false;
+    const char c = mText[mPos++];
+    switch (c)
+    {
+      case '"':
+        out += '"';
         return true;
+      case '\\':
+        out += '\\';
+        return true;
+      case '/':
+        out += '/';
+        return true;
+      case 'b':
+        out += '\b';
+        return true;
+      case 'f':
+        out += '\f';
+        return true;
+      case 'n':
+        out += '\n';
+        return true;
+      case 'r':
+        out += '\r';
+        return true;
+      case 't':
+        out += '\t';
+        return true;
+      case 'u':
+        break;
+      default:
+        return false;
     }
-
-    bool readString(std::string& out)
+    std::uint32_t code = 0;
+    if (!readHex4(code))
+      return false;
+    if (code >= 0xDC00 && code <= 0xDFFF)
+      return false; // a low surrogate with no high one before it
+    if (code >= 0xD800 && code <= 0xDBFF)
     {
-        ++mPos; // opening quote
-        for (;;)
-        {
-            if (atEnd())
-                return false;
-            const char c = mText[mPos++];
-            if (c == '"')
-                return true;
-            if (static_cast<unsigned char>(c) < 0x20)
-                return false;
-            if (c == '\\')
-            {
-                if (!readEscape(out))
-                    return false;
-            }
-            else
-            {
-                out += c;
-            }
-        }
+      // Only a following low surrogate makes a character; anything else would
+      // produce bytes that are not UTF-8.
+      std::uint32_t low = 0;
+      if (!literal("\\u") || !readHex4(low) || low < 0xDC00 || low > 0xDFFF)
+        return false;
+      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
     }
+    appendUtf8(out, code);
+    return true;
+  }
 
-    bool readNumber(double& number) noexcept
+  bool readString(std::string& out)
+  {
+    ++mPos; // opening quote
+    for (;;)
     {
-        const std::size_t start = mPos;
-        if (peek() == '-')
-            ++mPos;
-        if (peek() == '0')
-        {
-            ++mPos;
-        }
-        else if (isDigit(peek()))
-        {
-            while (isDigit(peek()))
-                ++mPos;
-        }
-        else
-        {
-            return false;
-        }
-        if (peek() == '.')
-        {
-            ++mPos;
-            if (!isDigit(peek()))
-                return false;
-            while (isDigit(peek()))
-                ++mPos;
-        }
-        if (peek() == 'e' || peek() == 'E')
-        {
-            ++mPos;
-            if (peek() == '+' || peek() == '-')
-                ++mPos;
-            if (!isDigit(peek()))
-                return false;
-            while (isDigit(peek()))
-                ++mPos;
-        }
-        // from_chars gives strtod's value without depending on the host's locale.
-        const char* first = mText.data() + start;
-        const char* last = mText.data() + mPos;
-        const auto [end, error] = std::from_chars(first, last, number);
-        if (error == std::errc::result_out_of_range)
-        {
-            // As strtod: overflow gives infinity, underflow zero, both keeping the sign.
-            const double magnitude = decimalOrder(std::string_view(first, static_cast<std::size_t>(last - first))) >= 0
-                                         ? std::numeric_limits<double>::infinity()
-                                         : 0.0;
-            number = *first == '-' ? -magnitude : magnitude;
-            return true;
-        }
-        return error == std::errc() && end == last;
+      if (atEnd())
+        return false;
+      const char c = mText[mPos++];
+      if (c == '"')
+        return true;
+      if (static_cast<unsigned char>(c) < 0x20)
+        return false;
+      if (c == '\\')
+      {
+        if (!readEscape(out))
+          return false;
+      }
+      else
+      {
+        out += c;
+      }
     }
+  }
 
-    std::string_view mText;
-    std::size_t mPos = 0;
+  bool readNumber(double& number) noexcept
+  {
+    const std::size_t start = mPos;
+    if (peek() == '-')
+      ++mPos;
+    if (peek() == '0')
+    {
+      ++mPos;
+    }
+    else if (isDigit(peek()))
+    {
+      while (isDigit(peek()))
+        ++mPos;
+    }
+    else
+    {
+      return false;
+    }
+    if (peek() == '.')
+    {
+      ++mPos;
+      if (!isDigit(peek()))
+        return false;
+      while (isDigit(peek()))
+        ++mPos;
+    }
+    if (peek() == 'e' || peek() == 'E')
+    {
+      ++mPos;
+      if (peek() == '+' || peek() == '-')
+        ++mPos;
+      if (!isDigit(peek()))
+        return false;
+      while (isDigit(peek()))
+        ++mPos;
+    }
+    // from_chars gives strtod's value without depending on the host's locale.
+    const char* first = mText.data() + start;
+    const char* last = mText.data() + mPos;
+    const auto [end, error] = std::from_chars(first, last, number);
+    if (error == std::errc::result_out_of_range)
+    {
+      // As strtod: overflow gives infinity, underflow zero, both keeping the sign.
+      const double magnitude =
+          decimalOrder(std::string_view(first, static_cast<std::size_t>(last - first))) >= 0
+              ? std::numeric_limits<double>::infinity()
+              : 0.0;
+      number = *first == '-' ? -magnitude : magnitude;
+      return true;
+    }
+    return error == std::errc() && end == last;
+  }
+
+  std::string_view mText;
+  std::size_t mPos = 0;
 };
 
 } // namespace
 
 std::optional<JsonValue> parseJson(std::string_view text)
 {
-    return Reader(text).document();
+  return Reader(text).document();
 }
 
 bool isJsonObject(std::string_view text)
 {
-    const auto value = parseJson(text);
-    return value && value->isObject();
+  const auto value = parseJson(text);
+  return value && value->isObject();
 }
 
 void appendJsonString(std::string& out, std::string_view text)
 {
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += '"';
-    for (const char c : text)
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += '"';
+  for (const char c : text)
+  {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c)
     {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c)
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (byte < 0x20)
         {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (byte < 0x20)
-            {
-                out += "\\u00";
-                out += kHex[byte >> 4];
-                out += kHex[byte & 0x0F];
-            }
-            else
-            {
-                out += c;
-            }
+          out += "\\u00";
+          out += kHex[byte >> 4];
+          out += kHex[byte & 0x0F];
+        }
+        else
+        {
+          out += c;
         }
     }
-    out += '"';
+  }
+  out += '"';
 }
 
 } // namespace corvana::updates

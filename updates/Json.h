@@ -17,35 +17,35 @@ struct JsonMember;
  */
 struct JsonValue
 {
-    enum class Type
-    {
-        Null,
-        Boolean,
-        Number,
-        String,
-        Array,
-        Object
-    };
+  enum class Type
+  {
+    Null,
+    Boolean,
+    Number,
+    String,
+    Array,
+    Object
+  };
 
-    Type type = Type::Null;
-    bool boolean = false;
-    double number = 0.0;
-    std::string string;
-    std::vector<JsonValue> array;
-    std::vector<JsonMember> object;
+  Type type = Type::Null;
+  bool boolean = false;
+  double number = 0.0;
+  std::string string;
+  std::vector<JsonValue> array;
+  std::vector<JsonMember> object;
 
-    bool isObject() const noexcept { return type == Type::Object; }
-    bool isString() const noexcept { return type == Type::String; }
-    bool isNumber() const noexcept { return type == Type::Number; }
+  bool isObject() const noexcept { return type == Type::Object; }
+  bool isString() const noexcept { return type == Type::String; }
+  bool isNumber() const noexcept { return type == Type::Number; }
 
-    /** The first member named `name`, or null when this is no object or has no such member. */
-    const JsonValue* member(std::string_view name) const noexcept;
+  /** The first member named `name`, or null when this is no object or has no such member. */
+  const JsonValue* member(std::string_view name) const noexcept;
 };
 
 struct JsonMember
 {
-    std::string name;
-    JsonValue value;
+  std::string name;
+  JsonValue value;
 };
 
 /** Containers may nest this many levels below the root value; deeper documents fail. */

@@ -12,10 +12,10 @@ namespace corvana::updates
 /** The waits of the update worker; the defaults are the product's. */
 struct UpdateWorkerTiming
 {
-    std::chrono::milliseconds firstDelay{4000};
-    std::chrono::milliseconds firstJitter{6000}; ///< uniformly random 0..this added to firstDelay
-    std::chrono::milliseconds period{600000};
-    std::chrono::milliseconds pollInterval{5000};
+  std::chrono::milliseconds firstDelay{4000};
+  std::chrono::milliseconds firstJitter{6000}; ///< uniformly random 0..this added to firstDelay
+  std::chrono::milliseconds period{600000};
+  std::chrono::milliseconds pollInterval{5000};
 };
 
 /**
@@ -28,32 +28,32 @@ struct UpdateWorkerTiming
 class UpdateWorker
 {
 public:
-    using Timing = UpdateWorkerTiming;
+  using Timing = UpdateWorkerTiming;
 
-    /** Starts the thread. Main thread. `task` runs on the worker thread; its exceptions
-        are swallowed (background failures are silent). */
-    explicit UpdateWorker(std::function<void()> task, std::function<void()> interrupt = {},
-                          Timing timing = Timing{});
+  /** Starts the thread. Main thread. `task` runs on the worker thread; its exceptions
+      are swallowed (background failures are silent). */
+  explicit UpdateWorker(std::function<void()> task, std::function<void()> interrupt = {},
+                        Timing timing = Timing{});
 
-    /** Stops and joins the thread. Main thread; returns promptly unless a task is running
-        and ignores `interrupt`. */
-    ~UpdateWorker();
+  /** Stops and joins the thread. Main thread; returns promptly unless a task is running
+      and ignores `interrupt`. */
+  ~UpdateWorker();
 
-    UpdateWorker(const UpdateWorker&) = delete;
-    UpdateWorker& operator=(const UpdateWorker&) = delete;
+  UpdateWorker(const UpdateWorker&) = delete;
+  UpdateWorker& operator=(const UpdateWorker&) = delete;
 
 private:
-    void run(std::chrono::milliseconds firstWait);
-    /** Waits up to `duration`; false when the worker is being stopped. */
-    bool waitFor(std::chrono::milliseconds duration);
+  void run(std::chrono::milliseconds firstWait);
+  /** Waits up to `duration`; false when the worker is being stopped. */
+  bool waitFor(std::chrono::milliseconds duration);
 
-    std::function<void()> mTask;
-    std::function<void()> mInterrupt;
-    Timing mTiming;
-    std::mutex mMutex;
-    std::condition_variable mWake;
-    bool mStopping = false;
-    std::thread mThread;
+  std::function<void()> mTask;
+  std::function<void()> mInterrupt;
+  Timing mTiming;
+  std::mutex mMutex;
+  std::condition_variable mWake;
+  bool mStopping = false;
+  std::thread mThread;
 };
 
 } // namespace corvana::updates

@@ -7,10 +7,10 @@ namespace corvana::updates
 
 struct Version
 {
-    int major = 0;
-    int minor = 0;
-    int patch = 0;
-    bool valid = false;
+  int major = 0;
+  int minor = 0;
+  int patch = 0;
+  bool valid = false;
 };
 
 /** MAJOR.MINOR.PATCH, each 1 to 4 decimal digits, nothing else; otherwise invalid. Any thread. */

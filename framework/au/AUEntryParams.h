@@ -7,78 +7,90 @@
  * each selector. As the 64-bit Component Manager lays them out, the call's arguments come in
  * reverse order at their natural alignment and the instance comes last.
  */
-namespace plug::entry {
+namespace plug::entry
+{
 
-struct InstanceParams {
+struct InstanceParams
+{
   ComponentInstance instance;
 };
 
-struct CanDoParams {
+struct CanDoParams
+{
   SInt16 selector;
 };
 
-struct GetPropertyInfoParams {
-  Boolean *outWritable;
-  UInt32 *outDataSize;
+struct GetPropertyInfoParams
+{
+  Boolean* outWritable;
+  UInt32* outDataSize;
   AudioUnitElement element;
   AudioUnitScope scope;
   AudioUnitPropertyID id;
   AudioUnit instance;
 };
 
-struct GetPropertyParams {
-  UInt32 *ioDataSize;
-  void *outData;
+struct GetPropertyParams
+{
+  UInt32* ioDataSize;
+  void* outData;
   AudioUnitElement element;
   AudioUnitScope scope;
   AudioUnitPropertyID id;
   AudioUnit instance;
 };
 
-struct SetPropertyParams {
+struct SetPropertyParams
+{
   UInt32 dataSize;
-  const void *data;
+  const void* data;
   AudioUnitElement element;
   AudioUnitScope scope;
   AudioUnitPropertyID id;
   AudioUnit instance;
 };
 
-struct AddPropertyListenerParams {
-  void *userData;
+struct AddPropertyListenerParams
+{
+  void* userData;
   AudioUnitPropertyListenerProc proc;
   AudioUnitPropertyID id;
   AudioUnit instance;
 };
 
-struct RemovePropertyListenerParams {
+struct RemovePropertyListenerParams
+{
   AudioUnitPropertyListenerProc proc;
   AudioUnitPropertyID id;
   AudioUnit instance;
 };
 
-struct RemovePropertyListenerWithUserDataParams {
-  void *userData;
+struct RemovePropertyListenerWithUserDataParams
+{
+  void* userData;
   AudioUnitPropertyListenerProc proc;
   AudioUnitPropertyID id;
   AudioUnit instance;
 };
 
-struct RenderNotifyParams {
-  void *userData;
+struct RenderNotifyParams
+{
+  void* userData;
   AURenderCallback proc;
   AudioUnit instance;
 };
 
-struct GetParameterParams {
-  AudioUnitParameterValue *outValue;
+struct GetParameterParams
+{
+  AudioUnitParameterValue* outValue;
   AudioUnitElement element;
   AudioUnitScope scope;
   AudioUnitParameterID id;
   AudioUnit instance;
 };
 
-struct SetParameterParams {
+struct SetParameterParams
+{
   UInt32 bufferOffset;
   AudioUnitParameterValue value;
   AudioUnitElement element;
@@ -87,28 +99,32 @@ struct SetParameterParams {
   AudioUnit instance;
 };
 
-struct ScheduleParametersParams {
+struct ScheduleParametersParams
+{
   UInt32 count;
-  const AudioUnitParameterEvent *events;
+  const AudioUnitParameterEvent* events;
   AudioUnit instance;
 };
 
-struct RenderParams {
-  AudioBufferList *ioData;
+struct RenderParams
+{
+  AudioBufferList* ioData;
   UInt32 nFrames;
   UInt32 outputBus;
-  const AudioTimeStamp *timeStamp;
-  AudioUnitRenderActionFlags *ioActionFlags;
+  const AudioTimeStamp* timeStamp;
+  AudioUnitRenderActionFlags* ioActionFlags;
   AudioUnit instance;
 };
 
-struct ResetParams {
+struct ResetParams
+{
   AudioUnitElement element;
   AudioUnitScope scope;
   AudioUnit instance;
 };
 
-struct MIDIEventParams {
+struct MIDIEventParams
+{
   UInt32 offset;
   UInt32 data2;
   UInt32 data1;
@@ -116,9 +132,10 @@ struct MIDIEventParams {
   AudioUnit instance;
 };
 
-struct SysExParams {
+struct SysExParams
+{
   UInt32 length;
-  const UInt8 *data;
+  const UInt8* data;
   AudioUnit instance;
 };
 

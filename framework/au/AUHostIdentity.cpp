@@ -4,12 +4,15 @@
 #include <cctype>
 #include <string>
 
-namespace plug {
+namespace plug
+{
 
-namespace {
+namespace
+{
 
-struct KnownHost {
-  const char *substring;
+struct KnownHost
+{
+  const char* substring;
   int id;
 };
 
@@ -42,27 +45,31 @@ constexpr KnownHost kKnownHosts[] = {
 
 } // namespace
 
-int LookUpHostID(std::string_view hostName) {
+int LookUpHostID(std::string_view hostName)
+{
   std::string lower(hostName);
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  for (const KnownHost &host : kKnownHosts)
+  for (const KnownHost& host : kKnownHosts)
     if (lower.find(host.substring) != std::string::npos)
       return host.id;
   return kHostUnknown;
 }
 
-std::uint32_t ParseHostVersion(std::string_view version) {
+std::uint32_t ParseHostVersion(std::string_view version)
+{
   std::uint32_t parts[3] = {0, 0, 0};
   const std::uint32_t limits[3] = {0xFFFF, 0xFF, 0xFF};
   size_t pos = 0;
-  for (int part = 0; part < 3 && pos < version.size(); ++part) {
+  for (int part = 0; part < 3 && pos < version.size(); ++part)
+  {
     if (!std::isdigit(static_cast<unsigned char>(version[pos])))
       break;
     std::uint32_t value = 0;
-    while (pos < version.size() && std::isdigit(static_cast<unsigned char>(version[pos]))) {
-      value =
-          std::min<std::uint32_t>(value * 10 + static_cast<std::uint32_t>(version[pos] - '0'), limits[part]);
+    while (pos < version.size() && std::isdigit(static_cast<unsigned char>(version[pos])))
+    {
+      value = std::min<std::uint32_t>(value * 10 + static_cast<std::uint32_t>(version[pos] - '0'),
+                                      limits[part]);
       ++pos;
     }
     parts[part] = value;

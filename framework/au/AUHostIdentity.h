@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-namespace plug {
+namespace plug
+{
 
 /** Id of an unknown host. */
 constexpr int kHostUnknown = 0;

@@ -6,9 +6,13 @@
 #include <algorithm>
 #include <cstddef>
 
-namespace plug {
+namespace plug
+{
 
-IAUBinding::IAUBinding(const Config &config) : IAPIBase(config), IProcessor(GetConfig()) {
+IAUBinding::IAUBinding(const Config& config)
+  : IAPIBase(config)
+  , IProcessor(GetConfig())
+{
   mInputBuses.resize(static_cast<size_t>(std::max(0, MaxNBuses(kInput))));
   mOutputBuses.resize(static_cast<size_t>(std::max(0, MaxNBuses(kOutput))));
   mInFloat.resize(static_cast<size_t>(NChannels(kInput)));
@@ -22,7 +26,8 @@ IAUBinding::IAUBinding(const Config &config) : IAPIBase(config), IProcessor(GetC
   SetMaxFramesPerSlice(kDefaultMaxFramesPerSlice);
 }
 
-IAUBinding::~IAUBinding() {
+IAUBinding::~IAUBinding()
+{
   for (CFStringRef name : mUnitNames)
     if (name)
       CFRelease(name);
@@ -30,18 +35,21 @@ IAUBinding::~IAUBinding() {
 
 // Buses --------------------------------------------------------------------------------------
 
-int IAUBinding::NBuses(ERoute direction) const {
+int IAUBinding::NBuses(ERoute direction) const
+{
   return static_cast<int>(direction == kInput ? mInputBuses.size() : mOutputBuses.size());
 }
 
-int IAUBinding::BusChannels(ERoute direction, int bus) const {
+int IAUBinding::BusChannels(ERoute direction, int bus) const
+{
   if (bus < 0 || bus >= NBuses(direction))
     return 0;
   return direction == kInput ? mInputBuses[static_cast<size_t>(bus)].nChannels
                              : mOutputBuses[static_cast<size_t>(bus)].nChannels;
 }
 
-int IAUBinding::EffectiveChannels(ERoute direction, int bus) const {
+int IAUBinding::EffectiveChannels(ERoute direction, int bus) const
+{
   const int set = BusChannels(direction, bus);
   if (set > 0)
     return set;
@@ -52,18 +60,21 @@ int IAUBinding::EffectiveChannels(ERoute direction, int bus) const {
   return std::clamp(widest, 0, NChannels(direction));
 }
 
-int IAUBinding::FirstChannel(ERoute direction, int bus) const {
+int IAUBinding::FirstChannel(ERoute direction, int bus) const
+{
   int first = 0;
   for (int b = 0; b < bus; ++b)
     first += EffectiveChannels(direction, b);
   return std::min(first, NChannels(direction));
 }
 
-AudioStreamBasicDescription IAUBinding::StreamFormat(ERoute direction, int bus) const {
+AudioStreamBasicDescription IAUBinding::StreamFormat(ERoute direction, int bus) const
+{
   AudioStreamBasicDescription f{};
   f.mSampleRate = GetSampleRate();
   f.mFormatID = kAudioFormatLinearPCM;
-  f.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
+  f.mFormatFlags =
+      kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
   f.mBytesPerPacket = sizeof(Float32);
   f.mFramesPerPacket = 1;
   f.mBytesPerFrame = sizeof(Float32);
@@ -73,7 +84,8 @@ AudioStreamBasicDescription IAUBinding::StreamFormat(ERoute direction, int bus) 
 }
 
 OSStatus IAUBinding::SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
-                                     const AudioStreamBasicDescription &f) {
+                                     const AudioStreamBasicDescription& f)
+{
   if (scope != kAudioUnitScope_Input && scope != kAudioUnitScope_Output)
     return kAudioUnitErr_InvalidScope;
   const ERoute direction = scope == kAudioUnitScope_Input ? kInput : kOutput;
@@ -87,11 +99,14 @@ OSStatus IAUBinding::SetStreamFormat(AudioUnitScope scope, AudioUnitElement elem
       f.mChannelsPerFrame > 1024 || (interleaved && f.mChannelsPerFrame > 1))
     return kAudioUnitErr_InvalidProperty;
 
-  auto total = [&](ERoute d) {
+  auto total = [&](ERoute d)
+  {
     int sum = 0;
-    for (int b = 0; b < NBuses(d); ++b) {
-      const int n = (d == direction && b == static_cast<int>(element)) ? static_cast<int>(f.mChannelsPerFrame)
-                                                                       : BusChannels(d, b);
+    for (int b = 0; b < NBuses(d); ++b)
+    {
+      const int n = (d == direction && b == static_cast<int>(element))
+                        ? static_cast<int>(f.mChannelsPerFrame)
+                        : BusChannels(d, b);
       if (n < 0)
         return -1;
       sum += n;
@@ -105,7 +120,8 @@ OSStatus IAUBinding::SetStreamFormat(AudioUnitScope scope, AudioUnitElement elem
     mInputBuses[element].nChannels = static_cast<int>(f.mChannelsPerFrame);
   else
     mOutputBuses[element].nChannels = static_cast<int>(f.mChannelsPerFrame);
-  if (f.mSampleRate > 0.0 && f.mSampleRate < 1e7 && f.mSampleRate != GetSampleRate()) {
+  if (f.mSampleRate > 0.0 && f.mSampleRate < 1e7 && f.mSampleRate != GetSampleRate())
+  {
     SetSampleRate(f.mSampleRate);
     OnReset();
   }
@@ -113,7 +129,8 @@ OSStatus IAUBinding::SetStreamFormat(AudioUnitScope scope, AudioUnitElement elem
   return noErr;
 }
 
-OSStatus IAUBinding::SetMaxFramesPerSlice(UInt32 frames) {
+OSStatus IAUBinding::SetMaxFramesPerSlice(UInt32 frames)
+{
   if (frames == 0 || frames > kMaxFramesPerSliceLimit)
     return kAudioUnitErr_InvalidPropertyValue;
   if (frames == mMaxFrames)
@@ -123,9 +140,9 @@ OSStatus IAUBinding::SetMaxFramesPerSlice(UInt32 frames) {
   if (IsInitialized())
     return kAudioUnitErr_Initialized;
   SetBlockSize(static_cast<int>(frames));
-  for (auto &buffer : mInFloat)
+  for (auto& buffer : mInFloat)
     buffer.assign(frames, 0.0f);
-  for (auto &buffer : mOutFloat)
+  for (auto& buffer : mOutFloat)
     buffer.assign(frames, 0.0f);
   for (size_t i = 0; i < mInFloat.size(); ++i)
     mInPtrs[i] = mInFloat[i].data();
@@ -137,14 +154,17 @@ OSStatus IAUBinding::SetMaxFramesPerSlice(UInt32 frames) {
 
 // Lifecycle -----------------------------------------------------------------------------------
 
-OSStatus IAUBinding::Initialize() {
+OSStatus IAUBinding::Initialize()
+{
   if (IsInitialized())
     return noErr;
   if (!mHostIdentified)
     IdentifyHostFromMainBundle();
-  auto total = [&](ERoute d) {
+  auto total = [&](ERoute d)
+  {
     int sum = 0;
-    for (int b = 0; b < NBuses(d); ++b) {
+    for (int b = 0; b < NBuses(d); ++b)
+    {
       if (BusChannels(d, b) < 0)
         return -1; // not set: any count
       sum += BusChannels(d, b);
@@ -161,13 +181,15 @@ OSStatus IAUBinding::Initialize() {
   return noErr;
 }
 
-OSStatus IAUBinding::Uninitialize() {
+OSStatus IAUBinding::Uninitialize()
+{
   mInitialized.store(false, std::memory_order_relaxed);
   SetActive(false);
   return noErr;
 }
 
-OSStatus IAUBinding::Reset(AudioUnitScope, AudioUnitElement) {
+OSStatus IAUBinding::Reset(AudioUnitScope, AudioUnitElement)
+{
   mHasRendered = false;
   OnReset();
   return noErr;
@@ -175,7 +197,8 @@ OSStatus IAUBinding::Reset(AudioUnitScope, AudioUnitElement) {
 
 // Host identity ------------------------------------------------------------------------------
 
-void IAUBinding::IdentifyHost(const std::string &name, std::uint32_t version) {
+void IAUBinding::IdentifyHost(const std::string& name, std::uint32_t version)
+{
   {
     std::lock_guard lock(mStringsMutex);
     mHostName = name;
@@ -185,7 +208,8 @@ void IAUBinding::IdentifyHost(const std::string &name, std::uint32_t version) {
   mHostIdentified = true;
 }
 
-void IAUBinding::IdentifyHostFromMainBundle() {
+void IAUBinding::IdentifyHostFromMainBundle()
+{
   CFBundleRef bundle = CFBundleGetMainBundle();
   if (!bundle)
     return;
@@ -202,12 +226,14 @@ void IAUBinding::IdentifyHostFromMainBundle() {
   IdentifyHost(name, version);
 }
 
-std::string IAUBinding::GetHostName() const {
+std::string IAUBinding::GetHostName() const
+{
   std::lock_guard lock(mStringsMutex);
   return mHostName;
 }
 
-std::string IAUBinding::GetContextName() const {
+std::string IAUBinding::GetContextName() const
+{
   std::lock_guard lock(mStringsMutex);
   return mContextName;
 }
@@ -215,7 +241,8 @@ std::string IAUBinding::GetContextName() const {
 // Listeners and notifications -------------------------------------------------------------------
 
 OSStatus IAUBinding::AddPropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
-                                         void *userData) {
+                                         void* userData)
+{
   if (!proc)
     return kAudio_ParamError;
   std::lock_guard lock(mListenerMutex);
@@ -223,39 +250,47 @@ OSStatus IAUBinding::AddPropertyListener(AudioUnitPropertyID id, AudioUnitProper
   return noErr;
 }
 
-OSStatus IAUBinding::RemovePropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
-                                            void *userData, bool anyUserData) {
+OSStatus IAUBinding::RemovePropertyListener(AudioUnitPropertyID id,
+                                            AudioUnitPropertyListenerProc proc, void* userData,
+                                            bool anyUserData)
+{
   std::lock_guard lock(mListenerMutex);
-  std::erase_if(mListeners, [&](const PropertyListener &l) {
-    return l.id == id && l.proc == proc && (anyUserData || l.userData == userData);
-  });
+  std::erase_if(mListeners,
+                [&](const PropertyListener& l) {
+                  return l.id == id && l.proc == proc && (anyUserData || l.userData == userData);
+                });
   return noErr;
 }
 
 void IAUBinding::NotifyPropertyListeners(AudioUnitPropertyID id, AudioUnitScope scope,
-                                         AudioUnitElement element) {
+                                         AudioUnitElement element)
+{
   std::vector<PropertyListener> toCall;
   {
     std::lock_guard lock(mListenerMutex);
-    for (const PropertyListener &l : mListeners)
+    for (const PropertyListener& l : mListeners)
       if (l.id == id)
         toCall.push_back(l);
   }
   // Called outside the lock: a listener commonly reads the property back or unregisters.
-  for (const PropertyListener &l : toCall)
+  for (const PropertyListener& l : toCall)
     l.proc(l.userData, mInstance, id, scope, element);
 }
 
-void IAUBinding::InformHostOfParameterDetailsChange() {
+void IAUBinding::InformHostOfParameterDetailsChange()
+{
   NotifyPropertyListeners(kAudioUnitProperty_ParameterList);
   NotifyPropertyListeners(kAudioUnitProperty_ParameterInfo);
 }
 
-OSStatus IAUBinding::AddRenderNotify(AURenderCallback proc, void *userData) {
+OSStatus IAUBinding::AddRenderNotify(AURenderCallback proc, void* userData)
+{
   if (!proc)
     return kAudio_ParamError;
-  for (RenderNotify &slot : mRenderNotify) {
-    if (slot.proc.load(std::memory_order_acquire) == nullptr) {
+  for (RenderNotify& slot : mRenderNotify)
+  {
+    if (slot.proc.load(std::memory_order_acquire) == nullptr)
+    {
       slot.userData.store(userData, std::memory_order_relaxed);
       slot.proc.store(proc, std::memory_order_release);
       return noErr;
@@ -264,15 +299,17 @@ OSStatus IAUBinding::AddRenderNotify(AURenderCallback proc, void *userData) {
   return kAudio_MemFullError;
 }
 
-OSStatus IAUBinding::RemoveRenderNotify(AURenderCallback proc, void *userData) {
-  for (RenderNotify &slot : mRenderNotify)
+OSStatus IAUBinding::RemoveRenderNotify(AURenderCallback proc, void* userData)
+{
+  for (RenderNotify& slot : mRenderNotify)
     if (slot.proc.load(std::memory_order_acquire) == proc &&
         slot.userData.load(std::memory_order_relaxed) == userData)
       slot.proc.store(nullptr, std::memory_order_release);
   return noErr;
 }
 
-void IAUBinding::SendParamEvent(AudioUnitEventType type, int paramIdx) {
+void IAUBinding::SendParamEvent(AudioUnitEventType type, int paramIdx)
+{
   if (!GetParam(paramIdx))
     return;
   AudioUnitEvent event{};
@@ -284,26 +321,31 @@ void IAUBinding::SendParamEvent(AudioUnitEventType type, int paramIdx) {
   AUEventListenerNotify(nullptr, nullptr, &event);
 }
 
-void IAUBinding::BeginInformHostOfParamChange(int paramIdx) {
+void IAUBinding::BeginInformHostOfParamChange(int paramIdx)
+{
   SendParamEvent(kAudioUnitEvent_BeginParameterChangeGesture, paramIdx);
 }
 
-void IAUBinding::InformHostOfParamChange(int paramIdx, double) {
+void IAUBinding::InformHostOfParamChange(int paramIdx, double)
+{
   // Listeners read the value back from the unit, which already holds it.
   SendParamEvent(kAudioUnitEvent_ParameterValueChange, paramIdx);
 }
 
-void IAUBinding::EndInformHostOfParamChange(int paramIdx) {
+void IAUBinding::EndInformHostOfParamChange(int paramIdx)
+{
   SendParamEvent(kAudioUnitEvent_EndParameterChangeGesture, paramIdx);
 }
 
 // MIDI ------------------------------------------------------------------------------------------
 
-OSStatus IAUBinding::MIDIEvent(UInt32, UInt32, UInt32, UInt32) {
+OSStatus IAUBinding::MIDIEvent(UInt32, UInt32, UInt32, UInt32)
+{
   return noErr;
 }
 
-OSStatus IAUBinding::SysEx(const UInt8 *, UInt32) {
+OSStatus IAUBinding::SysEx(const UInt8*, UInt32)
+{
   return noErr;
 }
 

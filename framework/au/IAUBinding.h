@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace plug {
+namespace plug
+{
 
 class IAUBinding;
 
@@ -28,13 +29,15 @@ constexpr int kParamFlagCannotAutomate = 1;
 constexpr int kParamFlagMeta = 16;
 
 /** What a unit's plug-in interface points at: the interface first, then the unit. */
-struct AUInstanceRecord {
+struct AUInstanceRecord
+{
   AudioComponentPlugInInterface mInterface;
-  IAUBinding *mBinding = nullptr;
+  IAUBinding* mBinding = nullptr;
 };
 
 /** Handed to a plug-in's constructor when it takes one. */
-struct InstanceInfo {
+struct InstanceInfo
+{
   AudioComponentInstance mInstance = nullptr;
 };
 
@@ -48,9 +51,10 @@ struct InstanceInfo {
  * SetParameter, ScheduleParameters and Reset come on the render thread and are real-time
  * safe (Reset calls the plug-in's OnReset, which may re-prepare its engines).
  */
-class IAUBinding : public IAPIBase, public IProcessor {
+class IAUBinding : public IAPIBase, public IProcessor
+{
 public:
-  explicit IAUBinding(const Config &config);
+  explicit IAUBinding(const Config& config);
   ~IAUBinding() override;
 
   /** Ties the object to the host's component instance (by the factory, before any call). */
@@ -66,39 +70,40 @@ public:
   OSStatus Uninitialize();
   /** Host thread. Size and writability of a property. */
   OSStatus GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                           UInt32 *outDataSize, Boolean *outWritable);
+                           UInt32* outDataSize, Boolean* outWritable);
   /** Host thread. With outData null only the size is returned. A buffer smaller than the
    *  property is refused (kAudio_ParamError). CF results follow the "Copy" rule. */
-  OSStatus GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, void *outData,
-                       UInt32 *ioDataSize);
+  OSStatus GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                       void* outData, UInt32* ioDataSize);
   /** Host thread. */
   OSStatus SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                       const void *data, UInt32 dataSize);
+                       const void* data, UInt32 dataSize);
   /** Host thread. */
-  OSStatus AddPropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc, void *userData);
+  OSStatus AddPropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
+                               void* userData);
   /** Host thread. With anyUserData every registration of proc for id goes. */
-  OSStatus RemovePropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc, void *userData,
-                                  bool anyUserData);
+  OSStatus RemovePropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
+                                  void* userData, bool anyUserData);
   /** Host thread; lock-free against a running render. */
-  OSStatus AddRenderNotify(AURenderCallback proc, void *userData);
-  OSStatus RemoveRenderNotify(AURenderCallback proc, void *userData);
+  OSStatus AddRenderNotify(AURenderCallback proc, void* userData);
+  OSStatus RemoveRenderNotify(AURenderCallback proc, void* userData);
   /** Any thread; real-time safe. The real value. */
   OSStatus GetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
-                        AudioUnitParameterValue *outValue);
+                        AudioUnitParameterValue* outValue);
   /** Host automation: constrain, store, queue for the editor, OnParamChange(i, host, offset).
    *  Any thread; real-time safe. */
   OSStatus SetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
                         AudioUnitParameterValue value, UInt32 bufferOffset);
   /** Render thread; real-time safe. Ramps jump to their end value (no parameter ramps). */
-  OSStatus ScheduleParameters(const AudioUnitParameterEvent *events, UInt32 count);
+  OSStatus ScheduleParameters(const AudioUnitParameterEvent* events, UInt32 count);
   /** Render thread; real-time safe. */
-  OSStatus Render(AudioUnitRenderActionFlags *ioActionFlags, const AudioTimeStamp *timeStamp,
-                  UInt32 outputBus, UInt32 nFrames, AudioBufferList *ioData);
+  OSStatus Render(AudioUnitRenderActionFlags* ioActionFlags, const AudioTimeStamp* timeStamp,
+                  UInt32 outputBus, UInt32 nFrames, AudioBufferList* ioData);
   /** Render thread. Calls OnReset. */
   OSStatus Reset(AudioUnitScope scope, AudioUnitElement element);
   /** This plug-in takes no MIDI; these accept and drop what they are sent. Any thread. */
   OSStatus MIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offset);
-  OSStatus SysEx(const UInt8 *data, UInt32 length);
+  OSStatus SysEx(const UInt8* data, UInt32 length);
 
   /** The version-2 method for a selector, or null when this binding does not answer it. */
   static AudioComponentMethod Lookup(SInt16 selector);
@@ -106,7 +111,7 @@ public:
   static bool EntryCanDo(SInt16 selector);
   /** The component entry's dispatch for everything but open, close and version: `block` is
    *  the selector's parameter block (AUEntryParams.h). Unknown selectors answer 0x80008002. */
-  static ComponentResult DispatchEntry(SInt16 selector, void *block, IAUBinding *unit);
+  static ComponentResult DispatchEntry(SInt16 selector, void* block, IAUBinding* unit);
 
   // Editor -> host notifications (main thread) ----------------------------------------------
 
@@ -119,13 +124,17 @@ public:
   void InformHostOfParameterDetailsChange();
 
   /** Tells every listener of property id about a change. Main thread. */
-  void NotifyPropertyListeners(AudioUnitPropertyID id, AudioUnitScope scope = kAudioUnitScope_Global,
+  void NotifyPropertyListeners(AudioUnitPropertyID id,
+                               AudioUnitScope scope = kAudioUnitScope_Global,
                                AudioUnitElement element = 0);
 
   // What the binding knows about the host (host thread writes, anyone reads) -----------------
 
   int GetHost() const noexcept { return mHostID.load(std::memory_order_relaxed); }
-  std::uint32_t GetHostVersion() const noexcept { return mHostVersion.load(std::memory_order_relaxed); }
+  std::uint32_t GetHostVersion() const noexcept
+  {
+    return mHostVersion.load(std::memory_order_relaxed);
+  }
   std::string GetHostName() const;
   /** The host's name for the track the unit sits on (empty until told). */
   std::string GetContextName() const;
@@ -136,48 +145,59 @@ public:
   int BusChannels(ERoute direction, int bus) const;
 
 private:
-  enum class InputSource { kNone, kCallback, kConnection };
+  enum class InputSource
+  {
+    kNone,
+    kCallback,
+    kConnection
+  };
 
-  struct InputBus {
+  struct InputBus
+  {
     InputSource source = InputSource::kNone;
     AURenderCallbackStruct callback{};
     AudioUnitConnection connection{};
     int nChannels = -1;
   };
 
-  struct OutputBus {
+  struct OutputBus
+  {
     int nChannels = -1;
   };
 
-  struct RenderNotify {
+  struct RenderNotify
+  {
     std::atomic<AURenderCallback> proc{nullptr};
-    std::atomic<void *> userData{nullptr};
+    std::atomic<void*> userData{nullptr};
   };
 
-  struct PropertyListener {
+  struct PropertyListener
+  {
     AudioUnitPropertyID id;
     AudioUnitPropertyListenerProc proc;
-    void *userData;
+    void* userData;
   };
 
   static constexpr int kMaxRenderNotify = 16;
 
   // Property families, split over files by concern.
-  OSStatus GetParameterProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                                void *outData, UInt32 *ioDataSize);
-  OSStatus GetParameterInfo(AudioUnitScope scope, AudioUnitElement element, AudioUnitParameterInfo &info);
+  OSStatus GetParameterProperty(AudioUnitPropertyID id, AudioUnitScope scope,
+                                AudioUnitElement element, void* outData, UInt32* ioDataSize);
+  OSStatus GetParameterInfo(AudioUnitScope scope, AudioUnitElement element,
+                            AudioUnitParameterInfo& info);
   CFDictionaryRef CopyClassInfo() const;
   OSStatus RestoreClassInfo(CFTypeRef classInfo);
   OSStatus SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
-                           const AudioStreamBasicDescription &f);
+                           const AudioStreamBasicDescription& f);
   OSStatus SetMaxFramesPerSlice(UInt32 frames);
   void SetBusConnections();
-  void IdentifyHost(const std::string &name, std::uint32_t version);
+  void IdentifyHost(const std::string& name, std::uint32_t version);
   void IdentifyHostFromMainBundle();
-  void FillTimeInfo(const AudioTimeStamp &timeStamp);
-  void CallRenderNotify(AudioUnitRenderActionFlags flags, AudioUnitRenderActionFlags *ioActionFlags,
-                        const AudioTimeStamp *timeStamp, UInt32 bus, UInt32 nFrames, AudioBufferList *ioData);
-  OSStatus PullInputs(AudioUnitRenderActionFlags *ioActionFlags, const AudioTimeStamp *timeStamp,
+  void FillTimeInfo(const AudioTimeStamp& timeStamp);
+  void CallRenderNotify(AudioUnitRenderActionFlags flags, AudioUnitRenderActionFlags* ioActionFlags,
+                        const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 nFrames,
+                        AudioBufferList* ioData);
+  OSStatus PullInputs(AudioUnitRenderActionFlags* ioActionFlags, const AudioTimeStamp* timeStamp,
                       UInt32 nFrames);
   void SendParamEvent(AudioUnitEventType type, int paramIdx);
   int FirstChannel(ERoute direction, int bus) const;
@@ -200,8 +220,8 @@ private:
   std::vector<std::vector<float>> mInFloat;
   std::vector<std::vector<float>> mOutFloat;
   std::vector<unsigned char> mInputListStorage;
-  std::vector<float *> mInPtrs;
-  std::vector<float *> mOutPtrs;
+  std::vector<float*> mInPtrs;
+  std::vector<float*> mOutPtrs;
   UInt32 mMaxFrames = 0;
 
   std::atomic<bool> mInitialized{false};

@@ -7,47 +7,59 @@
 #include <cstring>
 #include <memory>
 
-namespace plug {
+namespace plug
+{
 
-namespace {
+namespace
+{
 
-double PositionOrUnknown(double position) {
+double PositionOrUnknown(double position)
+{
   return position > 0.0 && std::isfinite(position) ? position : -1.0;
 }
 
 } // namespace
 
-void IAUBinding::CallRenderNotify(AudioUnitRenderActionFlags flags, AudioUnitRenderActionFlags *ioActionFlags,
-                                  const AudioTimeStamp *timeStamp, UInt32 bus, UInt32 nFrames,
-                                  AudioBufferList *ioData) {
-  for (RenderNotify &slot : mRenderNotify) {
+void IAUBinding::CallRenderNotify(AudioUnitRenderActionFlags flags,
+                                  AudioUnitRenderActionFlags* ioActionFlags,
+                                  const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 nFrames,
+                                  AudioBufferList* ioData)
+{
+  for (RenderNotify& slot : mRenderNotify)
+  {
     const AURenderCallback proc = slot.proc.load(std::memory_order_acquire);
     if (!proc)
       continue;
     AudioUnitRenderActionFlags callFlags = *ioActionFlags | flags;
-    proc(slot.userData.load(std::memory_order_relaxed), &callFlags, timeStamp, bus, nFrames, ioData);
+    proc(slot.userData.load(std::memory_order_relaxed), &callFlags, timeStamp, bus, nFrames,
+         ioData);
   }
 }
 
-void IAUBinding::FillTimeInfo(const AudioTimeStamp &) {
+void IAUBinding::FillTimeInfo(const AudioTimeStamp&)
+{
   const HostCallbackInfo cb = mHostCallbacks;
   ITimeInfo info;
 
-  if (cb.beatAndTempoProc) {
+  if (cb.beatAndTempoProc)
+  {
     Float64 beat = -1.0;
     Float64 tempo = 0.0;
-    if (cb.beatAndTempoProc(cb.hostUserData, &beat, &tempo) == noErr) {
+    if (cb.beatAndTempoProc(cb.hostUserData, &beat, &tempo) == noErr)
+    {
       info.mTempo = tempo;
       info.mPPQPos = beat;
     }
   }
-  if (cb.musicalTimeLocationProc) {
+  if (cb.musicalTimeLocationProc)
+  {
     UInt32 toNextBeat = 0;
     Float32 numerator = 0.0f;
     UInt32 denominator = 0;
     Float64 downBeat = -1.0;
-    if (cb.musicalTimeLocationProc(cb.hostUserData, &toNextBeat, &numerator, &denominator, &downBeat) ==
-        noErr) {
+    if (cb.musicalTimeLocationProc(cb.hostUserData, &toNextBeat, &numerator, &denominator,
+                                   &downBeat) == noErr)
+    {
       if (numerator >= 1.0f && numerator <= 256.0f)
         info.mNumerator = static_cast<int>(numerator);
       if (denominator >= 1 && denominator <= 256)
@@ -59,12 +71,13 @@ void IAUBinding::FillTimeInfo(const AudioTimeStamp &) {
   Float64 samplePos = -1.0, cycleStart = -1.0, cycleEnd = -1.0;
   OSStatus transport = -1;
   if (cb.transportStateProc2)
-    transport = cb.transportStateProc2(cb.hostUserData, &playing, &recording, &changed, &samplePos, &cycling,
-                                       &cycleStart, &cycleEnd);
+    transport = cb.transportStateProc2(cb.hostUserData, &playing, &recording, &changed, &samplePos,
+                                       &cycling, &cycleStart, &cycleEnd);
   else if (cb.transportStateProc)
-    transport = cb.transportStateProc(cb.hostUserData, &playing, &changed, &samplePos, &cycling, &cycleStart,
-                                      &cycleEnd);
-  if (transport == noErr) {
+    transport = cb.transportStateProc(cb.hostUserData, &playing, &changed, &samplePos, &cycling,
+                                      &cycleStart, &cycleEnd);
+  if (transport == noErr)
+  {
     info.mPlaying = playing != 0;
     info.mLooping = cycling != 0;
     info.mSamplePos = samplePos;
@@ -82,17 +95,19 @@ void IAUBinding::FillTimeInfo(const AudioTimeStamp &) {
   SetTimeInfo(info);
 }
 
-OSStatus IAUBinding::PullInputs(AudioUnitRenderActionFlags *ioActionFlags, const AudioTimeStamp *timeStamp,
-                                UInt32 nFrames) {
+OSStatus IAUBinding::PullInputs(AudioUnitRenderActionFlags* ioActionFlags,
+                                const AudioTimeStamp* timeStamp, UInt32 nFrames)
+{
   SetChannelConnections(kInput, 0, NChannels(kInput), false);
-  void *storage = mInputListStorage.data();
+  void* storage = mInputListStorage.data();
   size_t space = mInputListStorage.size();
-  auto *list = static_cast<AudioBufferList *>(
+  auto* list = static_cast<AudioBufferList*>(
       std::align(alignof(AudioBufferList), sizeof(AudioBufferList), storage, space));
   const UInt32 bytes = nFrames * sizeof(float);
 
-  for (int b = 0; b < NBuses(kInput); ++b) {
-    const InputBus &bus = mInputBuses[static_cast<size_t>(b)];
+  for (int b = 0; b < NBuses(kInput); ++b)
+  {
+    const InputBus& bus = mInputBuses[static_cast<size_t>(b)];
     if (bus.source == InputSource::kNone)
       continue;
     const int first = FirstChannel(kInput, b);
@@ -103,30 +118,35 @@ OSStatus IAUBinding::PullInputs(AudioUnitRenderActionFlags *ioActionFlags, const
     for (int i = 0; i < n; ++i)
       list->mBuffers[i] = {1, bytes, mInFloat[static_cast<size_t>(first + i)].data()};
 
-    const OSStatus err = bus.source == InputSource::kCallback
-                             ? bus.callback.inputProc(bus.callback.inputProcRefCon, ioActionFlags, timeStamp,
-                                                      static_cast<UInt32>(b), nFrames, list)
-                             : AudioUnitRender(bus.connection.sourceAudioUnit, ioActionFlags, timeStamp,
-                                               bus.connection.sourceOutputNumber, nFrames, list);
+    const OSStatus err =
+        bus.source == InputSource::kCallback
+            ? bus.callback.inputProc(bus.callback.inputProcRefCon, ioActionFlags, timeStamp,
+                                     static_cast<UInt32>(b), nFrames, list)
+            : AudioUnitRender(bus.connection.sourceAudioUnit, ioActionFlags, timeStamp,
+                              bus.connection.sourceOutputNumber, nFrames, list);
     if (err != noErr)
       return err;
 
     // A source may answer with buffers of its own; one that is missing or short reads as ours.
-    for (int i = 0; i < n; ++i) {
-      float *own = mInFloat[static_cast<size_t>(first + i)].data();
-      const AudioBuffer &buffer = list->mBuffers[i];
-      const bool usable =
-          i < static_cast<int>(list->mNumberBuffers) && buffer.mData && buffer.mDataByteSize >= bytes;
-      mInPtrs[static_cast<size_t>(first + i)] = usable ? static_cast<float *>(buffer.mData) : own;
+    for (int i = 0; i < n; ++i)
+    {
+      float* own = mInFloat[static_cast<size_t>(first + i)].data();
+      const AudioBuffer& buffer = list->mBuffers[i];
+      const bool usable = i < static_cast<int>(list->mNumberBuffers) && buffer.mData &&
+                          buffer.mDataByteSize >= bytes;
+      mInPtrs[static_cast<size_t>(first + i)] = usable ? static_cast<float*>(buffer.mData) : own;
     }
     SetChannelConnections(kInput, first, n, true);
-    AttachBuffers(kInput, first, n, &mInPtrs[static_cast<size_t>(first)], static_cast<int>(nFrames));
+    AttachBuffers(kInput, first, n, &mInPtrs[static_cast<size_t>(first)],
+                  static_cast<int>(nFrames));
   }
   return noErr;
 }
 
-OSStatus IAUBinding::Render(AudioUnitRenderActionFlags *ioActionFlags, const AudioTimeStamp *timeStamp,
-                            UInt32 outputBus, UInt32 nFrames, AudioBufferList *ioData) {
+OSStatus IAUBinding::Render(AudioUnitRenderActionFlags* ioActionFlags,
+                            const AudioTimeStamp* timeStamp, UInt32 outputBus, UInt32 nFrames,
+                            AudioBufferList* ioData)
+{
   if (!IsInitialized())
     return kAudioUnitErr_Uninitialized;
   if (!timeStamp || !ioData)
@@ -137,7 +157,8 @@ OSStatus IAUBinding::Render(AudioUnitRenderActionFlags *ioActionFlags, const Aud
     return kAudioUnitErr_InvalidElement;
 
   const int first = FirstChannel(kOutput, static_cast<int>(outputBus));
-  const int n = std::min(EffectiveChannels(kOutput, static_cast<int>(outputBus)), NChannels(kOutput) - first);
+  const int n =
+      std::min(EffectiveChannels(kOutput, static_cast<int>(outputBus)), NChannels(kOutput) - first);
   const UInt32 bytes = nFrames * sizeof(float);
   // Check the host's buffers before anything runs, so that a bad list cannot be overrun.
   if (ioData->mNumberBuffers != static_cast<UInt32>(std::max(n, 0)))
@@ -149,17 +170,21 @@ OSStatus IAUBinding::Render(AudioUnitRenderActionFlags *ioActionFlags, const Aud
   AudioUnitRenderActionFlags localFlags = 0;
   if (!ioActionFlags)
     ioActionFlags = &localFlags;
-  CallRenderNotify(kAudioUnitRenderAction_PreRender, ioActionFlags, timeStamp, outputBus, nFrames, ioData);
+  CallRenderNotify(kAudioUnitRenderAction_PreRender, ioActionFlags, timeStamp, outputBus, nFrames,
+                   ioData);
 
-  if (!mHasRendered || timeStamp->mSampleTime != mLastRenderSampleTime) {
-    if (const OSStatus err = PullInputs(ioActionFlags, timeStamp, nFrames); err != noErr) {
+  if (!mHasRendered || timeStamp->mSampleTime != mLastRenderSampleTime)
+  {
+    if (const OSStatus err = PullInputs(ioActionFlags, timeStamp, nFrames); err != noErr)
+    {
       CallRenderNotify(kAudioUnitRenderAction_PostRender | kAudioUnitRenderAction_PostRenderError,
                        ioActionFlags, timeStamp, outputBus, nFrames, ioData);
       return err;
     }
     SetChannelConnections(kOutput, 0, NChannels(kOutput), false);
     SetChannelConnections(kOutput, first, n, true);
-    AttachBuffers(kOutput, first, n, &mOutPtrs[static_cast<size_t>(first)], static_cast<int>(nFrames));
+    AttachBuffers(kOutput, first, n, &mOutPtrs[static_cast<size_t>(first)],
+                  static_cast<int>(nFrames));
     FillTimeInfo(*timeStamp);
     if (GetBypassed())
       PassThroughBuffers(0.0f, static_cast<int>(nFrames));
@@ -169,16 +194,18 @@ OSStatus IAUBinding::Render(AudioUnitRenderActionFlags *ioActionFlags, const Aud
     mHasRendered = true;
   }
 
-  for (int i = 0; i < n; ++i) {
-    AudioBuffer &buffer = ioData->mBuffers[i];
-    float *rendered = mOutFloat[static_cast<size_t>(first + i)].data();
+  for (int i = 0; i < n; ++i)
+  {
+    AudioBuffer& buffer = ioData->mBuffers[i];
+    float* rendered = mOutFloat[static_cast<size_t>(first + i)].data();
     if (!buffer.mData)
       buffer.mData = rendered; // the host asked the unit for its buffers
     else if (buffer.mData != rendered)
       std::memcpy(buffer.mData, rendered, bytes);
     buffer.mDataByteSize = bytes;
   }
-  CallRenderNotify(kAudioUnitRenderAction_PostRender, ioActionFlags, timeStamp, outputBus, nFrames, ioData);
+  CallRenderNotify(kAudioUnitRenderAction_PostRender, ioActionFlags, timeStamp, outputBus, nFrames,
+                   ioData);
   return noErr;
 }
 

@@ -2,29 +2,35 @@
 #include "framework/au/CFRef.h"
 #include "framework/au/IAUBinding.h"
 
-namespace plug {
+namespace plug
+{
 
-namespace {
+namespace
+{
 
-CFStringRef Key(const char *key) {
+CFStringRef Key(const char* key)
+{
   return CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
 }
 
-void SetNumber(CFMutableDictionaryRef dict, const char *key, SInt32 value) {
+void SetNumber(CFMutableDictionaryRef dict, const char* key, SInt32 value)
+{
   CFRef<CFStringRef> k(Key(key));
   CFRef<CFNumberRef> number(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &value));
   CFDictionarySetValue(dict, k.Get(), number.Get());
 }
 
 // The entry under key when it has the wanted type, else null (Get rule).
-CFTypeRef Entry(CFDictionaryRef dict, const char *key, CFTypeID type) {
+CFTypeRef Entry(CFDictionaryRef dict, const char* key, CFTypeID type)
+{
   CFRef<CFStringRef> k(Key(key));
   CFTypeRef value = CFDictionaryGetValue(dict, k.Get());
   return value && CFGetTypeID(value) == type ? value : nullptr;
 }
 
 // A four-character code stored as a number; numbers above 2^31 may come back negative.
-bool NumberEquals(CFTypeRef number, std::uint32_t expected) {
+bool NumberEquals(CFTypeRef number, std::uint32_t expected)
+{
   SInt64 value = 0;
   if (!number || !CFNumberGetValue(static_cast<CFNumberRef>(number), kCFNumberSInt64Type, &value))
     return false;
@@ -33,8 +39,9 @@ bool NumberEquals(CFTypeRef number, std::uint32_t expected) {
 
 } // namespace
 
-CFDictionaryRef IAUBinding::CopyClassInfo() const {
-  const Config &config = GetConfig();
+CFDictionaryRef IAUBinding::CopyClassInfo() const
+{
+  const Config& config = GetConfig();
   CFMutableDictionaryRef dict = CFDictionaryCreateMutable(
       kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
   SetNumber(dict, kAUPresetVersionKey, config.vendorVersion);
@@ -43,12 +50,13 @@ CFDictionaryRef IAUBinding::CopyClassInfo() const {
   SetNumber(dict, kAUPresetManufacturerKey, static_cast<SInt32>(config.mfrID));
   {
     CFRef<CFStringRef> k(Key(kAUPresetNameKey));
-    CFRef<CFStringRef> name(
-        CFStringCreateWithCString(kCFAllocatorDefault, mCurrentPresetName.c_str(), kCFStringEncodingUTF8));
+    CFRef<CFStringRef> name(CFStringCreateWithCString(
+        kCFAllocatorDefault, mCurrentPresetName.c_str(), kCFStringEncodingUTF8));
     CFDictionarySetValue(dict, k.Get(), name.Get());
   }
   IByteChunk chunk;
-  if (SerializeState(chunk) && chunk.ByteCount() > 0) {
+  if (SerializeState(chunk) && chunk.ByteCount() > 0)
+  {
     CFRef<CFStringRef> k(Key(kAUPresetDataKey));
     CFRef<CFDataRef> data(CFDataCreate(kCFAllocatorDefault, chunk.Bytes(), chunk.ByteCount()));
     CFDictionarySetValue(dict, k.Get(), data.Get());
@@ -56,11 +64,12 @@ CFDictionaryRef IAUBinding::CopyClassInfo() const {
   return dict;
 }
 
-OSStatus IAUBinding::RestoreClassInfo(CFTypeRef classInfo) {
+OSStatus IAUBinding::RestoreClassInfo(CFTypeRef classInfo)
+{
   if (!classInfo || CFGetTypeID(classInfo) != CFDictionaryGetTypeID())
     return kAudioUnitErr_InvalidPropertyValue;
   const auto dict = static_cast<CFDictionaryRef>(classInfo);
-  const Config &config = GetConfig();
+  const Config& config = GetConfig();
 
   // Everything is checked before anything changes: a foreign dictionary leaves the unit as it was.
   const CFTypeID numberType = CFNumberGetTypeID();

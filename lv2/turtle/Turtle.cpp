@@ -20,22 +20,22 @@ constexpr const char* kPluginsFile = "ostratape-delay.ttl";
 constexpr const char* kPresetsFile = "presets.ttl";
 
 constexpr const char* kPrefixes =
-  "@prefix atom:   <http://lv2plug.in/ns/ext/atom#> .\n"
-  "@prefix bufsz:  <http://lv2plug.in/ns/ext/buf-size#> .\n"
-  "@prefix doap:   <http://usefulinc.com/ns/doap#> .\n"
-  "@prefix foaf:   <http://xmlns.com/foaf/0.1/> .\n"
-  "@prefix lv2:    <http://lv2plug.in/ns/lv2core#> .\n"
-  "@prefix opts:   <http://lv2plug.in/ns/ext/options#> .\n"
-  "@prefix param:  <http://lv2plug.in/ns/ext/parameters#> .\n"
-  "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
-  "@prefix pset:   <http://lv2plug.in/ns/ext/presets#> .\n"
-  "@prefix rdf:    <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
-  "@prefix rdfs:   <http://www.w3.org/2000/01/rdf-schema#> .\n"
-  "@prefix state:  <http://lv2plug.in/ns/ext/state#> .\n"
-  "@prefix time:   <http://lv2plug.in/ns/ext/time#> .\n"
-  "@prefix units:  <http://lv2plug.in/ns/extensions/units#> .\n"
-  "@prefix urid:   <http://lv2plug.in/ns/ext/urid#> .\n"
-  "@prefix work:   <http://lv2plug.in/ns/ext/worker#> .\n\n";
+    "@prefix atom:   <http://lv2plug.in/ns/ext/atom#> .\n"
+    "@prefix bufsz:  <http://lv2plug.in/ns/ext/buf-size#> .\n"
+    "@prefix doap:   <http://usefulinc.com/ns/doap#> .\n"
+    "@prefix foaf:   <http://xmlns.com/foaf/0.1/> .\n"
+    "@prefix lv2:    <http://lv2plug.in/ns/lv2core#> .\n"
+    "@prefix opts:   <http://lv2plug.in/ns/ext/options#> .\n"
+    "@prefix param:  <http://lv2plug.in/ns/ext/parameters#> .\n"
+    "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
+    "@prefix pset:   <http://lv2plug.in/ns/ext/presets#> .\n"
+    "@prefix rdf:    <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+    "@prefix rdfs:   <http://www.w3.org/2000/01/rdf-schema#> .\n"
+    "@prefix state:  <http://lv2plug.in/ns/ext/state#> .\n"
+    "@prefix time:   <http://lv2plug.in/ns/ext/time#> .\n"
+    "@prefix units:  <http://lv2plug.in/ns/extensions/units#> .\n"
+    "@prefix urid:   <http://lv2plug.in/ns/ext/urid#> .\n"
+    "@prefix work:   <http://lv2plug.in/ns/ext/worker#> .\n\n";
 
 std::string integerText(double value)
 {
@@ -121,8 +121,8 @@ void writeParameterPort(std::ostream& out, plug::IParam& p, int index)
   out << "\n    ]";
 }
 
-void writeSwitchPort(std::ostream& out, int index, const char* symbol, const char* name, const char* designation,
-                     int defaultValue)
+void writeSwitchPort(std::ostream& out, int index, const char* symbol, const char* name,
+                     const char* designation, int defaultValue)
 {
   out << "    [\n"
       << "        a lv2:InputPort , lv2:ControlPort ;\n"
@@ -149,7 +149,8 @@ void writePlugin(std::ostream& out, plug::IPluginBase& plugin, const Variant& va
       << "    lv2:microVersion 0 ;\n"
       << "    lv2:optionalFeature urid:map , lv2:hardRTCapable , opts:options , work:schedule ;\n"
       << "    lv2:extensionData state:interface , work:interface , opts:interface ;\n"
-      << "    opts:supportedOption bufsz:maxBlockLength , bufsz:nominalBlockLength , param:sampleRate ;\n"
+      << "    opts:supportedOption bufsz:maxBlockLength , bufsz:nominalBlockLength , "
+         "param:sampleRate ;\n"
       << "    lv2:port\n";
 
   for (int i = 0; i < plugin::kNumParams; ++i)
@@ -159,7 +160,8 @@ void writePlugin(std::ostream& out, plug::IPluginBase& plugin, const Variant& va
   }
   writeSwitchPort(out, static_cast<int>(kPortEnabled), "enabled", "Enabled", "lv2:enabled", 1);
   out << " ,\n";
-  writeSwitchPort(out, static_cast<int>(kPortFreeWheel), "freewheel", "Free-wheeling", "lv2:freeWheeling", 0);
+  writeSwitchPort(out, static_cast<int>(kPortFreeWheel), "freewheel", "Free-wheeling",
+                  "lv2:freeWheeling", 0);
   out << " ,\n"
       << "    [\n"
       << "        a lv2:InputPort , atom:AtomPort ;\n"

@@ -3,21 +3,23 @@
 // the binding never does, so it builds unchanged against Apple's SDK.
 #pragma once
 
-namespace ostra::apple {
+namespace ostra::apple
+{
 
 // Sets the bundle CFBundleGetMainBundle answers with: the host application's identity.
 // Main thread, before the host opens any unit.
-void setMainBundle(const char *identifier, const char *version);
+void setMainBundle(const char* identifier, const char* version);
 
 // Makes CFBundleGetBundleWithIdentifier find a bundle at a POSIX path. Registering an identifier
 // again replaces its path and version. Main thread.
-void registerBundle(const char *identifier, const char *path, const char *version);
+void registerBundle(const char* identifier, const char* path, const char* version);
 
 } // namespace ostra::apple
 
 #include "platform/apple/AUComponent.h"
 
-namespace ostra::apple {
+namespace ostra::apple
+{
 
 // An instance record without a plug-in interface, for a host that drives a unit through its
 // component entry: the entry's open selector receives it and stores its object in it.

@@ -4,30 +4,38 @@
 
 #include <cstring>
 
-namespace au_test {
+namespace au_test
+{
 
-AudioComponentDescription Description(OSType subtype) {
+AudioComponentDescription Description(OSType subtype)
+{
   return {kAudioUnitType_Effect, subtype, kManufacturer, 0, 0};
 }
 
-AudioComponent TapeDelayComponent() {
-  static const AudioComponent component = [] {
+AudioComponent TapeDelayComponent()
+{
+  static const AudioComponent component = []
+  {
     const AudioComponentDescription desc = Description();
-    return AudioComponentRegister(&desc, CFSTR("Corvana: OstraTape-delay"), 0x10000, OstraTapeDelay_Factory);
+    return AudioComponentRegister(&desc, CFSTR("Corvana: OstraTape-delay"), 0x10000,
+                                  OstraTapeDelay_Factory);
   }();
   return component;
 }
 
-Host::Host(AudioComponent component) {
+Host::Host(AudioComponent component)
+{
   EXPECT_EQ(AudioComponentInstanceNew(component, &mUnit), noErr);
 }
 
-Host::~Host() {
+Host::~Host()
+{
   if (mUnit)
     AudioComponentInstanceDispose(mUnit);
 }
 
-OSStatus Host::SetFormat(AudioUnitScope scope, UInt32 channels, Float64 rate) {
+OSStatus Host::SetFormat(AudioUnitScope scope, UInt32 channels, Float64 rate)
+{
   AudioStreamBasicDescription f{};
   f.mSampleRate = rate;
   f.mFormatID = kAudioFormatLinearPCM;
@@ -42,25 +50,29 @@ OSStatus Host::SetFormat(AudioUnitScope scope, UInt32 channels, Float64 rate) {
 constexpr OSStatus kNoTransport = kAudioUnitErr_CannotDoInCurrentContext;
 
 // The unit may pass null for any answer it does not want.
-template <typename T> void Put(T *out, T value) {
+template <typename T>
+void Put(T* out, T value)
+{
   if (out)
     *out = value;
 }
 
-void Host::Prepare(UInt32 inChannels, UInt32 outChannels, UInt32 maxFrames, Float64 rate) {
+void Host::Prepare(UInt32 inChannels, UInt32 outChannels, UInt32 maxFrames, Float64 rate)
+{
   ASSERT_EQ(SetFormat(kAudioUnitScope_Input, inChannels, rate), noErr);
   ASSERT_EQ(SetFormat(kAudioUnitScope_Output, outChannels, rate), noErr);
   ASSERT_EQ(SetMaxFrames(maxFrames), noErr);
   ASSERT_EQ(SetSampleRate(rate), noErr);
-  AURenderCallbackStruct input{[](void *self, AudioUnitRenderActionFlags *, const AudioTimeStamp *ts,
-                                  UInt32 bus, UInt32 frames, AudioBufferList *data) -> OSStatus {
-                                 auto *host = static_cast<Host *>(self);
+  AURenderCallbackStruct input{[](void* self, AudioUnitRenderActionFlags*, const AudioTimeStamp* ts,
+                                  UInt32 bus, UInt32 frames, AudioBufferList* data) -> OSStatus
+                               {
+                                 auto* host = static_cast<Host*>(self);
                                  ++host->inputPulls;
                                  host->lastPulledBus = bus;
                                  host->lastPulledFrames = frames;
                                  for (UInt32 c = 0; c < data->mNumberBuffers; ++c)
                                    for (UInt32 i = 0; i < frames; ++i)
-                                     static_cast<float *>(data->mBuffers[c].mData)[i] =
+                                     static_cast<float*>(data->mBuffers[c].mData)[i] =
                                          host->signal(static_cast<int>(c), ts->mSampleTime + i);
                                  return noErr;
                                },
@@ -69,24 +81,27 @@ void Host::Prepare(UInt32 inChannels, UInt32 outChannels, UInt32 maxFrames, Floa
 
   HostCallbackInfo info{};
   info.hostUserData = &transport;
-  info.beatAndTempoProc = [](void *user, Float64 *beat, Float64 *tempo) -> OSStatus {
-    const auto &t = *static_cast<Transport *>(user);
+  info.beatAndTempoProc = [](void* user, Float64* beat, Float64* tempo) -> OSStatus
+  {
+    const auto& t = *static_cast<Transport*>(user);
     Put(beat, t.beat);
     Put(tempo, t.tempo);
     return t.answers ? noErr : kNoTransport;
   };
-  info.musicalTimeLocationProc = [](void *user, UInt32 *toNextBeat, Float32 *numerator, UInt32 *denominator,
-                                    Float64 *downBeat) -> OSStatus {
-    const auto &t = *static_cast<Transport *>(user);
+  info.musicalTimeLocationProc = [](void* user, UInt32* toNextBeat, Float32* numerator,
+                                    UInt32* denominator, Float64* downBeat) -> OSStatus
+  {
+    const auto& t = *static_cast<Transport*>(user);
     Put(toNextBeat, UInt32{0});
     Put(numerator, t.numerator);
     Put(denominator, t.denominator);
     Put(downBeat, t.downBeat);
     return t.answers ? noErr : kNoTransport;
   };
-  info.transportStateProc = [](void *user, Boolean *playing, Boolean *changed, Float64 *samplePos,
-                               Boolean *cycling, Float64 *cycleStart, Float64 *cycleEnd) -> OSStatus {
-    const auto &t = *static_cast<Transport *>(user);
+  info.transportStateProc = [](void* user, Boolean* playing, Boolean* changed, Float64* samplePos,
+                               Boolean* cycling, Float64* cycleStart, Float64* cycleEnd) -> OSStatus
+  {
+    const auto& t = *static_cast<Transport*>(user);
     Put(playing, t.playing);
     Put(changed, Boolean{false});
     Put(samplePos, t.samplePos);
@@ -99,14 +114,17 @@ void Host::Prepare(UInt32 inChannels, UInt32 outChannels, UInt32 maxFrames, Floa
   ASSERT_EQ(AudioUnitInitialize(mUnit), noErr);
 }
 
-OSStatus Host::Render(UInt32 frames, Float64 sampleTime, Channels &output, bool hostBuffers) {
+OSStatus Host::Render(UInt32 frames, Float64 sampleTime, Channels& output, bool hostBuffers)
+{
   AudioStreamBasicDescription f{};
-  if (const OSStatus err = Get(kAudioUnitProperty_StreamFormat, f, kAudioUnitScope_Output); err != noErr)
+  if (const OSStatus err = Get(kAudioUnitProperty_StreamFormat, f, kAudioUnitScope_Output);
+      err != noErr)
     return err;
   const UInt32 channels = f.mChannelsPerFrame;
   output.assign(channels, std::vector<float>(frames, -7.0f));
-  std::vector<unsigned char> storage(offsetof(AudioBufferList, mBuffers) + channels * sizeof(AudioBuffer));
-  auto *list = reinterpret_cast<AudioBufferList *>(storage.data());
+  std::vector<unsigned char> storage(offsetof(AudioBufferList, mBuffers) +
+                                     channels * sizeof(AudioBuffer));
+  auto* list = reinterpret_cast<AudioBufferList*>(storage.data());
   list->mNumberBuffers = channels;
   for (UInt32 c = 0; c < channels; ++c)
     list->mBuffers[c] = {1, frames * 4, hostBuffers ? output[c].data() : nullptr};
@@ -122,30 +140,35 @@ OSStatus Host::Render(UInt32 frames, Float64 sampleTime, Channels &output, bool 
   return err;
 }
 
-Float32 Host::GetParam(AudioUnitParameterID id) {
+Float32 Host::GetParam(AudioUnitParameterID id)
+{
   Float32 value = -12345.0f;
   EXPECT_EQ(AudioUnitGetParameter(mUnit, id, kAudioUnitScope_Global, 0, &value), noErr);
   return value;
 }
 
-OSStatus Host::SetParam(AudioUnitParameterID id, Float32 value) {
+OSStatus Host::SetParam(AudioUnitParameterID id, Float32 value)
+{
   return AudioUnitSetParameter(mUnit, id, kAudioUnitScope_Global, 0, value, 0);
 }
 
-std::vector<Float32> Host::AllParams() {
+std::vector<Float32> Host::AllParams()
+{
   std::vector<Float32> values;
   for (AudioUnitParameterID id = 0; id < 18; ++id)
     values.push_back(GetParam(id));
   return values;
 }
 
-plug::CFRef<CFDictionaryRef> Host::SaveState() {
+plug::CFRef<CFDictionaryRef> Host::SaveState()
+{
   CFTypeRef state = nullptr;
   EXPECT_EQ(Get(kAudioUnitProperty_ClassInfo, state), noErr);
   return plug::CFRef<CFDictionaryRef>(static_cast<CFDictionaryRef>(state));
 }
 
-std::string Text(CFStringRef s, bool release) {
+std::string Text(CFStringRef s, bool release)
+{
   char buffer[512] = {};
   EXPECT_TRUE(s && CFStringGetCString(s, buffer, sizeof buffer, kCFStringEncodingUTF8));
   if (s && release)
@@ -153,31 +176,37 @@ std::string Text(CFStringRef s, bool release) {
   return buffer;
 }
 
-plug::CFRef<CFStringRef> Key(const char *key) {
-  return plug::CFRef<CFStringRef>(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
+plug::CFRef<CFStringRef> Key(const char* key)
+{
+  return plug::CFRef<CFStringRef>(
+      CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
 }
 
-plug::CFRef<CFMutableDictionaryRef> CopyDictionary(CFDictionaryRef source) {
+plug::CFRef<CFMutableDictionaryRef> CopyDictionary(CFDictionaryRef source)
+{
   plug::CFRef<CFMutableDictionaryRef> copy(CFDictionaryCreateMutable(
       kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
-  for (const char *key : {"version", "type", "subtype", "manufacturer", "name", "data"})
-    if (const void *value = CFDictionaryGetValue(source, Key(key).Get()))
+  for (const char* key : {"version", "type", "subtype", "manufacturer", "name", "data"})
+    if (const void* value = CFDictionaryGetValue(source, Key(key).Get()))
       CFDictionarySetValue(copy.Get(), Key(key).Get(), value);
   return copy;
 }
 
-void SetNumber(CFMutableDictionaryRef dict, const char *key, SInt64 value) {
+void SetNumber(CFMutableDictionaryRef dict, const char* key, SInt64 value)
+{
   plug::CFRef<CFNumberRef> n(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value));
   CFDictionarySetValue(dict, Key(key).Get(), n.Get());
 }
 
-void SetData(CFMutableDictionaryRef dict, const char *key, const std::vector<UInt8> &bytes) {
+void SetData(CFMutableDictionaryRef dict, const char* key, const std::vector<UInt8>& bytes)
+{
   plug::CFRef<CFDataRef> d(
       CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
   CFDictionarySetValue(dict, Key(key).Get(), d.Get());
 }
 
-std::vector<UInt8> DataBytes(CFDictionaryRef dict, const char *key) {
+std::vector<UInt8> DataBytes(CFDictionaryRef dict, const char* key)
+{
   const auto data = static_cast<CFDataRef>(CFDictionaryGetValue(dict, Key(key).Get()));
   if (!data || CFGetTypeID(data) != CFDataGetTypeID())
     return {};

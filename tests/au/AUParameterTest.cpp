@@ -9,11 +9,13 @@
 
 using namespace au_test;
 
-namespace {
+namespace
+{
 
-TEST(AUParameters, HostAutomationIsConstrainedAndReachesThePlugin) {
+TEST(AUParameters, HostAutomationIsConstrainedAndReachesThePlugin)
+{
   Host host(ProbeComponent());
-  auto *plugin = host.Object<ProbeTapeDelay>();
+  auto* plugin = host.Object<ProbeTapeDelay>();
   EXPECT_EQ(AudioUnitSetParameter(host.Unit(), 7, kAudioUnitScope_Global, 0, 40.0f, 17), noErr);
   EXPECT_EQ(host.GetParam(7), 40.0f);
   EXPECT_EQ(plugin->lastChange, 7);
@@ -44,33 +46,35 @@ TEST(AUParameters, HostAutomationIsConstrainedAndReachesThePlugin) {
   EXPECT_EQ(host.GetParam(9), 6.0f);
 }
 
-TEST(AUParameters, InfoFlagsUnitsAndRanges) {
+TEST(AUParameters, InfoFlagsUnitsAndRanges)
+{
   Host host;
   AudioUnitParameterID ids[18] = {};
   UInt32 size = sizeof ids;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0,
-                                 ids, &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterList,
+                                 kAudioUnitScope_Global, 0, ids, &size),
             noErr);
   ASSERT_EQ(size, sizeof ids);
   EXPECT_EQ(ids[17], 17u);
-  ASSERT_EQ(AudioUnitGetPropertyInfo(host.Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Input, 0,
-                                     &size, nullptr),
+  ASSERT_EQ(AudioUnitGetPropertyInfo(host.Unit(), kAudioUnitProperty_ParameterList,
+                                     kAudioUnitScope_Input, 0, &size, nullptr),
             noErr);
   EXPECT_EQ(size, 0u);
 
   constexpr UInt32 kBase = 0xC8800010, kStrings = kAudioUnitParameterFlag_ValuesHaveStrings;
-  struct Case {
+  struct Case
+  {
     AudioUnitParameterID id;
-    const char *name;
+    const char* name;
     AudioUnitParameterUnit unit;
     UInt32 flags;
-    const char *unitName; // empty: none
+    const char* unitName; // empty: none
     Float32 min, max, def;
   };
   const Case cases[] = {
       {0, "Bypass", kAudioUnitParameterUnit_Boolean, kBase | kStrings, "", 0, 1, 0},
-      {1, "Time L", kAudioUnitParameterUnit_CustomUnit, kBase | kAudioUnitParameterFlag_DisplayCubeRoot, "ms",
-       1, 2000, 500},
+      {1, "Time L", kAudioUnitParameterUnit_CustomUnit,
+       kBase | kAudioUnitParameterFlag_DisplayCubeRoot, "ms", 1, 2000, 500},
       {3, "Note L", kAudioUnitParameterUnit_Indexed, kBase | kStrings, "", 0, 18, 13},
       {7, "Feedback", kAudioUnitParameterUnit_CustomUnit, kBase, "%", 0, 95, 30},
       // Low Cut shows "Off" at its default, yet its unit name stays "Hz".
@@ -78,10 +82,12 @@ TEST(AUParameters, InfoFlagsUnitsAndRanges) {
        kBase | kStrings | kAudioUnitParameterFlag_DisplayLogarithmic, "Hz", 20, 2000, 20},
       {13, "Width", kAudioUnitParameterUnit_Generic, kBase, "", -100, 100, 0},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases)
+  {
     SCOPED_TRACE(c.name);
     AudioUnitParameterInfo info{};
-    ASSERT_EQ(host.Get(kAudioUnitProperty_ParameterInfo, info, kAudioUnitScope_Global, c.id), noErr);
+    ASSERT_EQ(host.Get(kAudioUnitProperty_ParameterInfo, info, kAudioUnitScope_Global, c.id),
+              noErr);
     EXPECT_STREQ(info.name, c.name);
     EXPECT_EQ(Text(info.cfNameString, true), c.name); // the host releases it, as the flags say
     EXPECT_EQ(std::tuple(info.unit, info.flags, info.minValue, info.maxValue, info.defaultValue),
@@ -95,45 +101,51 @@ TEST(AUParameters, InfoFlagsUnitsAndRanges) {
   EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterInfo, info, kAudioUnitScope_Output, 1),
             kAudioUnitErr_InvalidParameter);
   size = 8;
-  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 1,
-                                 &info, &size),
+  EXPECT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_ParameterInfo,
+                                 kAudioUnitScope_Global, 1, &info, &size),
             kAudio_ParamError); // too small a buffer is never overrun
 }
 
-TEST(AUParameters, TextsBothWays) {
+TEST(AUParameters, TextsBothWays)
+{
   Host host;
   CFArrayRef strings = nullptr;
-  ASSERT_EQ(host.Get(kAudioUnitProperty_ParameterValueStrings, strings, kAudioUnitScope_Global, 3), noErr);
+  ASSERT_EQ(host.Get(kAudioUnitProperty_ParameterValueStrings, strings, kAudioUnitScope_Global, 3),
+            noErr);
   ASSERT_EQ(CFArrayGetCount(strings), 19);
   EXPECT_EQ(Text(static_cast<CFStringRef>(CFArrayGetValueAtIndex(strings, 13))), "1/4");
   EXPECT_EQ(Text(static_cast<CFStringRef>(CFArrayGetValueAtIndex(strings, 18))), "Whole");
   CFRelease(strings);
   // A continuous parameter, even with one named value, has no list of value texts.
   for (AudioUnitParameterID id : {7u, 10u})
-    EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterValueStrings, strings, kAudioUnitScope_Global, id),
-              kAudioUnitErr_InvalidProperty);
+    EXPECT_EQ(
+        host.Get(kAudioUnitProperty_ParameterValueStrings, strings, kAudioUnitScope_Global, id),
+        kAudioUnitErr_InvalidProperty);
 
   const Float32 twenty = 20.0f, twoHundred = 200.0f, feedback = 33.3f;
-  const std::tuple<AudioUnitParameterID, const Float32 *, const char *> fromValue[] = {
+  const std::tuple<AudioUnitParameterID, const Float32*, const char*> fromValue[] = {
       {10, &twenty, "Off"},
       {10, &twoHundred, "200"},
       {7, &feedback, "33.3"} /* without the label */,
       {0, nullptr, "off"} /* the current value */};
-  for (const auto &[id, value, text] : fromValue) {
+  for (const auto& [id, value, text] : fromValue)
+  {
     AudioUnitParameterStringFromValue request{id, value, nullptr};
     ASSERT_EQ(host.Get(kAudioUnitProperty_ParameterStringFromValue, request), noErr);
     EXPECT_EQ(Text(request.outString, true), text);
   }
   const std::tuple<AudioUnitParameterID, CFStringRef, Float32> toValue[] = {
       {10, CFSTR("Off"), 20.0f}, {0, CFSTR("on"), 1.0f}, {7, CFSTR("250"), 95.0f}};
-  for (const auto &[id, text, value] : toValue) {
+  for (const auto& [id, text, value] : toValue)
+  {
     AudioUnitParameterValueFromString request{id, text, -1.0f};
     ASSERT_EQ(host.Get(kAudioUnitProperty_ParameterValueFromString, request), noErr);
     EXPECT_EQ(request.outValue, value) << Text(text);
   }
 
   for (auto [length, name] :
-       {std::pair<SInt32, const char *>{5, "Duck "}, {kAudioUnitParameterName_Full, "Duck Release"}}) {
+       {std::pair<SInt32, const char*>{5, "Duck "}, {kAudioUnitParameterName_Full, "Duck Release"}})
+  {
     AudioUnitParameterIDName request{16, length, nullptr};
     ASSERT_EQ(host.Get(kAudioUnitProperty_ParameterIDName, request), noErr);
     EXPECT_EQ(Text(request.outName, true), name);
@@ -142,26 +154,31 @@ TEST(AUParameters, TextsBothWays) {
   EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterClumpName, clump), kAudioUnitErr_PropertyNotInUse);
 }
 
-struct Heard {
+struct Heard
+{
   std::vector<AudioUnitEventType> types;
   std::vector<Float32> values;
 };
 
-TEST(AUParameters, EditorEditsReachTheHostInsideGestures) {
+TEST(AUParameters, EditorEditsReachTheHostInsideGestures)
+{
   Host host;
-  auto *plugin = host.Object<OstraTapeDelay>();
+  auto* plugin = host.Object<OstraTapeDelay>();
   Heard heard;
   AUEventListenerRef listener = nullptr;
-  auto hear = [](void *user, void *, const AudioUnitEvent *event, UInt64, AudioUnitParameterValue value) {
-    static_cast<Heard *>(user)->types.push_back(event->mEventType);
-    static_cast<Heard *>(user)->values.push_back(value);
+  auto hear =
+      [](void* user, void*, const AudioUnitEvent* event, UInt64, AudioUnitParameterValue value)
+  {
+    static_cast<Heard*>(user)->types.push_back(event->mEventType);
+    static_cast<Heard*>(user)->values.push_back(value);
   };
   ASSERT_EQ(AUEventListenerCreate(hear, &heard, nullptr, nullptr, 0.0f, 0.0f, &listener), noErr);
   AudioUnitEvent event{};
   event.mArgument.mParameter = {host.Unit(), 7, kAudioUnitScope_Global, 0};
   for (AudioUnitEventType t :
        {kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
-        kAudioUnitEvent_EndParameterChangeGesture}) {
+        kAudioUnitEvent_EndParameterChangeGesture})
+  {
     event.mEventType = t;
     ASSERT_EQ(AUEventListenerAddEventType(listener, nullptr, &event), noErr);
   }
@@ -183,19 +200,20 @@ TEST(AUParameters, EditorEditsReachTheHostInsideGestures) {
   EXPECT_EQ(AUListenerDispose(listener), noErr);
 }
 
-TEST(AUParameters, PropertyListenersHearChangesUntilRemoved) {
+TEST(AUParameters, PropertyListenersHearChangesUntilRemoved)
+{
   Host host;
   std::vector<AudioUnitPropertyID> heard;
-  auto listener = [](void *user, AudioUnit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement) {
-    static_cast<std::vector<AudioUnitPropertyID> *>(user)->push_back(id);
-  };
+  auto listener =
+      [](void* user, AudioUnit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement)
+  { static_cast<std::vector<AudioUnitPropertyID>*>(user)->push_back(id); };
   for (AudioUnitPropertyID id : {kAudioUnitProperty_SampleRate, kAudioUnitProperty_ParameterInfo})
     ASSERT_EQ(AudioUnitAddPropertyListener(host.Unit(), id, listener, &heard), noErr);
   ASSERT_EQ(host.SetSampleRate(88200.0), noErr);
   ASSERT_EQ(host.SetMaxFrames(64), noErr); // not listened to
   host.Object<OstraTapeDelay>()->InformHostOfParameterDetailsChange();
-  ASSERT_EQ(AudioUnitRemovePropertyListenerWithUserData(host.Unit(), kAudioUnitProperty_SampleRate, listener,
-                                                        &heard),
+  ASSERT_EQ(AudioUnitRemovePropertyListenerWithUserData(host.Unit(), kAudioUnitProperty_SampleRate,
+                                                        listener, &heard),
             noErr);
   ASSERT_EQ(host.SetSampleRate(44100.0), noErr);
   const std::vector<AudioUnitPropertyID> expected = {kAudioUnitProperty_SampleRate,

@@ -9,10 +9,12 @@
 
 using namespace au_test;
 
-namespace {
+namespace
+{
 
 // True when the first `channels` channels of `out` hold exactly `source`'s input from `start` on.
-bool IsInput(const Host &source, const Channels &out, Float64 start, size_t channels) {
+bool IsInput(const Host& source, const Channels& out, Float64 start, size_t channels)
+{
   for (size_t ch = 0; ch < channels; ++ch)
     for (size_t i = 0; i < out[ch].size(); ++i)
       if (out[ch][i] != source.signal(static_cast<int>(ch), start + static_cast<Float64>(i)))
@@ -20,7 +22,8 @@ bool IsInput(const Host &source, const Channels &out, Float64 start, size_t chan
   return true;
 }
 
-TEST(AURender, FormatsFollowTheChannelLayouts) {
+TEST(AURender, FormatsFollowTheChannelLayouts)
+{
   {
     Host host; // (2, 1) is in no layout, whichever side is set first
     EXPECT_EQ(host.SetFormat(kAudioUnitScope_Input, 2), noErr);
@@ -40,9 +43,11 @@ TEST(AURender, FormatsFollowTheChannelLayouts) {
   EXPECT_EQ(f.mBytesPerFrame, 4u);
 
   // Integer, interleaved or empty formats are refused whatever the channel count.
-  for (int which = 0; which < 3; ++which) {
+  for (int which = 0; which < 3; ++which)
+  {
     AudioStreamBasicDescription bad = f;
-    if (which == 0) {
+    if (which == 0)
+    {
       bad.mFormatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
       bad.mBitsPerChannel = 16;
     }
@@ -60,8 +65,8 @@ TEST(AURender, FormatsFollowTheChannelLayouts) {
 
   AUChannelInfo infos[4] = {};
   UInt32 size = sizeof infos;
-  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global,
-                                 0, infos, &size),
+  ASSERT_EQ(AudioUnitGetProperty(host.Unit(), kAudioUnitProperty_SupportedNumChannels,
+                                 kAudioUnitScope_Global, 0, infos, &size),
             noErr);
   std::vector<std::pair<int, int>> pairs;
   for (UInt32 i = 0; i < size / sizeof(AUChannelInfo); ++i)
@@ -74,19 +79,23 @@ TEST(AURender, FormatsFollowTheChannelLayouts) {
             noErr);
   EXPECT_EQ(std::vector<AudioChannelLayoutTag>(tags, tags + size / sizeof *tags),
             (std::vector<AudioChannelLayoutTag>{0x640001u, 0x650002u}));
-  EXPECT_EQ(host.Get(kAudioUnitProperty_SupportedChannelLayoutTags, tags), kAudioUnitErr_InvalidScope);
+  EXPECT_EQ(host.Get(kAudioUnitProperty_SupportedChannelLayoutTags, tags),
+            kAudioUnitErr_InvalidScope);
 }
 
-TEST(AURender, RendersPulledInputIntoHostOrUnitBuffers) {
+TEST(AURender, RendersPulledInputIntoHostOrUnitBuffers)
+{
   Host host;
   host.Prepare(2, 2, 256);
   Channels out;
   constexpr int kBlocks = 150; // 0.8 s: past the first echo of the default 500 ms delay
   double energy = 0.0;
-  for (int block = 0; block < kBlocks; ++block) {
+  for (int block = 0; block < kBlocks; ++block)
+  {
     ASSERT_EQ(host.Render(256, block * 256.0, out, block % 2 == 0), noErr);
-    for (const auto &ch : out)
-      for (float s : ch) {
+    for (const auto& ch : out)
+      for (float s : ch)
+      {
         ASSERT_TRUE(std::isfinite(s) && s != -7.0f); // every frame written, and sound
         energy += static_cast<double>(s) * s;
       }
@@ -100,7 +109,8 @@ TEST(AURender, RendersPulledInputIntoHostOrUnitBuffers) {
   EXPECT_EQ(host.inputPulls, kBlocks);
 }
 
-TEST(AURender, RefusesBadRenderCallsAndMaximumFrames) {
+TEST(AURender, RefusesBadRenderCallsAndMaximumFrames)
+{
   Host host;
   Channels out;
   EXPECT_EQ(host.Render(64, 0.0, out), kAudioUnitErr_Uninitialized);
@@ -118,13 +128,14 @@ TEST(AURender, RefusesBadRenderCallsAndMaximumFrames) {
 
   std::vector<float> l(64), r(64);
   std::vector<unsigned char> storage(sizeof(AudioBufferList) + sizeof(AudioBuffer));
-  auto *list = reinterpret_cast<AudioBufferList *>(storage.data());
+  auto* list = reinterpret_cast<AudioBufferList*>(storage.data());
   list->mNumberBuffers = 2;
   list->mBuffers[0] = {1, 64 * 4, l.data()};
   list->mBuffers[1] = {1, 64 * 4, r.data()};
   AudioTimeStamp ts{}; // without a valid sample time
   AudioUnitRenderActionFlags flags = 0;
-  EXPECT_EQ(AudioUnitRender(host.Unit(), &flags, &ts, 0, 64, list), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(AudioUnitRender(host.Unit(), &flags, &ts, 0, 64, list),
+            kAudioUnitErr_InvalidPropertyValue);
   ts.mFlags = kAudioTimeStampSampleTimeValid;
   EXPECT_EQ(AudioUnitRender(host.Unit(), &flags, &ts, 1, 64, list), kAudioUnitErr_InvalidElement);
   list->mBuffers[1].mDataByteSize = 16; // too short for 64 frames: never overrun
@@ -138,10 +149,11 @@ TEST(AURender, RefusesBadRenderCallsAndMaximumFrames) {
   EXPECT_EQ(host.Object<OstraTapeDelay>()->GetBlockSize(), 512);
 }
 
-TEST(AURender, TransportReachesTheProcessorWithFallbacks) {
+TEST(AURender, TransportReachesTheProcessorWithFallbacks)
+{
   Host host(ProbeComponent());
   host.Prepare(2, 2, 128);
-  auto *plugin = host.Object<ProbeTapeDelay>();
+  auto* plugin = host.Object<ProbeTapeDelay>();
   Channels out;
   host.transport = {.tempo = 90.0,
                     .beat = 6.5,
@@ -154,16 +166,18 @@ TEST(AURender, TransportReachesTheProcessorWithFallbacks) {
                     .playing = true,
                     .cycling = true};
   ASSERT_EQ(host.Render(128, 0.0, out), noErr);
-  auto time = [&] {
+  auto time = [&]
+  {
     const plug::ITimeInfo t = plugin->GetTimeInfo();
-    return std::tuple(t.mTempo, t.mPPQPos, t.mPlaying, t.mLooping, t.mLoopStart, t.mLoopEnd, t.mSamplePos,
-                      t.mNumerator, t.mDenominator, t.mLastBar);
+    return std::tuple(t.mTempo, t.mPPQPos, t.mPlaying, t.mLooping, t.mLoopStart, t.mLoopEnd,
+                      t.mSamplePos, t.mNumerator, t.mDenominator, t.mLastBar);
   };
   EXPECT_EQ(time(), std::tuple(90.0, 6.5, true, true, 4.0, 8.0, 4800.0, 7, 8, 6.0));
   EXPECT_EQ(plugin->hostTempo(), 90.0);
 
   // Positions that are not positive are unknown; no tempo or signature falls back to 120, 4/4.
-  host.transport = {.tempo = 0.0, .samplePos = -5.0, .cycleEnd = 8.0, .numerator = 0.0f, .denominator = 0};
+  host.transport = {
+      .tempo = 0.0, .samplePos = -5.0, .cycleEnd = 8.0, .numerator = 0.0f, .denominator = 0};
   ASSERT_EQ(host.Render(128, 128.0, out), noErr);
   EXPECT_EQ(time(), std::tuple(120.0, -1.0, false, false, -1.0, 8.0, -1.0, 4, 4, -1.0));
 
@@ -173,10 +187,11 @@ TEST(AURender, TransportReachesTheProcessorWithFallbacks) {
   EXPECT_EQ(time(), std::tuple(120.0, -1.0, false, false, -1.0, -1.0, -1.0, 4, 4, -1.0));
 }
 
-TEST(AURender, BypassPassesAudioUntouchedWithoutProcessing) {
+TEST(AURender, BypassPassesAudioUntouchedWithoutProcessing)
+{
   Host host(ProbeComponent());
   host.Prepare(2, 2, 256);
-  auto *plugin = host.Object<ProbeTapeDelay>();
+  auto* plugin = host.Object<ProbeTapeDelay>();
   Channels out;
   ASSERT_EQ(host.Render(256, 0.0, out), noErr);
   ASSERT_FALSE(IsInput(host, out, 0.0, 2)); // processing does change the sound
@@ -191,7 +206,8 @@ TEST(AURender, BypassPassesAudioUntouchedWithoutProcessing) {
 
   const int blocksBefore = plugin->blocks.load();
   ASSERT_GT(blocksBefore, 0);
-  for (int block = 1; block < 5; ++block) {
+  for (int block = 1; block < 5; ++block)
+  {
     ASSERT_EQ(host.Render(256, block * 256.0, out), noErr);
     EXPECT_TRUE(IsInput(host, out, block * 256.0, 2)) << block;
   }
@@ -210,9 +226,10 @@ TEST(AURender, BypassPassesAudioUntouchedWithoutProcessing) {
   EXPECT_EQ(out[1], std::vector<float>(64, 0.0f));
 }
 
-TEST(AURender, SampleRateChangesResetOnceAndInitialiseResetsParameters) {
+TEST(AURender, SampleRateChangesResetOnceAndInitialiseResetsParameters)
+{
   Host host(ProbeComponent());
-  auto *plugin = host.Object<ProbeTapeDelay>();
+  auto* plugin = host.Object<ProbeTapeDelay>();
   ASSERT_EQ(host.SetFormat(kAudioUnitScope_Input, 2), noErr);
   ASSERT_EQ(host.SetFormat(kAudioUnitScope_Output, 2), noErr);
   const int before = plugin->resets.load();
@@ -241,22 +258,24 @@ TEST(AURender, SampleRateChangesResetOnceAndInitialiseResetsParameters) {
   EXPECT_FALSE(plugin->IsActive());
 }
 
-TEST(AURender, PullsFromAnUpstreamUnitAndCallsRenderNotifications) {
+TEST(AURender, PullsFromAnUpstreamUnitAndCallsRenderNotifications)
+{
   Host upstream;
   upstream.Prepare(2, 2, 256);
   Host downstream;
   ASSERT_EQ(downstream.SetMaxFrames(256), noErr);
-  ASSERT_EQ(downstream.Set(kAudioUnitProperty_MakeConnection, AudioUnitConnection{upstream.Unit(), 0, 0},
-                           kAudioUnitScope_Input),
+  ASSERT_EQ(downstream.Set(kAudioUnitProperty_MakeConnection,
+                           AudioUnitConnection{upstream.Unit(), 0, 0}, kAudioUnitScope_Input),
             noErr);
   ASSERT_EQ(downstream.SetFormat(kAudioUnitScope_Output, 2), noErr);
   ASSERT_EQ(AudioUnitInitialize(downstream.Unit()), noErr);
 
   int notes[2] = {0, 0}; // pre, post
-  auto notify = [](void *user, AudioUnitRenderActionFlags *flags, const AudioTimeStamp *, UInt32, UInt32,
-                   AudioBufferList *) -> OSStatus {
-    static_cast<int *>(user)[0] += (*flags & kAudioUnitRenderAction_PreRender) ? 1 : 0;
-    static_cast<int *>(user)[1] += (*flags & kAudioUnitRenderAction_PostRender) ? 1 : 0;
+  auto notify = [](void* user, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32,
+                   UInt32, AudioBufferList*) -> OSStatus
+  {
+    static_cast<int*>(user)[0] += (*flags & kAudioUnitRenderAction_PreRender) ? 1 : 0;
+    static_cast<int*>(user)[1] += (*flags & kAudioUnitRenderAction_PostRender) ? 1 : 0;
     return noErr;
   };
   ASSERT_EQ(AudioUnitAddRenderNotify(downstream.Unit(), notify, notes), noErr);
@@ -265,7 +284,8 @@ TEST(AURender, PullsFromAnUpstreamUnitAndCallsRenderNotifications) {
   ASSERT_EQ(upstream.SetBypass(true), noErr);
   ASSERT_EQ(downstream.SetBypass(true), noErr);
   Channels out;
-  for (int block = 0; block < 8; ++block) {
+  for (int block = 0; block < 8; ++block)
+  {
     ASSERT_EQ(downstream.Render(256, block * 256.0, out), noErr);
     EXPECT_TRUE(IsInput(upstream, out, block * 256.0, 2)) << block;
   }

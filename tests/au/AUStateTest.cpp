@@ -8,14 +8,17 @@
 
 using namespace au_test;
 
-namespace {
+namespace
+{
 
 // A source unit with a factory preset loaded, the left-only input mode and a few parameters
 // moved by host automation, so that every part of the state differs from a fresh unit.
-class AUState : public ::testing::Test {
+class AUState : public ::testing::Test
+{
 protected:
-  void SetUp() override {
-    auto *plugin = source.Object<OstraTapeDelay>();
+  void SetUp() override
+  {
+    auto* plugin = source.Object<OstraTapeDelay>();
     plugin->loadFactoryPreset("Ping and pong");
     ASSERT_EQ(plugin->presetName(), "Ping and pong");
     plugin->setInputMode(OstraTapeDelay::kInputLeftOnly);
@@ -35,14 +38,17 @@ protected:
   plug::CFRef<CFDictionaryRef> state;
 };
 
-TEST_F(AUState, ClassInfoCarriesIdentityAndTheChunkAndRestoresIntoASecondInstance) {
-  for (auto [key, expected] : {std::pair<const char *, SInt64>{"version", 0x10000},
+TEST_F(AUState, ClassInfoCarriesIdentityAndTheChunkAndRestoresIntoASecondInstance)
+{
+  for (auto [key, expected] : {std::pair<const char*, SInt64>{"version", 0x10000},
                                {"type", kAudioUnitType_Effect},
                                {"subtype", kSubtype},
-                               {"manufacturer", kManufacturer}}) {
+                               {"manufacturer", kManufacturer}})
+  {
     SInt64 value = -1;
-    const void *n = CFDictionaryGetValue(state.Get(), Key(key).Get());
-    EXPECT_TRUE(n && CFNumberGetValue(static_cast<CFNumberRef>(n), kCFNumberSInt64Type, &value)) << key;
+    const void* n = CFDictionaryGetValue(state.Get(), Key(key).Get());
+    EXPECT_TRUE(n && CFNumberGetValue(static_cast<CFNumberRef>(n), kCFNumberSInt64Type, &value))
+        << key;
     EXPECT_EQ(value, expected) << key;
   }
   EXPECT_TRUE(CFEqual(CFDictionaryGetValue(state.Get(), CFSTR("name")), CFSTR("")));
@@ -55,7 +61,7 @@ TEST_F(AUState, ClassInfoCarriesIdentityAndTheChunkAndRestoresIntoASecondInstanc
   EXPECT_EQ(std::memcmp(data.data(), chunk.Bytes(), data.size()), 0);
 
   Host target;
-  auto *plugin = target.Object<OstraTapeDelay>();
+  auto* plugin = target.Object<OstraTapeDelay>();
   ASSERT_NE(target.AllParams(), source.AllParams());
   auto newer = CopyDictionary(state.Get()); // the version is not compared
   SetNumber(newer.Get(), "version", 0x20000);
@@ -65,20 +71,23 @@ TEST_F(AUState, ClassInfoCarriesIdentityAndTheChunkAndRestoresIntoASecondInstanc
   EXPECT_EQ(plugin->inputMode(), OstraTapeDelay::kInputLeftOnly);
 }
 
-TEST_F(AUState, ForeignOrIncompleteDictionariesAreRefusedAndChangeNothing) {
+TEST_F(AUState, ForeignOrIncompleteDictionariesAreRefusedAndChangeNothing)
+{
   Host target;
   ASSERT_EQ(target.SetParam(7, 12.0f), noErr);
   const std::vector<Float32> before = target.AllParams();
   const std::vector<UInt8> savedBefore = DataBytes(target.SaveState().Get(), "data");
 
   std::vector<plug::CFRef<CFMutableDictionaryRef>> bad;
-  for (auto [key, value] : {std::pair<const char *, SInt64>{"subtype", 0x4F746872 /*'Othr'*/},
+  for (auto [key, value] : {std::pair<const char*, SInt64>{"subtype", 0x4F746872 /*'Othr'*/},
                             {"manufacturer", 0x41706C65},
-                            {"type", kAudioUnitType_MusicDevice}}) {
+                            {"type", kAudioUnitType_MusicDevice}})
+  {
     bad.push_back(CopyDictionary(state.Get()));
     SetNumber(bad.back().Get(), key, value);
   }
-  for (const char *key : {"name", "version", "data"}) {
+  for (const char* key : {"name", "version", "data"})
+  {
     bad.push_back(CopyDictionary(state.Get()));
     CFDictionaryRemoveValue(bad.back().Get(), Key(key).Get());
   }
@@ -86,16 +95,18 @@ TEST_F(AUState, ForeignOrIncompleteDictionariesAreRefusedAndChangeNothing) {
   CFDictionarySetValue(bad.back().Get(), CFSTR("subtype"), CFSTR("OsTd"));
 
   std::vector<CFTypeRef> all = {CFSTR("not a dictionary"), nullptr};
-  for (const auto &dict : bad)
+  for (const auto& dict : bad)
     all.push_back(dict.Get());
-  for (CFTypeRef dict : all) {
+  for (CFTypeRef dict : all)
+  {
     EXPECT_EQ(target.RestoreState(dict), kAudioUnitErr_InvalidPropertyValue);
     EXPECT_EQ(target.AllParams(), before);
   }
   EXPECT_EQ(DataBytes(target.SaveState().Get(), "data"), savedBefore);
 }
 
-TEST_F(AUState, AChunkCutInsideTheValuesIsRefused) {
+TEST_F(AUState, AChunkCutInsideTheValuesIsRefused)
+{
   std::vector<UInt8> data = DataBytes(state.Get(), "data");
   // The values follow the 32-byte header and the preset name whose length is at byte 20.
   ASSERT_EQ(std::memcmp(data.data(), "1STO", 4), 0);

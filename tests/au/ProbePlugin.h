@@ -8,19 +8,24 @@
 
 #include <atomic>
 
-namespace au_test {
+namespace au_test
+{
 
-class ProbeTapeDelay : public OstraTapeDelay {
+class ProbeTapeDelay : public OstraTapeDelay
+{
 public:
-  void OnReset() override {
+  void OnReset() override
+  {
     ++resets;
     OstraTapeDelay::OnReset();
   }
-  void ProcessBlock(double **inputs, double **outputs, int nFrames) override {
+  void ProcessBlock(double** inputs, double** outputs, int nFrames) override
+  {
     ++blocks;
     OstraTapeDelay::ProcessBlock(inputs, outputs, nFrames);
   }
-  void OnParamChange(int paramIdx, plug::EParamSource source, int sampleOffset) override {
+  void OnParamChange(int paramIdx, plug::EParamSource source, int sampleOffset) override
+  {
     lastChange = paramIdx;
     lastSource = source;
     lastOffset = sampleOffset;
@@ -31,8 +36,10 @@ public:
   int lastChange = -1, lastSource = -1, lastOffset = -2;
 };
 
-inline AudioComponent ProbeComponent() {
-  static const AudioComponent component = [] {
+inline AudioComponent ProbeComponent()
+{
+  static const AudioComponent component = []
+  {
     const AudioComponentDescription desc = Description(0x4F735470); // 'OsTp'
     return AudioComponentRegister(&desc, CFSTR("Corvana: probe"), 0x10000,
                                   plug::IAUFactory<ProbeTapeDelay>::Factory);

@@ -5,9 +5,11 @@
 
 using namespace au_test;
 
-namespace {
+namespace
+{
 
-TEST(StandInCF, CollectionsOwnTheirValuesAndConstantsAreImmortal) {
+TEST(StandInCF, CollectionsOwnTheirValuesAndConstantsAreImmortal)
+{
   CFStringRef s = Key("value").Release();
   CFStringRef other = Key("other").Release();
   CFMutableDictionaryRef dict = CFDictionaryCreateMutable(
@@ -33,11 +35,12 @@ TEST(StandInCF, CollectionsOwnTheirValuesAndConstantsAreImmortal) {
   CFRelease(nullptr); // tolerated
 }
 
-TEST(StandInCF, DictionaryFindsKeysByContentAndToleratesForeignObjects) {
+TEST(StandInCF, DictionaryFindsKeysByContentAndToleratesForeignObjects)
+{
   plug::CFRef<CFMutableDictionaryRef> dict(CFDictionaryCreateMutable(
       kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
   SetNumber(dict.Get(), "subtype", 7);
-  const void *n = CFDictionaryGetValue(dict.Get(), CFSTR("subtype")); // another object, same text
+  const void* n = CFDictionaryGetValue(dict.Get(), CFSTR("subtype")); // another object, same text
   ASSERT_NE(n, nullptr);
   EXPECT_EQ(CFDictionaryGetValue(dict.Get(), CFSTR("Subtype")), nullptr);
   CFDictionaryAddValue(dict.Get(), CFSTR("subtype"), CFSTR("ignored")); // present already
@@ -45,7 +48,8 @@ TEST(StandInCF, DictionaryFindsKeysByContentAndToleratesForeignObjects) {
   CFDictionaryRemoveValue(dict.Get(), CFSTR("subtype"));
   EXPECT_EQ(CFDictionaryGetCount(dict.Get()), 0);
   // Anything else where a dictionary belongs answers like an empty dictionary.
-  EXPECT_EQ(CFDictionaryGetValue(reinterpret_cast<CFDictionaryRef>(CFSTR("x")), CFSTR("x")), nullptr);
+  EXPECT_EQ(CFDictionaryGetValue(reinterpret_cast<CFDictionaryRef>(CFSTR("x")), CFSTR("x")),
+            nullptr);
   EXPECT_EQ(CFDictionaryGetCount(nullptr), 0);
 }
 

@@ -30,19 +30,20 @@ TEST(AudioReader, RefusesWhatItCannotUseNamingTheFile)
 
 TEST(OutputFormat, FollowsTheExtensionAndKeepsTheInputsEncodingWherePossible)
 {
-  const int pcm16Flac = SF_FORMAT_FLAC | SF_FORMAT_PCM_16, pcm24Aiff = SF_FORMAT_AIFF | SF_FORMAT_PCM_24;
+  const int pcm16Flac = SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+            pcm24Aiff = SF_FORMAT_AIFF | SF_FORMAT_PCM_24;
   const struct
   {
     const char* path;
     int input, expected;
   } cases[] = {
-    {"out.wav", kFloatWav, kFloatWav},
-    {"OUT.WAV", pcm24Aiff, SF_FORMAT_WAV | SF_FORMAT_PCM_24},
-    {"out.wav", pcm16Flac, SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-    {"out.flac", kFloatWav, SF_FORMAT_FLAC | SF_FORMAT_PCM_24}, // FLAC holds no floats
-    {"dir.v2/out.aiff", pcm16Flac, SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-    {"dir.wav/out", pcm16Flac, pcm16Flac}, // no or an unknown extension: the input's type
-    {"out.xyz", pcm24Aiff, pcm24Aiff},
+      {"out.wav", kFloatWav, kFloatWav},
+      {"OUT.WAV", pcm24Aiff, SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+      {"out.wav", pcm16Flac, SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+      {"out.flac", kFloatWav, SF_FORMAT_FLAC | SF_FORMAT_PCM_24}, // FLAC holds no floats
+      {"dir.v2/out.aiff", pcm16Flac, SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+      {"dir.wav/out", pcm16Flac, pcm16Flac}, // no or an unknown extension: the input's type
+      {"out.xyz", pcm24Aiff, pcm24Aiff},
   };
   for (const auto& c : cases)
     EXPECT_EQ(outputFormatFor(c.path, c.input, 2, 48000), c.expected) << c.path;
@@ -62,7 +63,12 @@ TEST(AtomicAudioWriter, CommitReplacesTheFileAndAnAbandonedOrImpossibleWriteLeav
   }
   const std::string noDir = dir.file("no/such/dir/out.wav");
   EXPECT_TRUE(contains(errorOf([&] { AtomicAudioWriter w(noDir, {kFloatWav, 1, 48000}); }), noDir));
-  EXPECT_NE(errorOf([&] { AtomicAudioWriter w(dir.file("x.flac"), {SF_FORMAT_FLAC | SF_FORMAT_FLOAT, 2, 48000}); }), "");
+  EXPECT_NE(
+      errorOf(
+          [&] {
+            AtomicAudioWriter w(dir.file("x.flac"), {SF_FORMAT_FLAC | SF_FORMAT_FLOAT, 2, 48000});
+          }),
+      "");
   EXPECT_EQ(readText(path), "precious");
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.wav"});
 
@@ -72,7 +78,9 @@ TEST(AtomicAudioWriter, CommitReplacesTheFileAndAnAbandonedOrImpossibleWriteLeav
   EXPECT_EQ(readRaw(path, &info)[1][123], static_cast<double>(static_cast<float>(planes[1][123])));
   EXPECT_EQ(info.format, kFloatWav);
   // An ordinary file's permissions, not the temporary file's owner-only ones.
-  struct stat st{};
+  struct stat st
+  {
+  };
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_NE(st.st_mode & 0044, 0u);
 }
@@ -90,7 +98,8 @@ TEST(AtomicAudioWriter, NonFiniteSamplesBecomeSilenceAndIntegerOutputClips)
   EXPECT_EQ(readRaw(dir.file("out.wav"))[0], (std::vector<double>{0.5, 0.0, 0.0, -0.25}));
 
   // Clipped, not wrapped round.
-  writeAudioFile(dir.file("loud.wav"), {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000}, {{1.7, -2.0, 0.5}});
+  writeAudioFile(dir.file("loud.wav"), {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000},
+                 {{1.7, -2.0, 0.5}});
   const Planes back = readRaw(dir.file("loud.wav"));
   EXPECT_GT(back[0][0], 0.99);
   EXPECT_LT(back[0][1], -0.99);

@@ -23,12 +23,17 @@ class TempDir
 public:
   TempDir()
   {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ostratape-cli-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "ostratape-cli-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
       throw std::runtime_error("mkdtemp failed");
     mPath = pattern;
   }
-  ~TempDir() { std::error_code ec; std::filesystem::remove_all(mPath, ec); }
+  ~TempDir()
+  {
+    std::error_code ec;
+    std::filesystem::remove_all(mPath, ec);
+  }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
@@ -52,7 +57,8 @@ using Planes = std::vector<std::vector<double>>;
 inline constexpr int kFloatWav = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
 
 /** Writes planes straight through libsndfile (not through the code under test). */
-inline void writeRaw(const std::string& path, const Planes& planes, int rate, int format = kFloatWav)
+inline void writeRaw(const std::string& path, const Planes& planes, int rate,
+                     int format = kFloatWav)
 {
   SF_INFO info{};
   info.channels = static_cast<int>(planes.size());
@@ -93,12 +99,16 @@ inline std::string readText(const std::string& path)
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-inline void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+inline void writeText(const std::string& path, const std::string& text)
+{
+  std::ofstream(path, std::ios::binary) << text;
+}
 
 /** `level` at frame `at` of every channel, silence elsewhere. */
 inline Planes impulse(int channels, int frames, double level = 0.5, int at = 0)
 {
-  Planes planes(static_cast<size_t>(channels), std::vector<double>(static_cast<size_t>(frames), 0.0));
+  Planes planes(static_cast<size_t>(channels),
+                std::vector<double>(static_cast<size_t>(frames), 0.0));
   for (auto& p : planes)
     p[static_cast<size_t>(at)] = level;
   return planes;
@@ -132,12 +142,21 @@ inline size_t peakIndex(const std::vector<double>& x)
 /** The CliError message `f` throws, or "" when it throws none. */
 inline std::string errorOf(const std::function<void()>& f)
 {
-  try { f(); }
-  catch (const CliError& e) { return e.what(); }
+  try
+  {
+    f();
+  }
+  catch (const CliError& e)
+  {
+    return e.what();
+  }
   return {};
 }
 
-inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+inline bool contains(const std::string& text, const std::string& part)
+{
+  return text.find(part) != std::string::npos;
+}
 
 struct ToolRun
 {

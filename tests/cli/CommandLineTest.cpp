@@ -19,18 +19,20 @@ TEST(CommandLine, UsageFileAndParameterErrorsExitWithStatusTwoNamingTheCulprit)
     int status;
     std::vector<std::string> messages;
   } cases[] = {
-    {{}, 2, {}},
-    {{"--help"}, 0, {}},
-    {{"frobnicate"}, 2, {}},
-    {{"render", "only-one-file.wav"}, 2, {}},
-    {{"repeats", "--tempo", "fast"}, 2, {}},
-    {{"repeats", "--tempo", "0"}, 2, {}},
-    {{"updates", "sideways"}, 2, {}},
-    {{"render", dir.file("missing.wav"), dir.file("out.wav")}, 2, {dir.file("missing.wav")}},
-    {{"render", dir.file("three.wav"), dir.file("out.wav")}, 2, {dir.file("three.wav"), "3 channels"}},
-    {{"repeats", "--set", "Speed=2"}, 2, {"unknown parameter 'Speed'", "Ping Pong"}},
-    {{"repeats", "--set", "Note L=1/7"}, 2, {"Note L"}},
-    {{"repeats", "--set", "Feedback=120"}, 0, {"note: Feedback"}},
+      {{}, 2, {}},
+      {{"--help"}, 0, {}},
+      {{"frobnicate"}, 2, {}},
+      {{"render", "only-one-file.wav"}, 2, {}},
+      {{"repeats", "--tempo", "fast"}, 2, {}},
+      {{"repeats", "--tempo", "0"}, 2, {}},
+      {{"updates", "sideways"}, 2, {}},
+      {{"render", dir.file("missing.wav"), dir.file("out.wav")}, 2, {dir.file("missing.wav")}},
+      {{"render", dir.file("three.wav"), dir.file("out.wav")},
+       2,
+       {dir.file("three.wav"), "3 channels"}},
+      {{"repeats", "--set", "Speed=2"}, 2, {"unknown parameter 'Speed'", "Ping Pong"}},
+      {{"repeats", "--set", "Note L=1/7"}, 2, {"Note L"}},
+      {{"repeats", "--set", "Feedback=120"}, 0, {"note: Feedback"}},
   };
   for (const auto& c : cases)
   {
@@ -47,13 +49,14 @@ TEST(CommandLine, RepeatedSetsDoNotSwallowTheFileArguments)
 {
   TempDir dir;
   writeRaw(dir.file("in.wav"), impulse(1, 4800), 48000);
-  const ToolRun run = runTool({"render", "--set", "Mix=50", "--set", "sync=OFF", "--set", "Time L=50",
-                               dir.file("in.wav"), dir.file("out.wav"), "--tail", "0", "--channels", "2"});
+  const ToolRun run =
+      runTool({"render", "--set", "Mix=50", "--set", "sync=OFF", "--set", "Time L=50",
+               dir.file("in.wav"), dir.file("out.wav"), "--tail", "0", "--channels", "2"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(contains(run.out, "out.wav"));
   const Planes out = readRaw(dir.file("out.wav"));
   ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(out[0][0], 0.5);            // dry at unity with Mix 50 %
+  EXPECT_EQ(out[0][0], 0.5);                // dry at unity with Mix 50 %
   EXPECT_GT(std::fabs(out[0][2400]), 0.05); // echo after 50 ms
 }
 
@@ -68,8 +71,13 @@ TEST(CommandLine, ParamsListsAllEighteenWithRangesUnitsAndTexts)
   ASSERT_EQ(rows.size(), 19u);
   EXPECT_EQ(rows[2].rfind("1  Time L", 0), 0u);
   EXPECT_EQ(rows[18].rfind("17 Mix", 0), 0u);
-  for (const auto& [row, part] : std::vector<std::pair<size_t, std::string>>{
-         {2, "1.0 .. 2000.0"}, {2, "ms"}, {2, "power 3"}, {4, "1/4"}, {4, "12 1/8D"}, {11, "Hz"}, {11, "20 Off"}})
+  for (const auto& [row, part] : std::vector<std::pair<size_t, std::string>>{{2, "1.0 .. 2000.0"},
+                                                                             {2, "ms"},
+                                                                             {2, "power 3"},
+                                                                             {4, "1/4"},
+                                                                             {4, "12 1/8D"},
+                                                                             {11, "Hz"},
+                                                                             {11, "20 Off"}})
     EXPECT_TRUE(contains(rows[row], part)) << rows[row] << " lacks " << part;
 }
 

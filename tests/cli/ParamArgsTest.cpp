@@ -1,5 +1,5 @@
-#include "cli/CliTestSupport.h"
 #include "cli/ParamArgs.h"
+#include "cli/CliTestSupport.h"
 #include "cli/StateOptions.h"
 #include "plugin/OstraTapeDelay.h"
 #include "plugin/Parameters.h"
@@ -39,11 +39,21 @@ TEST_F(ParamArgs, NamesIgnoreCaseValuesTakeDisplayTextsAndUnits)
   EXPECT_TRUE(a.note.empty());
 
   const std::pair<const char*, double> cases[] = {
-    {"Note L=1/8D", 12.0}, {"note r=whole", 18.0}, {"Note R=1/64T", 0.0}, {"Sync=off", 0.0}, {"Sync=ON", 1.0},
-    {"Low Cut=Off", 20.0}, {"High Cut=off", 20000.0}, {"Duck=Off", 0.0}, {"Time L=375ms", 375.0},
-    {"Time R=1.5 MS", 1.5}, {"Drive=-6 dB", -6.0}, {"Mix=+40%", 40.0}, {"Width=-30", -30.0},
-    // The unit is known even while the current value shows a display text ("Off").
-    {"Low Cut=150 Hz", 150.0},
+      {"Note L=1/8D", 12.0},
+      {"note r=whole", 18.0},
+      {"Note R=1/64T", 0.0},
+      {"Sync=off", 0.0},
+      {"Sync=ON", 1.0},
+      {"Low Cut=Off", 20.0},
+      {"High Cut=off", 20000.0},
+      {"Duck=Off", 0.0},
+      {"Time L=375ms", 375.0},
+      {"Time R=1.5 MS", 1.5},
+      {"Drive=-6 dB", -6.0},
+      {"Mix=+40%", 40.0},
+      {"Width=-30", -30.0},
+      // The unit is known even while the current value shows a display text ("Off").
+      {"Low Cut=150 Hz", 150.0},
   };
   for (const auto& [text, value] : cases)
     EXPECT_EQ(valueOf(text), value) << text;
@@ -59,8 +69,8 @@ TEST_F(ParamArgs, BadArgumentsNameTheParameterOrListTheValidOnes)
   EXPECT_TRUE(contains(unknown, "Duck Release, Mix"));
   EXPECT_TRUE(contains(errorOf("Time L"), "Name=value"));
 
-  for (const char* bad : {"Time L=abc", "Time L=", "Time L=375 Hz", "Time L=nan", "Time L=inf", "Time L=1e5",
-                          "Time L=3,5", "Time L=--6", "Time L=+-6", "time l=12..5"})
+  for (const char* bad : {"Time L=abc", "Time L=", "Time L=375 Hz", "Time L=nan", "Time L=inf",
+                          "Time L=1e5", "Time L=3,5", "Time L=--6", "Time L=+-6", "time l=12..5"})
     EXPECT_TRUE(contains(errorOf(bad), "Time L:")) << bad << ": " << errorOf(bad);
   // Numbers for a switch or a note value would silently pick the first entry.
   EXPECT_TRUE(contains(errorOf("Sync=1"), "Sync"));
@@ -105,7 +115,8 @@ TEST_F(ParamArgs, ApplyingSetsAllOrNothingInOrder)
 
 TEST(StateOptions, PointsOutSettingsThatOtherSettingsMakeIneffectiveOnce)
 {
-  const auto notesFor = [](std::vector<std::string> sets) {
+  const auto notesFor = [](std::vector<std::string> sets)
+  {
     OstraTapeDelay plugin;
     StateOptions options;
     options.sets = std::move(sets);
@@ -115,7 +126,8 @@ TEST(StateOptions, PointsOutSettingsThatOtherSettingsMakeIneffectiveOnce)
   };
   EXPECT_TRUE(contains(notesFor({"Time L=300"}), "Sync is on, so Time L has no effect"));
   EXPECT_EQ(notesFor({"Time L=300", "sync=OFF"}), ""); // order does not matter
-  EXPECT_TRUE(contains(notesFor({"Sync=off", "Note L=1/8"}), "Sync is off, so Note L has no effect"));
+  EXPECT_TRUE(
+      contains(notesFor({"Sync=off", "Note L=1/8"}), "Sync is off, so Note L has no effect"));
   EXPECT_TRUE(contains(notesFor({"Note R=1/8"}), "Link is on, so Note R follows the left side"));
   EXPECT_EQ(notesFor({"Link=off", "Note R=1/8", "Note L=1/4"}), "");
   EXPECT_EQ(notesFor({"Time R=300", "Time R=310", "Sync=off"}),

@@ -22,7 +22,10 @@ protected:
   }
 
   std::filesystem::path presets() const { return mHome.path() / "OstraTape-delay" / "Presets"; }
-  std::string file(const std::string& name) const { return (presets() / (name + ".otdpreset")).string(); }
+  std::string file(const std::string& name) const
+  {
+    return (presets() / (name + ".otdpreset")).string();
+  }
 
   /** The value column of `presets show`'s line for one parameter. */
   static std::string line(const std::string& show, const std::string& param)
@@ -53,13 +56,13 @@ TEST_F(PresetsCommand, SaveListAndShowFactoryAndUserPresets)
   const std::string factory = "factory\tPing and pong\nfactory\tWarm and wide delay\n";
   EXPECT_EQ(runTool({"presets", "list"}).out, factory);
 
-  const ToolRun save = runTool({"presets", "save", "  Slap ", "--set", "Feedback=12.5", "--set", "Sync=off",
-                                "--set", "Time L=120"});
+  const ToolRun save = runTool({"presets", "save", "  Slap ", "--set", "Feedback=12.5", "--set",
+                                "Sync=off", "--set", "Time L=120"});
   ASSERT_EQ(save.status, 0) << save.err;
   EXPECT_EQ(save.out, "saved \"Slap\" to " + file("Slap") + "\n");
   ASSERT_EQ(runTool({"presets", "save", "Alpha"}).status, 0);
-  EXPECT_EQ(runTool({"presets", "list"}).out,
-            factory + "user\tAlpha\t" + file("Alpha") + "\n" + "user\tSlap\t" + file("Slap") + "\n");
+  EXPECT_EQ(runTool({"presets", "list"}).out, factory + "user\tAlpha\t" + file("Alpha") + "\n" +
+                                                  "user\tSlap\t" + file("Slap") + "\n");
 
   const ToolRun show = runTool({"presets", "show", "Slap"});
   ASSERT_EQ(show.status, 0) << show.err;
@@ -78,7 +81,10 @@ TEST_F(PresetsCommand, SaveListAndShowFactoryAndUserPresets)
   EXPECT_EQ(line(builtIn.out, "Ping Pong"), "on");
 
   // A save can start from another preset.
-  ASSERT_EQ(runTool({"presets", "save", "Pong copy", "--preset", "Ping and pong", "--set", "Mix=40"}).status, 0);
+  ASSERT_EQ(
+      runTool({"presets", "save", "Pong copy", "--preset", "Ping and pong", "--set", "Mix=40"})
+          .status,
+      0);
   const ToolRun copy = runTool({"presets", "show", "Pong copy"});
   EXPECT_EQ(line(copy.out, "Note L"), "1/16");
   EXPECT_EQ(line(copy.out, "Mix"), "40 %");
@@ -103,40 +109,50 @@ TEST_F(PresetsCommand, SaveReplacesOnlyWithForceAndDeleteRemovesUserPresets)
 
   EXPECT_EQ(runTool({"presets", "delete", "Room"}).status, 0);
   EXPECT_FALSE(std::filesystem::exists(file("Room")));
-  expectFailure({"presets", "delete", "Room"}, "Could not delete the preset: there is no user preset named \"Room\"");
+  expectFailure({"presets", "delete", "Room"},
+                "Could not delete the preset: there is no user preset named \"Room\"");
   expectFailure({"presets", "delete", "Ping and pong"}, "is a factory preset");
   expectFailure({"presets", "save", " \t "}, "Could not save the preset: the name is empty");
   // The preset folder cannot be made: a file stands where it belongs.
   std::filesystem::remove_all(presets());
   writeText(presets().string(), "not a folder");
-  expectFailure({"presets", "save", "Blocked"}, "Could not save the preset: could not write " + presets().string());
+  expectFailure({"presets", "save", "Blocked"},
+                "Could not save the preset: could not write " + presets().string());
 }
 
 TEST_F(PresetsCommand, UnloadablePresetsAreReportedAndNothingIsRendered)
 {
   TempDir dir;
   writeText(dir.file("bad.otdpreset"), "OstraTape-delay preset 2\n");
-  writeText(dir.file("foreign.otdpreset"), "OstraTape-delay preset 1\nname=F\nstate=AAAAAAAAAAAA\n");
+  writeText(dir.file("foreign.otdpreset"),
+            "OstraTape-delay preset 1\nname=F\nstate=AAAAAAAAAAAA\n");
   // Cut after the header and two values.
-  writeText(dir.file("cut.otdpreset"), "OstraTape-delay preset 1\nname=C\nstate=MVNUTwMAAAAAAAAA6AMAAMgBAAAAAAAAAAAAA"
-                                       "BIAAAAAAAAAAAAAAAAAAAAAAABA\n");
+  writeText(dir.file("cut.otdpreset"),
+            "OstraTape-delay preset 1\nname=C\nstate=MVNUTwMAAAAAAAAA6AMAAMgBAAAAAAAAAAAAA"
+            "BIAAAAAAAAAAAAAAAAAAAAAAABA\n");
   writeRaw(dir.file("in.wav"), impulse(1, 64), 48000);
-  expectFailure({"presets", "show", "Nothing"}, "Could not load the preset: there is no preset named \"Nothing\"");
+  expectFailure({"presets", "show", "Nothing"},
+                "Could not load the preset: there is no preset named \"Nothing\"");
   expectFailure({"repeats", "--preset", dir.file("bad.otdpreset")},
                 "Could not load the preset: not an OstraTape-delay preset: bad.otdpreset");
   expectFailure({"presets", "show", dir.file("foreign.otdpreset")},
                 "Could not load the preset: it does not hold an OstraTape-delay state.");
-  expectFailure({"render", "--preset", dir.file("cut.otdpreset"), dir.file("in.wav"), dir.file("out.wav")},
-                "Could not load the preset: its state is damaged.");
+  expectFailure(
+      {"render", "--preset", dir.file("cut.otdpreset"), dir.file("in.wav"), dir.file("out.wav")},
+      "Could not load the preset: its state is damaged.");
   EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
 }
 
 TEST_F(PresetsCommand, PresetOptionOnRepeatsAndRenderComesBeforeTheSets)
 {
-  ASSERT_EQ(runTool({"presets", "save", "Short", "--set", "Sync=off", "--set", "Time L=40", "--set", "Feedback=50"})
-              .status, 0);
-  const std::vector<std::string> shortSets = {"--set", "Sync=off", "--set", "Time L=40", "--set", "Feedback=50"};
-  const auto repeats = [](std::vector<std::string> args) {
+  ASSERT_EQ(runTool({"presets", "save", "Short", "--set", "Sync=off", "--set", "Time L=40", "--set",
+                     "Feedback=50"})
+                .status,
+            0);
+  const std::vector<std::string> shortSets = {"--set",     "Sync=off", "--set",
+                                              "Time L=40", "--set",    "Feedback=50"};
+  const auto repeats = [](std::vector<std::string> args)
+  {
     args.insert(args.begin(), "repeats");
     const ToolRun run = runTool(args);
     EXPECT_EQ(run.status, 0) << run.err;
@@ -151,7 +167,8 @@ TEST_F(PresetsCommand, PresetOptionOnRepeatsAndRenderComesBeforeTheSets)
 
   TempDir dir;
   writeRaw(dir.file("in.wav"), impulse(2, 9600), 48000);
-  const auto render = [&](std::vector<std::string> args) {
+  const auto render = [&](std::vector<std::string> args)
+  {
     const std::string out = dir.file(std::to_string(dir.entries().size()) + ".wav");
     args.insert(args.begin(), "render");
     args.insert(args.end(), {"--tail", "0", dir.file("in.wav"), out});

@@ -19,7 +19,8 @@ class Render : public ::testing::Test
 {
 protected:
   /** Options rendering `in` into `out` without a tail. */
-  RenderOptions options(const std::string& in, const std::string& out, std::vector<std::string> sets = {})
+  RenderOptions options(const std::string& in, const std::string& out,
+                        std::vector<std::string> sets = {})
   {
     RenderOptions o;
     o.input = dir.file(in);
@@ -29,8 +30,11 @@ protected:
     return o;
   }
   RenderResult run(const RenderOptions& o) { return render(o, notes, progress); }
-  RenderResult run(const std::string& in, const std::string& out, std::vector<std::string> sets = {})
-  { return run(options(in, out, std::move(sets))); }
+  RenderResult run(const std::string& in, const std::string& out,
+                   std::vector<std::string> sets = {})
+  {
+    return run(options(in, out, std::move(sets)));
+  }
 
   TempDir dir;
   std::ostringstream notes, progress;
@@ -45,10 +49,16 @@ TEST_F(Render, AnImpulsesFirstEchoLandsOnTheBeatInTheInputsRateAndFormat)
     std::vector<std::string> sets;
     size_t echo;
   } cases[] = {
-    {48000, 2, 0, kFloatWav, 120.0, {}, 24000}, // a quarter note at 120 BPM
-    {48000, 1, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 120.0, {}, 24000}, // mono to stereo
-    {44100, 1, 0, kFloatWav, 90.0, {}, 29400},                          // 2/3 s
-    {44100, 1, 0, kFloatWav, 120.0, {"Sync=off", "Time L=250", "Wobble=0"}, 11025}, // Sync off: milliseconds
+      {48000, 2, 0, kFloatWav, 120.0, {}, 24000}, // a quarter note at 120 BPM
+      {48000, 1, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 120.0, {}, 24000}, // mono to stereo
+      {44100, 1, 0, kFloatWav, 90.0, {}, 29400},                         // 2/3 s
+      {44100,
+       1,
+       0,
+       kFloatWav,
+       120.0,
+       {"Sync=off", "Time L=250", "Wobble=0"},
+       11025}, // Sync off: milliseconds
   };
   for (const auto& c : cases)
   {
@@ -155,8 +165,9 @@ TEST_F(Render, AFailedRenderLeavesAnExistingOutputAndNoTemporaryFile)
 TEST_F(Render, BlockSizeDoesNotChangeTheSound)
 {
   writeRaw(dir.file("noise.wav"), noise(2, 30000, 11), 48000);
-  RenderOptions o = options("noise.wav", "", {"Sync=off", "Time L=100", "Time R=130", "Link=off", "Feedback=50",
-                                              "Mix=50"});
+  RenderOptions o =
+      options("noise.wav", "",
+              {"Sync=off", "Time L=100", "Time R=130", "Link=off", "Feedback=50", "Mix=50"});
   Planes results[2];
   for (int k : {0, 1})
   {

@@ -34,8 +34,8 @@ double at(const JsonValue& object, std::string_view name)
 TEST(Repeats, JsonParsesAndMatchesTheTable)
 {
   RepeatsOptions pingPong;
-  pingPong.state.sets = {"Ping Pong=on", "Sync=off", "Link=off", "Time L=180", "Time R=270", "Feedback=70",
-                         "Low Cut=200", "High Cut=5000"};
+  pingPong.state.sets = {"Ping Pong=on", "Sync=off",    "Link=off",    "Time L=180",
+                         "Time R=270",   "Feedback=70", "Low Cut=200", "High Cut=5000"};
   for (RepeatsOptions options : {RepeatsOptions{}, pingPong})
   {
     std::ostringstream table, json, err;
@@ -77,8 +77,9 @@ TEST(Repeats, JsonParsesAndMatchesTheTable)
 
 TEST(Repeats, TempoAndSetsReachTheModelAndEveryJsonNumberReadsBackExactly)
 {
-  const test::ToolRun run = test::runTool({"repeats", "--json", "--tempo", "100", "--set", "Note L=1/8D", "--set",
-                                           "Link=off", "--set", "Note R=1/4", "--set", "Drive=6"});
+  const test::ToolRun run =
+      test::runTool({"repeats", "--json", "--tempo", "100", "--set", "Note L=1/8D", "--set",
+                     "Link=off", "--set", "Note R=1/4", "--set", "Drive=6"});
   ASSERT_EQ(run.status, 0) << run.err;
   const JsonValue doc = parse(run.out);
   EXPECT_EQ(at(doc, "tempo"), 100.0);

@@ -1,5 +1,5 @@
-#include "cli/CliError.h"
 #include "cli/Tail.h"
+#include "cli/CliError.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,12 @@ namespace ostratapedelay::cli
 namespace
 {
 
-// Feeds constant blocks of `level` (left; right silent) until the tracker is done; returns the frames kept.
+// Feeds constant blocks of `level` (left; right silent) until the tracker is done; returns the
+// frames kept.
 std::int64_t runTail(TailTracker& tracker, double level, int block)
 {
-  std::vector<double> left(static_cast<size_t>(block), level), right(static_cast<size_t>(block), 0.0);
+  std::vector<double> left(static_cast<size_t>(block), level),
+      right(static_cast<size_t>(block), 0.0);
   const double* planes[] = {left.data(), right.data()};
   for (std::int64_t fed = 0; !tracker.done() && fed < 10'000'000; fed += block)
   {

@@ -32,7 +32,8 @@ TEST(ByteChunk, ValuesAndStringsAreLittleEndianUnpaddedAndReadBackInOrder)
   EXPECT_EQ(chunk.AppendValue(1.0), 12);
   EXPECT_EQ(chunk.AppendString(""), 16);
   EXPECT_EQ(chunk.AppendString(std::string_view("ab\0cd", 5)), 22); // up to the zero byte
-  EXPECT_EQ(BytesOf(chunk), (Bytes{3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 2, 0, 0, 0, 'a', 'b'}));
+  EXPECT_EQ(BytesOf(chunk),
+            (Bytes{3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 2, 0, 0, 0, 'a', 'b'}));
 
   // A zero byte inside a stored string ends the text but not the position.
   chunk.AppendValue(int32_t(5));
@@ -58,7 +59,8 @@ TEST(ByteChunkGrowth, OneByteAtATimeGrowsInPageSteps)
     if (chunk.Allocated() != before)
       changes.emplace_back(i, chunk.Allocated());
   }
-  EXPECT_EQ(changes, (std::vector<std::pair<int, int>>{{1, 4000}, {4001, 8096}, {8097, 12192}, {12193, 16288}}));
+  EXPECT_EQ(changes, (std::vector<std::pair<int, int>>{
+                         {1, 4000}, {4001, 8096}, {8097, 12192}, {12193, 16288}}));
   EXPECT_EQ(BytesOf(chunk), Bytes(12193, 0x5A));
 }
 
@@ -70,9 +72,10 @@ TEST(ByteChunkFailures, FailedReadsAndOverflowingAppendsChangeNothing)
   int32_t out = 99;
   char bytes[12] = {};
   // INT_MAX - 1 must not wrap pos + size.
-  EXPECT_EQ(std::vector<int>({values.ReadValue(out, 9), values.ReadValue(out, -1), values.ReadValue(out, INT_MAX - 1),
-                              IByteChunk().ReadValue(out, 0), values.ReadBytes(bytes, -1, 0),
-                              values.ReadBytes(bytes, 13, 0), values.ReadBytes(bytes, 12, 0)}),
+  EXPECT_EQ(std::vector<int>({values.ReadValue(out, 9), values.ReadValue(out, -1),
+                              values.ReadValue(out, INT_MAX - 1), IByteChunk().ReadValue(out, 0),
+                              values.ReadBytes(bytes, -1, 0), values.ReadBytes(bytes, 13, 0),
+                              values.ReadBytes(bytes, 12, 0)}),
             std::vector<int>({-1, -1, -1, -1, -1, -1, 12}));
   EXPECT_EQ(out, 99);
 
@@ -83,8 +86,8 @@ TEST(ByteChunkFailures, FailedReadsAndOverflowingAppendsChangeNothing)
   negative.AppendBytes("abcdefgh", 8);
   missing.AppendBytes("ab", 2);
   std::string s = "keep";
-  EXPECT_EQ(std::vector<int>({cut.ReadString(s, 0), negative.ReadString(s, 0), missing.ReadString(s, 0),
-                              cut.ReadString(s, -1)}),
+  EXPECT_EQ(std::vector<int>({cut.ReadString(s, 0), negative.ReadString(s, 0),
+                              missing.ReadString(s, 0), cut.ReadString(s, -1)}),
             std::vector<int>(4, -1));
   EXPECT_EQ(s, "keep");
 
@@ -104,7 +107,8 @@ TEST(ByteChunkFailures, FailedReadsAndOverflowingAppendsChangeNothing)
 TEST(ByteChunkFailuresDeathTest, AllocationFailureKeepsSizeAndBytes)
 {
   // In a child with a capped address space, a large growth must fail cleanly.
-  const auto grow = [] {
+  const auto grow = []
+  {
     IByteChunk chunk;
     chunk.AppendValue(int32_t(1234));
     rlimit limit{};
@@ -112,7 +116,8 @@ TEST(ByteChunkFailuresDeathTest, AllocationFailureKeepsSizeAndBytes)
     limit.rlim_cur = rlim_t(1) << 30;
     setrlimit(RLIMIT_AS, &limit);
     int32_t value = 0;
-    const bool kept = chunk.SetByteCount(1500 * 1000 * 1000) == 4 && chunk.ReadValue(value, 0) == 4 && value == 1234;
+    const bool kept = chunk.SetByteCount(1500 * 1000 * 1000) == 4 &&
+                      chunk.ReadValue(value, 0) == 4 && value == 1234;
     std::_Exit(kept ? 0 : 1);
   };
   EXPECT_EXIT(grow(), testing::ExitedWithCode(0), "");

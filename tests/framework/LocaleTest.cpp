@@ -20,7 +20,8 @@ namespace
 
 constexpr const char* kCommaLocale = "de_DE.UTF-8";
 
-// Switches LC_NUMERIC to a decimal-comma locale, generated under the build folder when none is installed.
+// Switches LC_NUMERIC to a decimal-comma locale, generated under the build folder when none is
+// installed.
 class CommaLocale : public testing::Test
 {
 protected:
@@ -36,13 +37,15 @@ protected:
       {
         // Test processes may run in parallel: build under a private name, then rename.
         const std::string scratch = target + "." + std::to_string(getpid());
-        (void)std::system(("localedef -i de_DE -f UTF-8 '" + scratch + "' >/dev/null 2>&1").c_str());
+        (void)std::system(
+            ("localedef -i de_DE -f UTF-8 '" + scratch + "' >/dev/null 2>&1").c_str());
         std::filesystem::rename(scratch, target, ec);
         std::filesystem::remove_all(scratch, ec);
       }
       setenv("LOCPATH", dir.c_str(), 1);
       if (!std::setlocale(LC_NUMERIC, kCommaLocale))
-        GTEST_SKIP() << "no decimal-comma locale " << kCommaLocale << " and localedef could not make one";
+        GTEST_SKIP() << "no decimal-comma locale " << kCommaLocale
+                     << " and localedef could not make one";
     }
     // Guards the tests: they would pass trivially under a '.' locale.
     char buf[16];
@@ -74,8 +77,8 @@ TEST_F(CommaLocale, DisplayAndTypedNumbersUseADecimalPoint)
 TEST(NumberText, FormatsAndParsesLikeTheCLocale)
 {
   ASSERT_NE(std::setlocale(LC_NUMERIC, "C"), nullptr);
-  for (double v : {0.0, 1.0, -1.0, 0.05, 0.15, 2.5, 1.0 / 3.0, 250.875, -1234.5678, 1e-7, 123456789.123, 1e20,
-                   0.045, 2.675, -0.001})
+  for (double v : {0.0, 1.0, -1.0, 0.05, 0.15, 2.5, 1.0 / 3.0, 250.875, -1234.5678, 1e-7,
+                   123456789.123, 1e20, 0.045, 2.675, -0.001})
     for (int precision = 0; precision <= 6; ++precision)
     {
       char expected[64];
@@ -86,9 +89,10 @@ TEST(NumberText, FormatsAndParsesLikeTheCLocale)
       EXPECT_EQ(plug::FormatFixed(v, precision), want) << v << " at " << precision;
     }
 
-  for (const char* text : {"0", "12.5", "  -3.25xyz", "+7", "1e3", "1e", ".5", "5.", "-.5e-1", "abc", "", "+-5",
-                           "- 5", "0x10", "0x1p3", "-0X.8", "1e400", "-1e400", "1e-400", "inf", "-Infinity",
-                           "\t\n42", "0x-1", "-0x+2"})
+  for (const char* text :
+       {"0",      "12.5",   "  -3.25xyz", "+7",  "1e3",       "1e",     ".5",    "5.",
+        "-.5e-1", "abc",    "",           "+-5", "- 5",       "0x10",   "0x1p3", "-0X.8",
+        "1e400",  "-1e400", "1e-400",     "inf", "-Infinity", "\t\n42", "0x-1",  "-0x+2"})
     EXPECT_EQ(plug::ParseLeadingDouble(text), std::strtod(text, nullptr)) << '"' << text << '"';
   EXPECT_TRUE(std::isnan(plug::ParseLeadingDouble("nan")));
   EXPECT_EQ(plug::ParseLeadingDouble(nullptr), 0.0);

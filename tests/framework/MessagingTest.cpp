@@ -23,11 +23,14 @@ using Shown = std::pair<int, double>;
 class RecordingPlugin : public IAPIBase
 {
 public:
-  RecordingPlugin() : IAPIBase([] {
-    Config c;
-    c.nParams = 3;
-    return c;
-  }())
+  RecordingPlugin()
+    : IAPIBase(
+          []
+          {
+            Config c;
+            c.nParams = 3;
+            return c;
+          }())
   {
     GetParam(0)->InitDouble("Gain", 50.0, 0.0, 100.0, 0.1, "%");
     GetParam(1)->InitInt("Mode", 0, 0, 4);
@@ -36,7 +39,10 @@ public:
   void BeginInformHostOfParamChange(int i) override { host.emplace_back('B', i, 0.0); }
   void InformHostOfParamChange(int i, double n) override { host.emplace_back('V', i, n); }
   void EndInformHostOfParamChange(int i) override { host.emplace_back('E', i, 0.0); }
-  void OnParamChange(int i, EParamSource s, int offset) override { changes.emplace_back(i, s, offset); }
+  void OnParamChange(int i, EParamSource s, int offset) override
+  {
+    changes.emplace_back(i, s, offset);
+  }
   void OnParamChangeUI(int i, EParamSource s) override { uiChanges.emplace_back(i, s); }
   void OnIdle() override { queuedAtIdle.push_back(NParamChangesQueued()); }
 
@@ -115,7 +121,8 @@ TEST(Messaging, IdleTickDrainsBeforeOnIdleEvenWithTheEditorClosed)
     plugin.GetTimer().Tick();
   EXPECT_EQ(plugin.queuedAtIdle, (std::vector<int>{0, 0, 0}));
   // OnParamChangeUI still runs, but a closed editor's controls are never touched.
-  EXPECT_EQ(plugin.uiChanges, (std::vector<UIChange>{{1, kDelegate}, {2, kDelegate}, {0, kDelegate}}));
+  EXPECT_EQ(plugin.uiChanges,
+            (std::vector<UIChange>{{1, kDelegate}, {2, kDelegate}, {0, kDelegate}}));
   EXPECT_TRUE(editor.values.empty());
 }
 
@@ -131,7 +138,8 @@ TEST(Messaging, DragGivesTheHostBeginValuesEndAndUIValuesAreConstrained)
   plugin.SendParameterValueFromUI(5, 0.5);
   plugin.EndInformHostOfParamChangeFromUI(-1);
   EXPECT_EQ(plugin.host,
-            (std::vector<HostCall>{{'B', 0, 0.0}, {'V', 0, 0.1}, {'V', 0, 0.2}, {'V', 0, 0.3}, {'E', 0, 0.0}}));
+            (std::vector<HostCall>{
+                {'B', 0, 0.0}, {'V', 0, 0.1}, {'V', 0, 0.2}, {'V', 0, 0.3}, {'E', 0, 0.0}}));
   EXPECT_DOUBLE_EQ(plugin.GetParam(0)->Value(), 30.0);
   EXPECT_EQ(plugin.changes.back(), Change(0, kUI, -1));
   EXPECT_EQ(plugin.uiChanges.back(), UIChange(0, kUI));
@@ -156,7 +164,8 @@ TEST(Messaging, HostAutomationFromTwoThreadsWhileTheMainThreadTicks)
   FakeEditor editor;
   plugin.EditorOpened(editor);
   std::atomic<int> finished{0};
-  auto automate = [&](int idx) {
+  auto automate = [&](int idx)
+  {
     for (int k = 0; k < 20000; ++k)
       plugin.SendParameterValueFromAPI(idx, (k % 100) / 100.0, true);
     ++finished;

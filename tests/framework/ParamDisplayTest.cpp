@@ -23,8 +23,16 @@ std::string Display(const IParam& p, double value, bool withDisplayText = true)
 
 TEST(ParamDisplay, DecimalsFollowTheStepAndZeroNeverShowsAMinus)
 {
-  for (const auto& [step, precision] : {std::pair{1.0, 0}, {2.0, 0}, {0.5, 1}, {0.1, 1}, {0.25, 2}, {0.01, 2},
-                                        {0.07, 2}, {0.001, 3}, {0.00001, 5}, {1e-7, 6}})
+  for (const auto& [step, precision] : {std::pair{1.0, 0},
+                                        {2.0, 0},
+                                        {0.5, 1},
+                                        {0.1, 1},
+                                        {0.25, 2},
+                                        {0.01, 2},
+                                        {0.07, 2},
+                                        {0.001, 3},
+                                        {0.00001, 5},
+                                        {1e-7, 6}})
   {
     IParam p;
     p.InitDouble("p", 0.0, 0.0, 10.0, step);
@@ -32,15 +40,20 @@ TEST(ParamDisplay, DecimalsFollowTheStepAndZeroNeverShowsAMinus)
   }
 
   IParam tenth, whole, neg, negWhole, sign, signWhole;
-  for (auto [p, step, flags] : {std::tuple{&tenth, 0.1, 0}, {&whole, 1.0, 0}, {&neg, 0.1, IParam::kFlagNegateDisplay},
-                                {&negWhole, 1.0, IParam::kFlagNegateDisplay}, {&sign, 0.1, IParam::kFlagSignDisplay},
+  for (auto [p, step, flags] : {std::tuple{&tenth, 0.1, 0},
+                                {&whole, 1.0, 0},
+                                {&neg, 0.1, IParam::kFlagNegateDisplay},
+                                {&negWhole, 1.0, IParam::kFlagNegateDisplay},
+                                {&sign, 0.1, IParam::kFlagSignDisplay},
                                 {&signWhole, 1.0, IParam::kFlagSignDisplay}})
     p->InitDouble("p", 0.0, -100.0, 3000.0, step, "", flags);
   const std::tuple<const IParam*, double, const char*> cases[] = {
-    {&tenth, 250.875, "250.9"}, {&tenth, -3.0, "-3.0"}, {&whole, 2.5, "3"},      {&whole, -2.5, "-3"},
-    {&whole, 2.49, "2"},        {&neg, 5.0, "-5.0"},    {&neg, -5.0, "5.0"},     {&sign, 3.0, "+3.0"},
-    {&sign, -3.0, "-3.0"},      {&sign, 0.0, "0.0"},    {&signWhole, 3.0, "3"}, // sign only with decimals
-    {&neg, 0.0, "0.0"},         {&tenth, -0.0, "0.0"},  {&tenth, -0.04, "0.0"}, {&negWhole, 0.4, "0"},
+      {&tenth, 250.875, "250.9"}, {&tenth, -3.0, "-3.0"}, {&whole, 2.5, "3"},
+      {&whole, -2.5, "-3"},       {&whole, 2.49, "2"},    {&neg, 5.0, "-5.0"},
+      {&neg, -5.0, "5.0"},        {&sign, 3.0, "+3.0"},   {&sign, -3.0, "-3.0"},
+      {&sign, 0.0, "0.0"},        {&signWhole, 3.0, "3"}, // sign only with decimals
+      {&neg, 0.0, "0.0"},         {&tenth, -0.0, "0.0"},  {&tenth, -0.04, "0.0"},
+      {&negWhole, 0.4, "0"},
   };
   for (const auto& [p, value, text] : cases)
     EXPECT_EQ(Display(*p, value), text) << p->GetDisplayPrecision() << " " << value;
@@ -59,8 +72,9 @@ TEST(ParamDisplayText, FoundOnlyOnExactEqualityTheFirstMatchWinsAndTextsAreCut)
   big.InitDouble(longText.c_str(), 0.0, 0.0, 1.0, 1.0, longText.c_str(), 0, longText.c_str());
   big.SetDisplayText(0.0, longText.c_str());
   fewer.InitEnum("fewer", 0, 2, "", 0, "", {nullptr, "b", "c"});
-  EXPECT_EQ(std::vector<std::string>({Display(cut, 20.0), Display(cut, 20.0000001), Display(cut, 20.0, false),
-                                      Display(p, 1.0), Display(fewer, 1.0), Display(fewer, 0.0)}),
+  EXPECT_EQ(std::vector<std::string>({Display(cut, 20.0), Display(cut, 20.0000001),
+                                      Display(cut, 20.0, false), Display(p, 1.0),
+                                      Display(fewer, 1.0), Display(fewer, 0.0)}),
             std::vector<std::string>({"Off", "20", "20", "one", "b", "0"}));
   EXPECT_EQ(std::string(big.GetName()) + big.GetGroup() + Display(big, 0.0), std::string(93, 'x'));
   EXPECT_EQ(std::pair(p.NDisplayTexts(), fewer.NDisplayTexts()), std::pair(3, 1));
@@ -86,8 +100,8 @@ TEST(ParamLabel, SuppressedOnlyWhileADisplayTextIsShown)
   plain.InitDouble("plain", 0.0, -100.0, 100.0, 1.0);
   // A number next to a named value keeps its unit.
   const std::tuple<IParam*, double, const char*, const char*> cases[] = {
-    {&cut, 20.0, "Off", ""}, {&cut, 500.0, "500 Hz", "Hz"}, {&cut, 20.4, "20 Hz", "Hz"},
-    {&duck, 0.0, "Off", ""}, {&duck, 0.5, "0.5 dB", "dB"},  {&plain, -40.0, "-40", ""},
+      {&cut, 20.0, "Off", ""}, {&cut, 500.0, "500 Hz", "Hz"}, {&cut, 20.4, "20 Hz", "Hz"},
+      {&duck, 0.0, "Off", ""}, {&duck, 0.5, "0.5 dB", "dB"},  {&plain, -40.0, "-40", ""},
   };
   for (const auto& [p, value, text, label] : cases)
   {

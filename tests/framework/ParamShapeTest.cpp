@@ -19,7 +19,8 @@ TEST(ParamKind, FirstInitialiserFixesTheKindAndTheRangeNeverCollapses)
   d.InitDouble("d", 0.5, 0.0, 1.0, 0.01);
   b.InitDouble("b", 0.0, 0.0, 1.0, 1.0); // does not turn the bool into a double
   EXPECT_EQ(std::vector<int>({b.Type(), e.Type(), i.Type(), d.Type()}),
-            std::vector<int>({IParam::kTypeBool, IParam::kTypeEnum, IParam::kTypeInt, IParam::kTypeDouble}));
+            std::vector<int>(
+                {IParam::kTypeBool, IParam::kTypeEnum, IParam::kTypeInt, IParam::kTypeDouble}));
 
   // The maximum is at least one step above the minimum and never below it, whatever the step.
   IParam same, narrow, negativeStep;
@@ -41,10 +42,12 @@ TEST(ParamConstrain, SteppedValuesRoundHalvesAwayFromZeroThenClampUnsteppedKeepT
   b.InitBool("b", false, "", 0); // bools and enums step even with flags 0
   e.InitEnum("e", 0, 19, "", 0);
   const std::tuple<const IParam*, double, double> cases[] = {
-    {&i, 2.5, 3.0},       {&i, -2.5, -3.0},      {&i, 2.49, 2.0},          {&i, 10.6, 10.0},
-    {&i, -1e300, -10.0},  {&i, std::numeric_limits<double>::infinity(), 10.0},
-    {&coarse, 12.5, 15.0}, {&coarse, 12.4, 10.0}, {&d, 12.3456, 12.3456}, {&d, std::nan(""), 30.0}, // NaN: the default
-    {&e, 4.4, 4.0},
+      {&i, 2.5, 3.0},         {&i, -2.5, -3.0},
+      {&i, 2.49, 2.0},        {&i, 10.6, 10.0},
+      {&i, -1e300, -10.0},    {&i, std::numeric_limits<double>::infinity(), 10.0},
+      {&coarse, 12.5, 15.0},  {&coarse, 12.4, 10.0},
+      {&d, 12.3456, 12.3456}, {&d, std::nan(""), 30.0}, // NaN: the default
+      {&e, 4.4, 4.0},
   };
   for (const auto& [p, in, out] : cases)
     EXPECT_EQ(p->Constrain(in), out) << p->GetName() << " " << in;
@@ -52,8 +55,9 @@ TEST(ParamConstrain, SteppedValuesRoundHalvesAwayFromZeroThenClampUnsteppedKeepT
   EXPECT_EQ(d.Value(), 30.0);
   EXPECT_EQ(d.ToNormalized(std::nan("")), d.ToNormalized(30.0));
   EXPECT_TRUE(b.GetStepped() && e.GetStepped());
-  EXPECT_EQ(std::vector<double>({b.FromNormalized(0.49), b.FromNormalized(0.51), e.FromNormalized(0.7)}),
-            std::vector<double>({0.0, 1.0, 13.0})); // 0.7 * 18 = 12.6
+  EXPECT_EQ(
+      std::vector<double>({b.FromNormalized(0.49), b.FromNormalized(0.51), e.FromNormalized(0.7)}),
+      std::vector<double>({0.0, 1.0, 13.0})); // 0.7 * 18 = 12.6
 }
 
 TEST(ParamShape, LinearPowAndExpMapBothWaysAndClamp)
@@ -66,9 +70,12 @@ TEST(ParamShape, LinearPowAndExpMapBothWaysAndClamp)
   // A cubic curve puts the middle of the travel at an eighth of the range; equal travel on
   // the exponential shape gives equal ratios.
   const std::tuple<const IParam*, double, double> cases[] = {
-    {&lin, 0.25, 0.0},  {&lin, 0.75, 20.0},  {&lin, 1.0, 30.0},  {&pow, 0.5, 251.0}, {&pow, 0.0, 1.0},
-    {&pow, 1.0, 2001.0}, {&exp, 0.0, 20.0},  {&exp, 0.25, 20.0 * std::sqrt(10.0)}, {&exp, 0.5, 200.0},
-    {&exp, 1.0, 2000.0}, {&zero, 1.0, 100.0},
+      {&lin, 0.25, 0.0},   {&lin, 0.75, 20.0},
+      {&lin, 1.0, 30.0},   {&pow, 0.5, 251.0},
+      {&pow, 0.0, 1.0},    {&pow, 1.0, 2001.0},
+      {&exp, 0.0, 20.0},   {&exp, 0.25, 20.0 * std::sqrt(10.0)},
+      {&exp, 0.5, 200.0},  {&exp, 1.0, 2000.0},
+      {&zero, 1.0, 100.0},
   };
   for (const auto& [p, n, v] : cases)
   {
@@ -77,8 +84,9 @@ TEST(ParamShape, LinearPowAndExpMapBothWaysAndClamp)
   }
   for (int k = 1; k <= 100; ++k)
     EXPECT_GT(pow.FromNormalized(k / 100.0), pow.FromNormalized((k - 1) / 100.0)) << k;
-  EXPECT_EQ(std::vector<double>({lin.ToNormalized(-50.0), lin.ToNormalized(50.0), lin.FromNormalized(-0.5),
-                                 lin.FromNormalized(1.5), zero.ToNormalized(0.0), zero.ToNormalized(-5.0)}),
+  EXPECT_EQ(std::vector<double>({lin.ToNormalized(-50.0), lin.ToNormalized(50.0),
+                                 lin.FromNormalized(-0.5), lin.FromNormalized(1.5),
+                                 zero.ToNormalized(0.0), zero.ToNormalized(-5.0)}),
             std::vector<double>({0.0, 1.0, -10.0, 30.0, 0.0, 0.0}));
   // A range starting at zero starts just above it.
   EXPECT_GT(zero.FromNormalized(0.0), 0.0);
@@ -91,10 +99,11 @@ TEST(ParamShape, PowCurveDisplayTypeFollowsTheExponent)
 {
   // The inverse curve is what the host should draw: x^3 looks like a cube root.
   const std::pair<double, plug::EDisplayType> cases[] = {
-    {3.0, plug::kDisplayCubeRoot}, {2.6, plug::kDisplayCubeRoot}, {2.5, plug::kDisplaySquareRoot},
-    {2.0, plug::kDisplaySquareRoot}, {1.5, plug::kDisplayLinear}, {1.0, plug::kDisplayLinear},
-    {0.6, plug::kDisplaySquared},  {0.4, plug::kDisplaySquared},  {0.39, plug::kDisplayCubed},
-    {0.2, plug::kDisplayCubed}};
+      {3.0, plug::kDisplayCubeRoot},   {2.6, plug::kDisplayCubeRoot},
+      {2.5, plug::kDisplaySquareRoot}, {2.0, plug::kDisplaySquareRoot},
+      {1.5, plug::kDisplayLinear},     {1.0, plug::kDisplayLinear},
+      {0.6, plug::kDisplaySquared},    {0.4, plug::kDisplaySquared},
+      {0.39, plug::kDisplayCubed},     {0.2, plug::kDisplayCubed}};
   for (const auto& [exponent, type] : cases)
   {
     IParam p;

@@ -18,17 +18,26 @@ using Call = std::tuple<char, int, EParamSource, int>;
 class RecordingPlugin : public IPluginBase
 {
 public:
-  explicit RecordingPlugin(int n) : IPluginBase([n] {
-    Config config;
-    config.nParams = n;
-    return config;
-  }())
+  explicit RecordingPlugin(int n)
+    : IPluginBase(
+          [n]
+          {
+            Config config;
+            config.nParams = n;
+            return config;
+          }())
   {
     for (int i = 0; i < NParams(); ++i)
       GetParam(i)->InitDouble("p", 10.0 + i, 0.0, 100.0, 0.5);
   }
-  void OnParamChange(int idx, EParamSource source, int offset) override { calls.emplace_back('C', idx, source, offset); }
-  void OnParamChangeUI(int idx, EParamSource source) override { calls.emplace_back('U', idx, source, 0); }
+  void OnParamChange(int idx, EParamSource source, int offset) override
+  {
+    calls.emplace_back('C', idx, source, offset);
+  }
+  void OnParamChangeUI(int idx, EParamSource source) override
+  {
+    calls.emplace_back('U', idx, source, 0);
+  }
 
   std::vector<double> Values() const
   {

@@ -28,7 +28,8 @@ Config MakeConfig(const char* io = "1-1 1-2 2-2", int latency = 0)
 class GainProcessor : public IProcessor
 {
 public:
-  GainProcessor(const Config& config, int blockSize) : IProcessor(config)
+  GainProcessor(const Config& config, int blockSize)
+    : IProcessor(config)
   {
     if (blockSize > 0)
       SetBlockSize(blockSize);
@@ -122,9 +123,10 @@ TEST(Processor, BypassLatencyDelayCarriesAcrossBlocksButNeverReplaysNonFiniteInp
   IProcessor proc(MakeConfig("2-2", 2));
   proc.SetBlockSize(4);
   proc.InitLatencyDelay();
-  Buffers<double> ins{{std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1.0, 2.0},
-                      D(4, 0.25)},
-    outs{D(4), D(4)};
+  Buffers<double> ins{
+      {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1.0, 2.0},
+      D(4, 0.25)},
+      outs{D(4), D(4)};
   Wire(proc, ins, outs);
   proc.PassThroughBuffers(4);
   EXPECT_EQ(outs, (Buffers<double>{D(4, 0.0), {0, 0, 0.25, 0.25}}));
@@ -139,7 +141,7 @@ TEST(Processor, FloatBuffersRoundTripExactlyThroughDoubleProcessingAndBypass)
   identity.SetBlockSize(8);
   Buffers<float> ins{{0.0f, -0.0f, 1e-38f, -1.0f, 0.1f, 3.4e38f, 1e-45f, 0.7071068f},
                      {1.0f, 2.0f, -3.5f, 1e-7f, -1e-7f, 0.333333f, 123456.789f, -0.5f}},
-    outs{F(8, 9.0f), F(8, 9.0f)};
+      outs{F(8, 9.0f), F(8, 9.0f)};
   Wire(identity, ins, outs);
   identity.ProcessBuffers(0.0f, 8);
   EXPECT_EQ(outs, ins);

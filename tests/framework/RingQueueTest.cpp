@@ -14,11 +14,13 @@ TEST(RingQueue, OneWriterOneReaderThreadsLoseNothingAcrossTheWrap)
   EXPECT_FALSE(tiny.Push(2));
   IRingQueue<std::pair<int, double>> q(33);
   constexpr int kCount = 200000;
-  std::thread writer([&] {
-    for (int i = 0; i < kCount; ++i)
-      while (!q.Push({i, i * 0.5}))
-        std::this_thread::yield();
-  });
+  std::thread writer(
+      [&]
+      {
+        for (int i = 0; i < kCount; ++i)
+          while (!q.Push({i, i * 0.5}))
+            std::this_thread::yield();
+      });
   std::pair<int, double> e{};
   for (int expected = 0; expected < kCount;)
     if (q.Pop(e))

@@ -11,7 +11,8 @@
 
 inline OstraTapeDelay& fuzzPlugin()
 {
-  static const bool environment = [] {
+  static const bool environment = []
+  {
     char pattern[] = "/tmp/ostra-fuzz-XXXXXX";
     const char* root = mkdtemp(pattern);
     if (!root)

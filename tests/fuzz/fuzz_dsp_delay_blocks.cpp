@@ -18,14 +18,15 @@ namespace
 class Bytes
 {
 public:
-  Bytes(const std::uint8_t* data, std::size_t size) : mData(data), mSize(size) {}
+  Bytes(const std::uint8_t* data, std::size_t size)
+    : mData(data)
+    , mSize(size)
+  {
+  }
 
   bool empty() const { return mAt >= mSize; }
 
-  unsigned next()
-  {
-    return mAt < mSize ? mData[mAt++] : 0u;
-  }
+  unsigned next() { return mAt < mSize ? mData[mAt++] : 0u; }
 
   // 0..1 in 65536 steps.
   double unit()
@@ -38,16 +39,16 @@ public:
   {
     switch (next() % 16)
     {
-    case 0:
-      return std::numeric_limits<double>::quiet_NaN();
-    case 1:
-      return (next() % 2 ? 1.0 : -1.0) * std::numeric_limits<double>::infinity();
-    case 2:
-      return 1e300;
-    case 3:
-      return 0.0;
-    default:
-      return 4.0 * unit() - 2.0;
+      case 0:
+        return std::numeric_limits<double>::quiet_NaN();
+      case 1:
+        return (next() % 2 ? 1.0 : -1.0) * std::numeric_limits<double>::infinity();
+      case 2:
+        return 1e300;
+      case 3:
+        return 0.0;
+      default:
+        return 4.0 * unit() - 2.0;
     }
   }
 
@@ -68,14 +69,14 @@ TapeDelay::Settings settingsFrom(Bytes& in)
   s.pingPong = in.next() % 2 == 1;
   switch (in.next() % 3)
   {
-  case 0:
-    s.character = TapeDelay::kPlain;
-    break;
-  case 1:
-    s.character = TapeDelay::kMedium;
-    break;
-  default:
-    s.character = {2.0 * in.unit(), 4.0 * in.unit() - 2.0};
+    case 0:
+      s.character = TapeDelay::kPlain;
+      break;
+    case 1:
+      s.character = TapeDelay::kMedium;
+      break;
+    default:
+      s.character = {2.0 * in.unit(), 4.0 * in.unit() - 2.0};
   }
   s.lowCut = 400.0 * in.unit();
   s.highCut = 22000.0 * in.unit();

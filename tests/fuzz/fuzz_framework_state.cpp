@@ -14,11 +14,13 @@ namespace
 class FuzzPlugin : public plug::IPluginBase
 {
 public:
-  FuzzPlugin() : IPluginBase(MakeConfig())
+  FuzzPlugin()
+    : IPluginBase(MakeConfig())
   {
     GetParam(0)->InitBool("Bool", false);
     GetParam(1)->InitEnum("Enum", 3, 19);
-    GetParam(2)->InitDouble("Pow", 500.0, 1.0, 2000.0, 0.1, "ms", 0, "", plug::IParam::ShapePowCurve(3.0));
+    GetParam(2)->InitDouble("Pow", 500.0, 1.0, 2000.0, 0.1, "ms", 0, "",
+                            plug::IParam::ShapePowCurve(3.0));
     GetParam(3)->InitDouble("Exp", 20.0, 20.0, 2000.0, 1.0, "Hz", 0, "", plug::IParam::ShapeExp());
     GetParam(3)->SetDisplayText(20.0, "Off");
     GetParam(4)->InitInt("Int", 0, -5, 5, "", plug::IParam::kFlagNegateDisplay);

@@ -16,11 +16,14 @@ TEST(Lv2Hosts, Lv2BenchRunsEveryLayout)
 {
   for (const char* uri : {kStereoUri, kMonoUri, kMonoStereoUri})
   {
-    const ToolResult run = runTool({"lv2bench", "-f", "-b", "512", "-n", "48000", uri}, {{"LV2_PATH", bundleParent()}}, 60s);
+    const ToolResult run = runTool({"lv2bench", "-f", "-b", "512", "-n", "48000", uri},
+                                   {{"LV2_PATH", bundleParent()}}, 60s);
     ASSERT_EQ(run.exitCode, 0) << uri << run.output;
     // "512 48000 <seconds> <uri>": the plug-in ran all the frames it was given.
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(run.output, m, std::regex(std::string("512 48000 ([0-9.e+-]+) ") + uri))) << run.output;
+    ASSERT_TRUE(
+        std::regex_search(run.output, m, std::regex(std::string("512 48000 ([0-9.e+-]+) ") + uri)))
+        << run.output;
     EXPECT_GT(std::stod(m[1].str()), 0.0);
   }
 }

@@ -37,24 +37,29 @@ std::string bundleDir()
   return bundleParent() + "/ostratape-delay.lv2";
 }
 
-LilvHost::LilvHost(int maxBlock) : mMaxBlock(maxBlock)
+LilvHost::LilvHost(int maxBlock)
+  : mMaxBlock(maxBlock)
 {
   setenv("LV2_PATH", bundleParent().c_str(), 1); // only the built bundle, nothing installed
   mWorld = lilv_world_new();
   lilv_world_load_all(mWorld);
 
-  mMap = {this, [](LV2_URID_Map_Handle h, const char* uri) { return static_cast<LilvHost*>(h)->map(uri); }};
-  mUnmap = {this, [](LV2_URID_Unmap_Handle h, LV2_URID urid) -> const char* {
+  mMap = {this, [](LV2_URID_Map_Handle h, const char* uri)
+          { return static_cast<LilvHost*>(h)->map(uri); }};
+  mUnmap = {this,
+            [](LV2_URID_Unmap_Handle h, LV2_URID urid) -> const char*
+            {
               auto& uris = static_cast<LilvHost*>(h)->mUris;
               return urid >= 1 && urid <= uris.size() ? uris[urid - 1].c_str() : nullptr;
             }};
-  mSchedule = {this, [](LV2_Worker_Schedule_Handle h, uint32_t, const void*) {
+  mSchedule = {this, [](LV2_Worker_Schedule_Handle h, uint32_t, const void*)
+               {
                  ++static_cast<LilvHost*>(h)->pendingWork;
                  ++static_cast<LilvHost*>(h)->scheduledWork;
                  return LV2_WORKER_SUCCESS;
                }};
-  mOptions = {{LV2_OPTIONS_INSTANCE, 0, map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t), map(LV2_ATOM__Int),
-               &mMaxBlock},
+  mOptions = {{LV2_OPTIONS_INSTANCE, 0, map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
+               map(LV2_ATOM__Int), &mMaxBlock},
               {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
   mMapFeature = {LV2_URID__map, &mMap};
   mUnmapFeature = {LV2_URID__unmap, &mUnmap};
@@ -80,11 +85,14 @@ LV2_URID LilvHost::map(const char* uri)
   return static_cast<LV2_URID>(mUris.size());
 }
 
-Instance::Instance(LilvHost& host, const char* uri, double rate, bool bareHost) : mHost(host)
+Instance::Instance(LilvHost& host, const char* uri, double rate, bool bareHost)
+  : mHost(host)
 {
   static const LV2_Feature* const kNoFeatures[] = {nullptr};
   mPlugin = host.plugin(uri);
-  mInstance = mPlugin ? lilv_plugin_instantiate(mPlugin, rate, bareHost ? kNoFeatures : host.features()) : nullptr;
+  mInstance = mPlugin
+                  ? lilv_plugin_instantiate(mPlugin, rate, bareHost ? kNoFeatures : host.features())
+                  : nullptr;
   if (!mInstance)
     return;
   LilvNode* control = lilv_new_uri(host.world(), LV2_CORE__ControlPort);
@@ -101,9 +109,10 @@ Instance::Instance(LilvHost& host, const char* uri, double rate, bool bareHost) 
     if (lilv_port_is_a(mPlugin, port, audio))
       ++(lilv_port_is_a(mPlugin, port, input) ? mNIn : mNOut);
     else
-      lilv_instance_connect_port(mInstance, i, lilv_port_is_a(mPlugin, port, control)
-                                                 ? static_cast<void*>(&mControls[i])
-                                                 : static_cast<void*>(mSequence.data()));
+      lilv_instance_connect_port(mInstance, i,
+                                 lilv_port_is_a(mPlugin, port, control)
+                                     ? static_cast<void*>(&mControls[i])
+                                     : static_cast<void*>(mSequence.data()));
   }
   lilv_node_free(control);
   lilv_node_free(audio);
@@ -152,7 +161,7 @@ void Instance::sendTempo(double bpm, std::uint32_t frame)
 void Instance::clearEvents()
 {
   *reinterpret_cast<LV2_Atom_Sequence*>(mSequence.data()) = {
-    {sizeof(LV2_Atom_Sequence_Body), mHost.map(LV2_ATOM__Sequence)}, {0, 0}};
+      {sizeof(LV2_Atom_Sequence_Body), mHost.map(LV2_ATOM__Sequence)}, {0, 0}};
 }
 
 void Instance::connectAudio(const std::vector<float*>& ins, const std::vector<float*>& outs)
@@ -160,7 +169,8 @@ void Instance::connectAudio(const std::vector<float*>& ins, const std::vector<fl
   // The audio ports come last: inputs, then outputs.
   const uint32_t first = lilv_plugin_get_num_ports(mPlugin) - static_cast<uint32_t>(mNIn + mNOut);
   for (uint32_t p = 0; p < static_cast<uint32_t>(mNIn + mNOut); ++p)
-    lilv_instance_connect_port(mInstance, first + p, p < static_cast<uint32_t>(mNIn) ? ins[p] : outs[p - mNIn]);
+    lilv_instance_connect_port(mInstance, first + p,
+                               p < static_cast<uint32_t>(mNIn) ? ins[p] : outs[p - mNIn]);
 }
 
 Audio Instance::process(const Audio& in, int block, bool inPlace)
@@ -178,7 +188,8 @@ Audio Instance::process(const Audio& in, int block, bool inPlace)
     for (int c = 0; c < mNOut; ++c)
       outs.push_back(out[static_cast<size_t>(c)].data() + pos);
     connectAudio(ins, outs);
-    lilv_instance_run(mInstance, static_cast<uint32_t>(std::min(frames - pos, static_cast<size_t>(block))));
+    lilv_instance_run(mInstance,
+                      static_cast<uint32_t>(std::min(frames - pos, static_cast<size_t>(block))));
     clearEvents();
     serveWorker();
   }
@@ -188,8 +199,8 @@ Audio Instance::process(const Audio& in, int block, bool inPlace)
 
 void Instance::serveWorker()
 {
-  const auto* iface =
-    static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(mInstance, LV2_WORKER__interface));
+  const auto* iface = static_cast<const LV2_Worker_Interface*>(
+      lilv_instance_get_extension_data(mInstance, LV2_WORKER__interface));
   const std::uint32_t token = 0;
   for (; mHost.pendingWork > 0; --mHost.pendingWork)
     if (iface && iface->work)
@@ -204,28 +215,33 @@ void Instance::reset()
 
 std::vector<std::uint8_t> Instance::chunk()
 {
-  const auto* iface =
-    static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(mInstance, LV2_STATE__interface));
+  const auto* iface = static_cast<const LV2_State_Interface*>(
+      lilv_instance_get_extension_data(mInstance, LV2_STATE__interface));
   ChunkSlot slot{{}, mHost.map(kStateKey), mHost.map(LV2_ATOM__Chunk)};
-  auto store = [](LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t type, uint32_t) {
+  auto store =
+      [](LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t type, uint32_t)
+  {
     auto* s = static_cast<ChunkSlot*>(h);
     if (key != s->key || type != s->type)
       return LV2_STATE_ERR_BAD_TYPE;
-    s->bytes.assign(static_cast<const std::uint8_t*>(value), static_cast<const std::uint8_t*>(value) + size);
+    s->bytes.assign(static_cast<const std::uint8_t*>(value),
+                    static_cast<const std::uint8_t*>(value) + size);
     return LV2_STATE_SUCCESS;
   };
-  if (!iface ||
-      iface->save(lilv_instance_get_handle(mInstance), store, &slot, LV2_STATE_IS_POD, mHost.features()) != LV2_STATE_SUCCESS)
+  if (!iface || iface->save(lilv_instance_get_handle(mInstance), store, &slot, LV2_STATE_IS_POD,
+                            mHost.features()) != LV2_STATE_SUCCESS)
     return {};
   return slot.bytes;
 }
 
 LV2_State_Status Instance::restoreChunk(const std::vector<std::uint8_t>& bytes, LV2_URID type)
 {
-  const auto* iface =
-    static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(mInstance, LV2_STATE__interface));
+  const auto* iface = static_cast<const LV2_State_Interface*>(
+      lilv_instance_get_extension_data(mInstance, LV2_STATE__interface));
   ChunkSlot slot{bytes, mHost.map(kStateKey), type ? type : mHost.map(LV2_ATOM__Chunk)};
-  auto retrieve = [](LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags) -> const void* {
+  auto retrieve = [](LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type,
+                     uint32_t* flags) -> const void*
+  {
     auto* s = static_cast<ChunkSlot*>(h);
     if (key != s->key)
       return nullptr;
@@ -239,19 +255,23 @@ LV2_State_Status Instance::restoreChunk(const std::vector<std::uint8_t>& bytes, 
 
 LilvState* Instance::saveState()
 {
-  auto getValue = [](const char* symbol, void* data, uint32_t* size, uint32_t* type) -> const void* {
+  auto getValue = [](const char* symbol, void* data, uint32_t* size, uint32_t* type) -> const void*
+  {
     auto* self = static_cast<Instance*>(data);
     *size = sizeof(float);
     *type = self->mHost.map(LV2_ATOM__Float);
     return &self->control(symbol);
   };
-  return lilv_state_new_from_instance(mPlugin, mInstance, mHost.mapFeature(), nullptr, nullptr, nullptr, nullptr,
-                                      getValue, this, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, mHost.features());
+  return lilv_state_new_from_instance(mPlugin, mInstance, mHost.mapFeature(), nullptr, nullptr,
+                                      nullptr, nullptr, getValue, this,
+                                      LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, mHost.features());
 }
 
 void Instance::restoreState(const LilvState* state)
 {
-  auto setValue = [](const char* symbol, void* data, const void* value, uint32_t size, uint32_t type) {
+  auto setValue =
+      [](const char* symbol, void* data, const void* value, uint32_t size, uint32_t type)
+  {
     auto* self = static_cast<Instance*>(data);
     if (type == self->mHost.map(LV2_ATOM__Float) && size == sizeof(float))
       self->control(symbol) = *static_cast<const float*>(value);
@@ -290,7 +310,9 @@ int peakIndex(const std::vector<float>& x, int from, int to)
 float peakLevel(const std::vector<float>& x, int from, int to)
 {
   from = std::max(from, 0);
-  return from < static_cast<int>(x.size()) ? std::fabs(x[static_cast<size_t>(peakIndex(x, from, to))]) : 0.0f;
+  return from < static_cast<int>(x.size())
+             ? std::fabs(x[static_cast<size_t>(peakIndex(x, from, to))])
+             : 0.0f;
 }
 
 } // namespace ostra::lv2test

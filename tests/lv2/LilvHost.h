@@ -78,7 +78,11 @@ public:
    *  worker thread would. `inPlace`: outputs share the input buffers, as hosts may connect. */
   Audio process(const Audio& in, int block = 512, bool inPlace = false);
   /** One cycle of silence, so the control ports are taken. */
-  void run(int frames) { process(Audio(static_cast<size_t>(mNIn), std::vector<float>(static_cast<size_t>(frames))), frames); }
+  void run(int frames)
+  {
+    process(Audio(static_cast<size_t>(mNIn), std::vector<float>(static_cast<size_t>(frames))),
+            frames);
+  }
   void connectAudio(const std::vector<float*>& ins, const std::vector<float*>& outs);
   void serveWorker();
   /** Deactivate and activate again: the engines start from silence. */

@@ -88,7 +88,11 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(All, Lv2Layout, testing::ValuesIn(kLayouts),
-                         [](const auto& info) { return std::string(info.index == 0 ? "Stereo" : info.index == 1 ? "Mono" : "MonoToStereo"); });
+                         [](const auto& info) {
+                           return std::string(info.index == 0   ? "Stereo"
+                                              : info.index == 1 ? "Mono"
+                                                                : "MonoToStereo");
+                         });
 
 } // namespace
 
@@ -102,9 +106,9 @@ TEST(Lv2Echo, EveryLayoutRateAndHostPlacesTheEchoAQuarterNoteLater)
     bool bareHost; // a plain file renderer: no features at all
   };
   const Case cases[] = {
-    {"stereo", kLayouts[0], kRate, false},  {"mono", kLayouts[1], kRate, false},
-    {"mono to stereo", kLayouts[2], kRate, false}, {"bare host", kLayouts[0], kRate, true},
-    {"22.05 kHz", kLayouts[0], 22050, false}, {"96 kHz", kLayouts[2], 96000, false},
+      {"stereo", kLayouts[0], kRate, false},         {"mono", kLayouts[1], kRate, false},
+      {"mono to stereo", kLayouts[2], kRate, false}, {"bare host", kLayouts[0], kRate, true},
+      {"22.05 kHz", kLayouts[0], 22050, false},      {"96 kHz", kLayouts[2], 96000, false},
   };
   for (const auto& c : cases)
   {
@@ -186,7 +190,8 @@ TEST_P(Lv2Layout, StateSavedByLilvRestoresIntoAFreshInstance)
   LilvState* state = fx.saveState();
   ASSERT_NE(state, nullptr);
   // The chunk travels as a property of the saved state, not only as port values.
-  char* text = lilv_state_to_string(host.world(), host.mapFeature(), host.unmapFeature(), state, "urn:test:state", nullptr);
+  char* text = lilv_state_to_string(host.world(), host.mapFeature(), host.unmapFeature(), state,
+                                    "urn:test:state", nullptr);
   ASSERT_NE(text, nullptr);
   EXPECT_NE(std::string(text).find("urn:corvana:ostratape-delay#state"), std::string::npos);
   lilv_free(text);
@@ -214,8 +219,10 @@ TEST_F(Lv2Lilv, TimePositionTempoSetsTheSyncedEchoFromItsOwnFrame)
   // of the second part, and not like one at frame 0 (the delay glides towards the new time,
   // so the echoes differ wherever the tempo arrives).
   const auto in = noise(2, 36000);
-  auto part = [&in](long from, long to) {
-    return Audio{{in[0].begin() + from, in[0].begin() + to}, {in[1].begin() + from, in[1].begin() + to}};
+  auto part = [&in](long from, long to)
+  {
+    return Audio{{in[0].begin() + from, in[0].begin() + to},
+                 {in[1].begin() + from, in[1].begin() + to}};
   };
   Instance midCycle(host, kStereoUri), cut(host, kStereoUri), atStart(host, kStereoUri);
   midCycle.sendTempo(240.0, 6000);
@@ -301,12 +308,14 @@ TEST_F(Lv2Lilv, FactoryPresetsAreListedAndApplyTheirValues)
     applied.run(64);
     const auto values = chunkParameters(applied.chunk());
     const auto& factory = ostratapedelay::offline::factoryPresets();
-    const auto match = std::find_if(factory.begin(), factory.end(), [&](const auto& p) { return p.name == names.back(); });
+    const auto match = std::find_if(factory.begin(), factory.end(),
+                                    [&](const auto& p) { return p.name == names.back(); });
     ASSERT_NE(match, factory.end()) << names.back();
     const auto expected = chunkParameters(match->state);
     ASSERT_EQ(values.size(), expected.size()) << names.back();
     for (size_t i = 0; i < values.size(); ++i)
-      EXPECT_NEAR(values[i], expected[i], 1e-5 * std::max(1.0, std::fabs(expected[i]))) << names.back() << " " << i;
+      EXPECT_NEAR(values[i], expected[i], 1e-5 * std::max(1.0, std::fabs(expected[i])))
+          << names.back() << " " << i;
   }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"Ping and pong", "Warm and wide delay"}));
@@ -346,20 +355,24 @@ TEST_F(Lv2Lilv, FreeWheelingIsNotAPause)
 
 TEST_F(Lv2Lilv, SampleRateAndBlockLengthOptionsAreTakenAndBadOnesRefused)
 {
-  const auto* options =
-    static_cast<const LV2_Options_Interface*>(lilv_instance_get_extension_data(fx.raw(), LV2_OPTIONS__interface));
+  const auto* options = static_cast<const LV2_Options_Interface*>(
+      lilv_instance_get_extension_data(fx.raw(), LV2_OPTIONS__interface));
   ASSERT_NE(options, nullptr);
   const float rate = 96000.0f, badRate = -1.0f;
   const int32_t block = 32;
-  const LV2_URID sampleRate = host.map(LV2_PARAMETERS__sampleRate), atomFloat = host.map(LV2_ATOM__Float);
+  const LV2_URID sampleRate = host.map(LV2_PARAMETERS__sampleRate),
+                 atomFloat = host.map(LV2_ATOM__Float);
   const LV2_Options_Option set[] = {
-    {LV2_OPTIONS_INSTANCE, 0, sampleRate, sizeof(float), atomFloat, &rate},
-    {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t), host.map(LV2_ATOM__Int), &block},
-    {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
-  const LV2_Options_Option bad[] = {{LV2_OPTIONS_INSTANCE, 0, sampleRate, sizeof(float), atomFloat, &badRate},
-                                    {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_ATOM__Path), sizeof(float), atomFloat, &badRate},
-                                    {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
-  EXPECT_EQ(options->set(lilv_instance_get_handle(fx.raw()), set), static_cast<uint32_t>(LV2_OPTIONS_SUCCESS));
+      {LV2_OPTIONS_INSTANCE, 0, sampleRate, sizeof(float), atomFloat, &rate},
+      {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
+       host.map(LV2_ATOM__Int), &block},
+      {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  const LV2_Options_Option bad[] = {
+      {LV2_OPTIONS_INSTANCE, 0, sampleRate, sizeof(float), atomFloat, &badRate},
+      {LV2_OPTIONS_INSTANCE, 0, host.map(LV2_ATOM__Path), sizeof(float), atomFloat, &badRate},
+      {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  EXPECT_EQ(options->set(lilv_instance_get_handle(fx.raw()), set),
+            static_cast<uint32_t>(LV2_OPTIONS_SUCCESS));
   EXPECT_EQ(options->set(lilv_instance_get_handle(fx.raw()), bad),
             static_cast<uint32_t>(LV2_OPTIONS_ERR_BAD_VALUE | LV2_OPTIONS_ERR_BAD_KEY));
   // The quarter note is now 48000 frames, and 512-frame cycles run in 32-frame slices.

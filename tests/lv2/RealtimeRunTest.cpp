@@ -22,8 +22,10 @@ TEST(Lv2Realtime, RunNeitherAllocatesNorLocks)
     Audio buffers = noise(4, 4096);
     fx.run(256); // the first cycle takes every port once, outside the count as well
     ostra::test::RealtimeCounts counted;
-    auto countedRuns = [&](int cycles, int frames) {
-      fx.connectAudio({buffers[0].data(), buffers[1].data()}, {buffers[2].data(), buffers[3].data()});
+    auto countedRuns = [&](int cycles, int frames)
+    {
+      fx.connectAudio({buffers[0].data(), buffers[1].data()},
+                      {buffers[2].data(), buffers[3].data()});
       for (int i = 0; i < cycles; ++i)
       {
         ostra::test::startCounting();

@@ -140,7 +140,8 @@ int BackgroundTool::stop()
   return mExited && WIFEXITED(mStatus) ? WEXITSTATUS(mStatus) : -1;
 }
 
-ToolResult runTool(const std::vector<std::string>& args, const Env& env, std::chrono::milliseconds limit)
+ToolResult runTool(const std::vector<std::string>& args, const Env& env,
+                   std::chrono::milliseconds limit)
 {
   BackgroundTool tool(args, env);
   ToolResult result;
@@ -150,10 +151,12 @@ ToolResult runTool(const std::vector<std::string>& args, const Env& env, std::ch
   return result;
 }
 
-bool writeFloatWav(const std::string& path, const std::vector<std::vector<float>>& channels, int rate)
+bool writeFloatWav(const std::string& path, const std::vector<std::vector<float>>& channels,
+                   int rate)
 {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  auto put = [&out](std::uint32_t v, int bytes) {
+  auto put = [&out](std::uint32_t v, int bytes)
+  {
     for (int i = 0; i < bytes; ++i)
       out.put(static_cast<char>(v >> (8 * i)));
   };
@@ -180,14 +183,17 @@ bool writeFloatWav(const std::string& path, const std::vector<std::vector<float>
 bool readFloatWav(const std::string& path, std::vector<std::vector<float>>& channels, int& rate)
 {
   std::ifstream in(path, std::ios::binary);
-  const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  auto get = [&b](size_t at, int bytes) {
+  const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+  auto get = [&b](size_t at, int bytes)
+  {
     std::uint32_t v = 0;
     for (int i = bytes - 1; i >= 0; --i)
       v = (v << 8) | b[at + static_cast<size_t>(i)];
     return v;
   };
-  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0)
+  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 ||
+      std::memcmp(b.data() + 8, "WAVE", 4) != 0)
     return false;
   std::uint32_t format = 0, nCh = 0, bits = 0;
   for (size_t pos = 12; pos + 8 <= b.size();)
@@ -197,7 +203,8 @@ bool readFloatWav(const std::string& path, std::vector<std::vector<float>>& chan
       return false;
     if (std::memcmp(&b[pos], "fmt ", 4) == 0 && size >= 16)
     {
-      format = get(body, 2) == 0xFFFE && size >= 26 ? get(body + 24, 2) : get(body, 2); // extensible
+      format =
+          get(body, 2) == 0xFFFE && size >= 26 ? get(body + 24, 2) : get(body, 2); // extensible
       nCh = get(body + 2, 2);
       rate = static_cast<int>(get(body + 4, 4));
       bits = get(body + 14, 2);
@@ -217,7 +224,8 @@ bool readFloatWav(const std::string& path, std::vector<std::vector<float>>& chan
   return false;
 }
 
-TempDir::TempDir() : path((std::filesystem::temp_directory_path() / "ostra-lv2-XXXXXX").string())
+TempDir::TempDir()
+  : path((std::filesystem::temp_directory_path() / "ostra-lv2-XXXXXX").string())
 {
   if (!mkdtemp(path.data()))
     path.clear();

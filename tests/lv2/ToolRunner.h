@@ -36,7 +36,8 @@ public:
   bool started() const { return mPid > 0; }
   bool send(const std::string& text);
   void closeInput();
-  /** Collects output until it contains `needle`; false when the program exits or `limit` passes first. */
+  /** Collects output until it contains `needle`; false when the program exits or `limit` passes
+   * first. */
   bool waitFor(const std::string& needle, std::chrono::milliseconds limit);
   /** Collects output until the program has exited and closed it; false after `limit`. */
   bool waitExit(std::chrono::milliseconds limit);
@@ -57,10 +58,12 @@ private:
 };
 
 /** Runs a program to its end, killed after `limit`. */
-ToolResult runTool(const std::vector<std::string>& args, const Env& env, std::chrono::milliseconds limit);
+ToolResult runTool(const std::vector<std::string>& args, const Env& env,
+                   std::chrono::milliseconds limit);
 
 /** Interleaved 32-bit float WAV files. */
-bool writeFloatWav(const std::string& path, const std::vector<std::vector<float>>& channels, int rate);
+bool writeFloatWav(const std::string& path, const std::vector<std::vector<float>>& channels,
+                   int rate);
 bool readFloatWav(const std::string& path, std::vector<std::vector<float>>& channels, int& rate);
 
 /** A fresh folder under the system's temporary folder, removed with the object. */

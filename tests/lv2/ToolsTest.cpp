@@ -29,9 +29,14 @@ struct Setting
   double value;
 };
 namespace p = ostratapedelay::plugin;
-const Setting kSettings[] = {{"sync", p::kSync, 0.0},         {"link", p::kLink, 0.0},   {"time_l", p::kTimeL, 180.0},
-                             {"time_r", p::kTimeR, 240.0},    {"feedback", p::kFeedback, 45.0},
-                             {"ping_pong", p::kPingPong, 1.0}, {"drive", p::kDrive, 6.0}, {"width", p::kWidth, 30.0},
+const Setting kSettings[] = {{"sync", p::kSync, 0.0},
+                             {"link", p::kLink, 0.0},
+                             {"time_l", p::kTimeL, 180.0},
+                             {"time_r", p::kTimeR, 240.0},
+                             {"feedback", p::kFeedback, 45.0},
+                             {"ping_pong", p::kPingPong, 1.0},
+                             {"drive", p::kDrive, 6.0},
+                             {"width", p::kWidth, 30.0},
                              {"mix", p::kMix, 60.0}};
 
 Audio readWav(const std::string& path, int expectedRate)
@@ -47,7 +52,8 @@ Audio readWav(const std::string& path, int expectedRate)
 
 TEST(Lv2Tools, SordValidateFindsNoErrorsAgainstTheLv2Schemas)
 {
-  // The LV2 vocabularies' own bundles (those without a binary): installed plug-ins are not ours to judge.
+  // The LV2 vocabularies' own bundles (those without a binary): installed plug-ins are not ours to
+  // judge.
   std::vector<std::string> args = {"sord_validate"};
   for (const auto& schema : fs::directory_iterator("/usr/lib/lv2"))
   {
@@ -69,7 +75,9 @@ TEST(Lv2Tools, SordValidateFindsNoErrorsAgainstTheLv2Schemas)
   const ToolResult run = runTool(args, {}, 60s);
   // The exit status says little; the summary line says it all.
   std::smatch m;
-  ASSERT_TRUE(std::regex_search(run.output, m, std::regex(R"(Found (\d+) errors among (\d+) files)"))) << run.output;
+  ASSERT_TRUE(
+      std::regex_search(run.output, m, std::regex(R"(Found (\d+) errors among (\d+) files)")))
+      << run.output;
   EXPECT_EQ(m[1].str(), "0") << run.output;
   EXPECT_EQ(std::stoul(m[2].str()), schemaFiles + 3);
 }
@@ -78,11 +86,12 @@ TEST(Lv2Tools, Lv2InfoShowsTheNamesPortPropertiesAndPresets)
 {
   const ToolResult info = runTool({"lv2info", kMonoStereoUri}, kLv2Env, 30s);
   EXPECT_EQ(info.exitCode, 0);
-  for (const char* text : {"Name:              OstraTape-delay Mono to Stereo", "Author:            Corvana",
-                           "Ping and pong", "Warm and wide delay", "Symbol:      duck_release",
-                           "http://lv2plug.in/ns/ext/port-props#logarithmic", "Symbol:      out_r",
-                           "http://lv2plug.in/ns/lv2core#enabled", "http://lv2plug.in/ns/lv2core#freeWheeling",
-                           "http://lv2plug.in/ns/ext/atom#AtomPort", "http://lv2plug.in/ns/ext/state#interface"})
+  for (const char* text :
+       {"Name:              OstraTape-delay Mono to Stereo", "Author:            Corvana",
+        "Ping and pong", "Warm and wide delay", "Symbol:      duck_release",
+        "http://lv2plug.in/ns/ext/port-props#logarithmic", "Symbol:      out_r",
+        "http://lv2plug.in/ns/lv2core#enabled", "http://lv2plug.in/ns/lv2core#freeWheeling",
+        "http://lv2plug.in/ns/ext/atom#AtomPort", "http://lv2plug.in/ns/ext/state#interface"})
     EXPECT_NE(info.output.find(text), std::string::npos) << text;
 }
 
@@ -99,17 +108,23 @@ TEST(Lv2Tools, Lv2ApplyRendersLikeTheCommandLineTool)
   in[1][kRate + 10] = -0.6f;
   ASSERT_TRUE(writeFloatWav(dir.path + "/in.wav", in, kRate));
 
-  std::vector<std::string> lv2apply = {"lv2apply", "-i", dir.path + "/in.wav", "-o", dir.path + "/lv2.wav"};
-  std::vector<std::string> cli = {std::string(OSTRA_BUILD_DIR) + "/cli/ostratape", "render", dir.path + "/in.wav",
-                                  dir.path + "/cli.wav", "--tail", "0"};
+  std::vector<std::string> lv2apply = {"lv2apply", "-i", dir.path + "/in.wav", "-o",
+                                       dir.path + "/lv2.wav"};
+  std::vector<std::string> cli = {std::string(OSTRA_BUILD_DIR) + "/cli/ostratape",
+                                  "render",
+                                  dir.path + "/in.wav",
+                                  dir.path + "/cli.wav",
+                                  "--tail",
+                                  "0"};
   OstraTapeDelay names;
   for (const auto& s : kSettings)
   {
     const plug::IParam* param = names.GetParam(s.param);
     lv2apply.insert(lv2apply.end(), {"-c", s.symbol, std::to_string(s.value)});
     const bool onOff = param->Type() == plug::IParam::kTypeBool;
-    cli.insert(cli.end(), {"--set", std::string(param->GetName()) + "=" +
-                                      (onOff ? (s.value >= 0.5 ? "on" : "off") : std::to_string(s.value))});
+    cli.insert(cli.end(),
+               {"--set", std::string(param->GetName()) + "=" +
+                             (onOff ? (s.value >= 0.5 ? "on" : "off") : std::to_string(s.value))});
   }
   lv2apply.push_back(kStereoUri);
   const ToolResult lv2Run = runTool(lv2apply, kLv2Env, 60s);
@@ -117,7 +132,8 @@ TEST(Lv2Tools, Lv2ApplyRendersLikeTheCommandLineTool)
   const ToolResult cliRun = runTool(cli, {{"CORVANA_UPDATES_FOLDER", dir.path}}, 60s);
   ASSERT_EQ(cliRun.exitCode, 0) << cliRun.output;
 
-  const Audio viaLv2 = readWav(dir.path + "/lv2.wav", kRate), viaCli = readWav(dir.path + "/cli.wav", kRate);
+  const Audio viaLv2 = readWav(dir.path + "/lv2.wav", kRate),
+              viaCli = readWav(dir.path + "/cli.wav", kRate);
   ASSERT_EQ(viaLv2.size(), 2u);
   ASSERT_EQ(viaCli.size(), 2u);
   ASSERT_EQ(viaLv2[0].size(), in[0].size());
@@ -140,9 +156,11 @@ TEST(Lv2Tools, CmakeInstallPutsTheBundleWhereHostsFindIt)
 {
   TempDir dir;
   const ToolResult run =
-    runTool({"cmake", "--install", OSTRA_BUILD_DIR, "--component", "lv2", "--prefix", dir.path}, {}, 120s);
+      runTool({"cmake", "--install", OSTRA_BUILD_DIR, "--component", "lv2", "--prefix", dir.path},
+              {}, 120s);
   ASSERT_EQ(run.exitCode, 0) << run.output;
-  for (const char* name : {"manifest.ttl", "ostratape-delay.ttl", "presets.ttl", "ostratape-delay.so"})
+  for (const char* name :
+       {"manifest.ttl", "ostratape-delay.ttl", "presets.ttl", "ostratape-delay.so"})
     EXPECT_TRUE(fs::exists(dir.path + "/lib/lv2/ostratape-delay.lv2/" + name)) << name;
   const ToolResult list = runTool({"lv2ls"}, {{"LV2_PATH", dir.path + "/lib/lv2"}}, 30s);
   for (const char* uri : {kStereoUri, kMonoUri, kMonoStereoUri})
@@ -151,7 +169,8 @@ TEST(Lv2Tools, CmakeInstallPutsTheBundleWhereHostsFindIt)
 
 TEST(Lv2Tools, OnlyTheDescriptorIsExported)
 {
-  const ToolResult run = runTool({"nm", "-D", "--defined-only", bundleDir() + "/ostratape-delay.so"}, {}, 30s);
+  const ToolResult run =
+      runTool({"nm", "-D", "--defined-only", bundleDir() + "/ostratape-delay.so"}, {}, 30s);
   ASSERT_EQ(run.exitCode, 0) << run.output;
   std::vector<std::string> symbols;
   std::istringstream lines(run.output);

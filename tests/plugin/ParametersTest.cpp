@@ -1,7 +1,7 @@
 // The parameter table and the note values as hosts and typed text see them.
+#include "plugin/Parameters.h"
 #include "plugin/NoteValues.h"
 #include "plugin/OstraTapeDelay.h"
-#include "plugin/Parameters.h"
 
 #include <gtest/gtest.h>
 
@@ -27,11 +27,24 @@ std::string shown(IParam& p, double value)
 
 TEST(Parameters, HostSeesTheTableInIndexOrderWithItsDefaults)
 {
-  const std::pair<const char*, const char*> rows[] = {
-    {"Bypass", "off"}, {"Time L", "500.0 ms"}, {"Time R", "500.0 ms"}, {"Note L", "1/4"},    {"Note R", "1/4"},
-    {"Sync", "on"},    {"Link", "on"},         {"Feedback", "30.0 %"}, {"Ping Pong", "off"}, {"Drive", "0.0 dB"},
-    {"Low Cut", "Off"}, {"High Cut", "Off"},   {"Wobble", "100 %"},    {"Width", "0"},       {"Tap", "off"},
-    {"Duck", "Off"},   {"Duck Release", "400 ms"}, {"Mix", "100 %"}};
+  const std::pair<const char*, const char*> rows[] = {{"Bypass", "off"},
+                                                      {"Time L", "500.0 ms"},
+                                                      {"Time R", "500.0 ms"},
+                                                      {"Note L", "1/4"},
+                                                      {"Note R", "1/4"},
+                                                      {"Sync", "on"},
+                                                      {"Link", "on"},
+                                                      {"Feedback", "30.0 %"},
+                                                      {"Ping Pong", "off"},
+                                                      {"Drive", "0.0 dB"},
+                                                      {"Low Cut", "Off"},
+                                                      {"High Cut", "Off"},
+                                                      {"Wobble", "100 %"},
+                                                      {"Width", "0"},
+                                                      {"Tap", "off"},
+                                                      {"Duck", "Off"},
+                                                      {"Duck Release", "400 ms"},
+                                                      {"Mix", "100 %"}};
   OstraTapeDelay plugin;
   ASSERT_EQ(plugin.NParams(), 18);
   for (int i = 0; i < kNumParams; ++i)
@@ -45,13 +58,16 @@ TEST(Parameters, HostSeesTheTableInIndexOrderWithItsDefaults)
   {
     const std::string name = kNoteValues[i].name;
     const double plain = name == "Whole" ? 4.0 : 4.0 / std::stoi(name.substr(2));
-    EXPECT_DOUBLE_EQ(kNoteValues[i].beats, plain * (name.back() == 'T' ? 2.0 / 3.0 : name.back() == 'D' ? 1.5 : 1.0));
+    EXPECT_DOUBLE_EQ(kNoteValues[i].beats, plain * (name.back() == 'T'   ? 2.0 / 3.0
+                                                    : name.back() == 'D' ? 1.5
+                                                                         : 1.0));
     EXPECT_TRUE(i == 0 || kNoteValues[i - 1].beats < kNoteValues[i].beats) << name;
     EXPECT_EQ(plugin.GetParam(kNoteR)->GetDisplayText(double(i)), name);
   }
   const double inf = std::numeric_limits<double>::infinity();
-  const std::pair<double, int> indices[] = {{0.0, 0},   {12.9, 12},  {18.0, 18}, {-0.5, 0},          {19.0, 13},
-                                            {-1.0, 13}, {1e300, 13}, {-inf, 13}, {std::nan(""), 13}};
+  const std::pair<double, int> indices[] = {{0.0, 0},    {12.9, 12}, {18.0, 18},
+                                            {-0.5, 0},   {19.0, 13}, {-1.0, 13},
+                                            {1e300, 13}, {-inf, 13}, {std::nan(""), 13}};
   for (auto [stored, index] : indices)
     EXPECT_EQ(noteValueIndex(stored), index) << stored;
 }
@@ -64,7 +80,12 @@ TEST(Parameters, CurvesAndOffTextsAtTheExactEnds)
   EXPECT_DOUBLE_EQ(p(kTimeL).FromNormalized(0.5), 250.875);
   EXPECT_DOUBLE_EQ(p(kTimeR).ToNormalized(250.875), 0.5);
 
-  struct Case { EParams idx; double value; const char* text; };
+  struct Case
+  {
+    EParams idx;
+    double value;
+    const char* text;
+  };
   const Case cases[] = {{kTimeL, 250.875, "250.9 ms"},
                         {kLowCut, p(kLowCut).FromNormalized(0.5), "200 Hz"},
                         {kHighCut, p(kHighCut).FromNormalized(0.5), "4472 Hz"},

@@ -19,7 +19,10 @@ class PluginHost
 {
 public:
   explicit PluginHost(int nIn = 2, int nOut = 2, double rate = 48000.0, int blockSize = 512)
-    : plugin(std::make_unique<OstraTapeDelay>()), mIn(nIn), mOut(nOut), mBlock(blockSize)
+    : plugin(std::make_unique<OstraTapeDelay>())
+    , mIn(nIn)
+    , mOut(nOut)
+    , mBlock(blockSize)
   {
     plugin->SetChannelConnections(plug::kInput, 0, plugin->NChannels(plug::kInput), false);
     plugin->SetChannelConnections(plug::kOutput, 0, plugin->NChannels(plug::kOutput), false);

@@ -21,11 +21,15 @@ class PresetBookkeeping : public ::testing::Test
 {
 protected:
   ostra::test::TempDataHome home; // before the plug-in, so no worker sees the variable change
-  std::unique_ptr<ostra::test::ScriptedPlugin> plugin = std::make_unique<ostra::test::ScriptedPlugin>();
+  std::unique_ptr<ostra::test::ScriptedPlugin> plugin =
+      std::make_unique<ostra::test::ScriptedPlugin>();
 
   void set(int idx, double value) { plugin->SetParameterFromHost(idx, value, 0); }
   double value(int idx) const { return plugin->GetParam(idx)->Value(); }
-  std::filesystem::path file(const std::string& name) const { return home.presets() / (name + ".otdpreset"); }
+  std::filesystem::path file(const std::string& name) const
+  {
+    return home.presets() / (name + ".otdpreset");
+  }
 
   std::optional<SavedPreset> find(const std::string& name) const
   {
@@ -58,15 +62,22 @@ protected:
 
 TEST_F(PresetBookkeeping, FactoryPresetsSetTheirValuesAndNothingElse)
 {
-  struct Row { const char* name; double values[18]; };
-  const Row rows[] = {
-    {"Ping and pong",
-     {0, 782, 500, 7, 13, 1, 1, 14.967078, 1, 4.302004, 432.80312, 5761.1225, 170.75992, 0, 0, 2.0204080, 400, 100}},
-    {"Warm and wide delay",
-     {0, 782, 500, 13, 13, 1, 1, 27.106649, 0, 12.001983, 179.70709, 4500, 122.48705, 49.824575, 0, 3.2932063, 400,
-      100}}};
+  struct Row
+  {
+    const char* name;
+    double values[18];
+  };
+  const Row rows[] = {{"Ping and pong",
+                       {0, 782, 500, 7, 13, 1, 1, 14.967078, 1, 4.302004, 432.80312, 5761.1225,
+                        170.75992, 0, 0, 2.0204080, 400, 100}},
+                      {"Warm and wide delay",
+                       {0, 782, 500, 13, 13, 1, 1, 27.106649, 0, 12.001983, 179.70709, 4500,
+                        122.48705, 49.824575, 0, 3.2932063, 400, 100}}};
   // A user preset first, so there is an accent, a window size and an input mode to keep.
-  const auto user = ChunkWriter{}.header(3, 2, 1500, 684, "Mine").values(1, ostra::test::sampleValues()).tail(2, 0);
+  const auto user = ChunkWriter{}
+                        .header(3, 2, 1500, 684, "Mine")
+                        .values(1, ostra::test::sampleValues())
+                        .tail(2, 0);
   ASSERT_GT(plugin->UnserializeState(user.chunk(), 0), 0);
   plugin->takeAccentChanged();
   for (const Row& row : rows)
@@ -77,8 +88,8 @@ TEST_F(PresetBookkeeping, FactoryPresetsSetTheirValuesAndNothingElse)
     plugin->OnIdle();
     // Clean and marked factory; accent, window and input mode stay those of the user preset.
     EXPECT_EQ(std::tuple(plugin->presetName(), plugin->presetIsFactory(), plugin->presetModified(),
-                         plugin->accentIndex(), plugin->takeAccentChanged(), plugin->GetEditorWidth(),
-                         plugin->inputMode(), plugin->told.size()),
+                         plugin->accentIndex(), plugin->takeAccentChanged(),
+                         plugin->GetEditorWidth(), plugin->inputMode(), plugin->told.size()),
               std::tuple(std::string(row.name), true, false, 2u, false, 1500, 2, size_t(0)));
   }
 }
@@ -87,14 +98,16 @@ TEST_F(PresetBookkeeping, SavingTrimsTheNameAndIgnoresBlankNames)
 {
   set(kFeedback, 44.0);
   plugin->savePreset(" \tMy Delay \t", false);
-  EXPECT_EQ(std::tuple(plugin->presetName(), plugin->presetIsFactory(), plugin->presetModified(), plugin->told.size()),
+  EXPECT_EQ(std::tuple(plugin->presetName(), plugin->presetIsFactory(), plugin->presetModified(),
+                       plugin->told.size()),
             std::tuple(std::string("My Delay"), false, false, size_t(0)));
   EXPECT_EQ(storedValue("My Delay", kFeedback), 44.0);
 
   // Only spaces and tabs: nothing written, nothing said, nothing changed.
   plugin->savePreset(" \t  ", false);
   plugin->requestSave("   ");
-  EXPECT_EQ(std::tuple(plugin->savedPresets().size(), plugin->presetName(), plugin->told.size(), plugin->hasPendingSave()),
+  EXPECT_EQ(std::tuple(plugin->savedPresets().size(), plugin->presetName(), plugin->told.size(),
+                       plugin->hasPendingSave()),
             std::tuple(1u, "My Delay", 0u, false));
 }
 
@@ -105,7 +118,8 @@ TEST_F(PresetBookkeeping, OwnPresetsAreOverwrittenWithoutAQuestionOthersAskOnThe
   saveAndLoad("Mine");
   set(kFeedback, 71.0);
   plugin->requestSave("Mine");
-  EXPECT_EQ(std::tuple(plugin->hasPendingSave(), storedValue("Mine", kFeedback), plugin->savedPresets().size()),
+  EXPECT_EQ(std::tuple(plugin->hasPendingSave(), storedValue("Mine", kFeedback),
+                       plugin->savedPresets().size()),
             std::tuple(false, 71.0, 2u));
 
   // Typed with spaces around it, the name still finds its file.
@@ -118,12 +132,14 @@ TEST_F(PresetBookkeeping, OwnPresetsAreOverwrittenWithoutAQuestionOthersAskOnThe
   ASSERT_EQ(plugin->asked.size(), 1u); // once only
   EXPECT_EQ(plugin->asked[0].text + " | " + plugin->asked[0].title,
             "A preset named \"Other\" already exists. Replace it? | Save preset");
-  EXPECT_EQ(std::pair(storedValue("Other", kFeedback), plugin->presetName()), std::pair(11.0, std::string("Mine")));
+  EXPECT_EQ(std::pair(storedValue("Other", kFeedback), plugin->presetName()),
+            std::pair(11.0, std::string("Mine")));
 
   plugin->answer = true;
   plugin->requestSave("Other");
   plugin->OnIdle();
-  EXPECT_EQ(std::pair(storedValue("Other", kFeedback), plugin->presetName()), std::pair(22.0, std::string("Other")));
+  EXPECT_EQ(std::pair(storedValue("Other", kFeedback), plugin->presetName()),
+            std::pair(22.0, std::string("Other")));
 }
 
 TEST_F(PresetBookkeeping, FailedSaveKeepsTheNameAndTheModifiedMark)
@@ -137,10 +153,12 @@ TEST_F(PresetBookkeeping, FailedSaveKeepsTheNameAndTheModifiedMark)
   std::ofstream(home.presets()) << "in the way";
   plugin->savePreset("New", false);
   ASSERT_EQ(plugin->told.size(), 1u);
-  EXPECT_TRUE(plugin->told[0].text.starts_with("Could not save the preset: could not write " + home.presets().string()))
-    << plugin->told[0].text;
+  EXPECT_TRUE(plugin->told[0].text.starts_with("Could not save the preset: could not write " +
+                                               home.presets().string()))
+      << plugin->told[0].text;
   plugin->OnIdle();
-  EXPECT_EQ(std::pair(plugin->presetName(), plugin->presetModified()), std::pair(std::string("Kept"), true));
+  EXPECT_EQ(std::pair(plugin->presetName(), plugin->presetModified()),
+            std::pair(std::string("Kept"), true));
 }
 
 TEST_F(PresetBookkeeping, ModifiedMarkFollowsTheIdleTickSnapshot)
@@ -167,20 +185,26 @@ TEST_F(PresetBookkeeping, DamagedPresetFilesChangeNothing)
   saveAndLoad("Good");
   set(kFeedback, 66.0);
   plugin->setAccentIndex(3);
-  const auto withState = [](const std::string& name, const ChunkWriter& state) {
+  const auto withState = [](const std::string& name, const ChunkWriter& state)
+  {
     const auto* bytes = reinterpret_cast<const unsigned char*>(state.data.data());
-    return "OstraTape-delay preset 1\nname=" + name + "\nstate=" +
-           corvana::presets::toBase64(std::span(bytes, state.data.size()));
+    return "OstraTape-delay preset 1\nname=" + name +
+           "\nstate=" + corvana::presets::toBase64(std::span(bytes, state.data.size()));
   };
   const std::tuple<std::string, std::string, std::string> cases[] = {
-    // The file changed since the list was taken: it is read again.
-    {"Good", "OstraTape-delay preset 2\n", "not an OstraTape-delay preset: Good.otdpreset"},
-    // Our magic with the values cut short: nothing is taken, not even the accent.
-    {"Cut", withState("Cut", ChunkWriter{}.header(3, 1, 1500, 684, "Cut").values(0, {1.0, 600.0, 700.0}, 18)),
-     "its state is damaged."},
-    // Our magic with a negative count is damaged too, not a list of doubles.
-    {"Negative", withState("Negative", ChunkWriter{}.header(3, 1, 1000, 456, "").values(0, std::vector<double>(20, 1.0), -1)),
-     "its state is damaged."}};
+      // The file changed since the list was taken: it is read again.
+      {"Good", "OstraTape-delay preset 2\n", "not an OstraTape-delay preset: Good.otdpreset"},
+      // Our magic with the values cut short: nothing is taken, not even the accent.
+      {"Cut",
+       withState("Cut",
+                 ChunkWriter{}.header(3, 1, 1500, 684, "Cut").values(0, {1.0, 600.0, 700.0}, 18)),
+       "its state is damaged."},
+      // Our magic with a negative count is damaged too, not a list of doubles.
+      {"Negative",
+       withState(
+           "Negative",
+           ChunkWriter{}.header(3, 1, 1000, 456, "").values(0, std::vector<double>(20, 1.0), -1)),
+       "its state is damaged."}};
   size_t toldCount = 0;
   for (const auto& [name, text, told] : cases)
   {
@@ -192,10 +216,10 @@ TEST_F(PresetBookkeeping, DamagedPresetFilesChangeNothing)
     ASSERT_EQ(plugin->told.size(), ++toldCount);
     EXPECT_EQ(plugin->told.back().text + " | " + plugin->told.back().title,
               "Could not load the preset: " + told + " | Load preset");
-    EXPECT_EQ(std::tuple(value(kFeedback), value(kTimeL), plugin->accentIndex(), plugin->storedEditorWidth(),
-                         plugin->presetName()),
+    EXPECT_EQ(std::tuple(value(kFeedback), value(kTimeL), plugin->accentIndex(),
+                         plugin->storedEditorWidth(), plugin->presetName()),
               std::tuple(66.0, 500.0, 3u, 1000, "Good"))
-      << name;
+        << name;
   }
 }
 
@@ -205,7 +229,8 @@ TEST_F(PresetBookkeeping, DeletingKeepsTheLoadedNameFailuresAreToldAndFileNamesA
   const auto gone = find("Gone");
   plugin->removePreset(*gone);
   EXPECT_FALSE(std::filesystem::exists(gone->path));
-  EXPECT_EQ(std::pair(plugin->presetName(), plugin->told.size()), std::pair(std::string("Gone"), size_t(0)));
+  EXPECT_EQ(std::pair(plugin->presetName(), plugin->told.size()),
+            std::pair(std::string("Gone"), size_t(0)));
   plugin->removePreset(*gone);
   ASSERT_EQ(plugin->told.size(), 1u);
   EXPECT_EQ(plugin->told[0].text + " | " + plugin->told[0].title,

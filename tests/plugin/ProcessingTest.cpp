@@ -49,7 +49,8 @@ TEST(Processing, FirstEchoOfAnImpulseLandsOnTheDelayTime)
 TEST(Processing, MixLaw)
 {
   const Channels in{noise(6000, 1), noise(6000, 2)};
-  auto render = [&](double mix) {
+  auto render = [&](double mix)
+  {
     PluginHost host;
     host.set({{kSync, 0.0}, {kTimeL, 20.0}, {kMix, mix}});
     return host.run(in);
@@ -132,11 +133,17 @@ TEST(Processing, RatesAndBlockSizesGiveFiniteOutputAtExtremeSettings)
     for (int blockSize : {1, 77, 8192})
     {
       PluginHost host(2, 2, rate, blockSize);
-      host.set({{kFeedback, 95.0}, {kDrive, 18.0}, {kWidth, 100.0}, {kDuck, 12.0}, {kSync, 0.0}, {kTimeL, 30.0}});
+      host.set({{kFeedback, 95.0},
+                {kDrive, 18.0},
+                {kWidth, 100.0},
+                {kDuck, 12.0},
+                {kSync, 0.0},
+                {kTimeL, 30.0}});
       const size_t frames = blockSize == 1 ? 4000 : 20000;
       for (const auto& ch : host.run({noise(frames, 9), noise(frames, 10)}))
-        EXPECT_TRUE(std::ranges::all_of(ch, [](double x) { return std::isfinite(x) && std::abs(x) < 100.0; }))
-          << rate << " " << blockSize;
+        EXPECT_TRUE(std::ranges::all_of(ch, [](double x)
+                                        { return std::isfinite(x) && std::abs(x) < 100.0; }))
+            << rate << " " << blockSize;
     }
 }
 

@@ -16,9 +16,15 @@ TEST(RealtimeSafety, ProcessingAllocatesNothingAndTakesNoLock)
   for (int nIn : {1, 2})
   {
     ostra::test::PluginHost host(nIn, 2, 44100.0, 256);
-    host.set({{kDrive, 6.0}, {kWobble, 100.0}, {kWidth, 50.0}, {kDuck, 6.0}, {kFeedback, 50.0}, {kSync, 0.0}});
+    host.set({{kDrive, 6.0},
+              {kWobble, 100.0},
+              {kWidth, 50.0},
+              {kDuck, 6.0},
+              {kFeedback, 50.0},
+              {kSync, 0.0}});
     host.plugin->setMeterEnabled(true);
-    std::vector<std::vector<double>> in(size_t(nIn), std::vector<double>(256, 0.25)), out(2, std::vector<double>(256));
+    std::vector<std::vector<double>> in(size_t(nIn), std::vector<double>(256, 0.25)),
+        out(2, std::vector<double>(256));
     double* inPtrs[2] = {in[0].data(), in.back().data()};
     double* outPtrs[2] = {out[0].data(), out[1].data()};
     ostra::test::startCounting();

@@ -32,10 +32,17 @@ struct ChunkWriter
   ChunkWriter& header(std::int32_t version, std::uint32_t accent, std::int32_t w, std::int32_t h,
                       const std::string& name)
   {
-    return bytes("1STO").i32(version).word(accent).i32(w).i32(h).i32(std::int32_t(name.size())).bytes(name);
+    return bytes("1STO")
+        .i32(version)
+        .word(accent)
+        .i32(w)
+        .i32(h)
+        .i32(std::int32_t(name.size()))
+        .bytes(name);
   }
   /** Modified word, count and the values. */
-  ChunkWriter& values(std::uint32_t modified, const std::vector<double>& v, std::optional<std::int32_t> count = {})
+  ChunkWriter& values(std::uint32_t modified, const std::vector<double>& v,
+                      std::optional<std::int32_t> count = {})
   {
     word(modified).i32(count.value_or(std::int32_t(v.size())));
     for (double x : v)
@@ -60,7 +67,8 @@ struct ChunkWriter
  *  momentary button the idle tick releases) differ from the defaults. */
 inline std::vector<double> sampleValues()
 {
-  return {1.0, 750.5, 333.25, 9.0, 3.0, 0.0, 0.0, 62.5, 1.0, -6.5, 250.0, 8000.0, 150.0, 40.0, 0.0, 12.5, 900.0, 75.0};
+  return {1.0,  750.5, 333.25, 9.0,   3.0,  0.0, 0.0,  62.5,  1.0,
+          -6.5, 250.0, 8000.0, 150.0, 40.0, 0.0, 12.5, 900.0, 75.0};
 }
 
 /** Each parameter's default, or its current value. */
@@ -76,9 +84,15 @@ inline std::vector<double> paramValues(const OstraTapeDelay& plugin, bool defaul
 class ScriptedPlugin : public OstraTapeDelay
 {
 public:
-  struct Message { std::string text, title; };
+  struct Message
+  {
+    std::string text, title;
+  };
 
-  void tell(const std::string& message, const std::string& title) override { told.push_back({message, title}); }
+  void tell(const std::string& message, const std::string& title) override
+  {
+    told.push_back({message, title});
+  }
   bool ask(const std::string& message, const std::string& title) override
   {
     asked.push_back({message, title});

@@ -1,5 +1,5 @@
-#include "presets/Files.h"
 #include "TempFolder.h"
+#include "presets/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -29,11 +29,15 @@ protected:
   template <typename Setup>
   int replaceInChild(const std::string& contents, Setup setup)
   {
-    return ostra::test::runInChild([&] {
-      setup();
-      std::string error;
-      return replaceFile(target, contents, error) ? 0 : (error == "could not write " + target.string() ? 1 : 2);
-    });
+    return ostra::test::runInChild(
+        [&]
+        {
+          setup();
+          std::string error;
+          return replaceFile(target, contents, error)
+                     ? 0
+                     : (error == "could not write " + target.string() ? 1 : 2);
+        });
   }
 
   // The old file is untouched and nothing was left beside it.
@@ -73,20 +77,25 @@ TEST_F(ReplaceFile, FailedWritesKeepTheOldFileAndLeaveNoPartialFile)
 {
   // A full disk: writes past the limit fail with EFBIG instead of killing the process.
   const std::string big(64 * 1024, 'z');
-  EXPECT_EQ(replaceInChild(big, [] {
-              std::signal(SIGXFSZ, SIG_IGN);
-              rlimit limit{4096, 4096};
-              ::setrlimit(RLIMIT_FSIZE, &limit);
-            }),
+  EXPECT_EQ(replaceInChild(big,
+                           []
+                           {
+                             std::signal(SIGXFSZ, SIG_IGN);
+                             rlimit limit{4096, 4096};
+                             ::setrlimit(RLIMIT_FSIZE, &limit);
+                           }),
             1);
   expectOldFileOnly();
 
   // A read-only folder; the superuser ignores permissions, so the writer drops to nobody.
   ::chmod(temp.path().c_str(), 0555);
-  const int verdict = replaceInChild("new", [] {
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-      ::_exit(3);
-  });
+  const int verdict =
+      replaceInChild("new",
+                     []
+                     {
+                       if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                         ::_exit(3);
+                     });
   ::chmod(temp.path().c_str(), 0755);
   EXPECT_EQ(verdict, 1);
   expectOldFileOnly();

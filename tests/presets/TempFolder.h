@@ -17,14 +17,16 @@ class TempFolder
 public:
   TempFolder()
   {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ostra-presets-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "ostra-presets-XXXXXX").string();
     if (::mkdtemp(pattern.data()))
       mPath = pattern;
   }
   ~TempFolder()
   {
     std::error_code ec;
-    std::filesystem::permissions(mPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(mPath, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(mPath, ec);
   }
   const std::filesystem::path& path() const { return mPath; }
@@ -43,7 +45,10 @@ public:
       mOld = old;
     ::setenv("XDG_DATA_HOME", path().c_str(), 1);
   }
-  ~TempDataHome() { mOld ? ::setenv("XDG_DATA_HOME", mOld->c_str(), 1) : ::unsetenv("XDG_DATA_HOME"); }
+  ~TempDataHome()
+  {
+    mOld ? ::setenv("XDG_DATA_HOME", mOld->c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+  }
 
 private:
   std::optional<std::string> mOld;
@@ -73,7 +78,8 @@ int runInChild(Body body)
     ::_exit(body());
   }
   int status = 0;
-  return pid >= 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return pid >= 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status)
+                                                                            : -1;
 }
 
 } // namespace ostra::test

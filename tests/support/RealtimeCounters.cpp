@@ -32,24 +32,63 @@ void* operator new(std::size_t size, std::align_val_t align)
     return p;
   throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new[](std::size_t size, std::align_val_t align) { return operator new(size, align); }
+void* operator new[](std::size_t size)
+{
+  return operator new(size);
+}
+void* operator new[](std::size_t size, std::align_val_t align)
+{
+  return operator new(size, align);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
   tCounts.allocations += tCounting;
   return std::malloc(size ? size : 1);
 }
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+  return operator new(size, tag);
+}
+void operator delete(void* p) noexcept
+{
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept
+{
+  std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept
+{
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept
+{
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+  std::free(p);
+}
 
 extern "C" int pthread_mutex_lock(pthread_mutex_t* m)
 {

@@ -21,46 +21,57 @@ using Probe = UpdateCheckProbe;
 using Record = Probe::Record;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 constexpr std::int64_t kStart = 1'700'000'000;
 
-std::pair<std::int64_t, std::string> fields(const Record &record) { return {record.lastCheck, record.feed}; }
+std::pair<std::int64_t, std::string> fields(const Record& record)
+{
+  return {record.lastCheck, record.feed};
+}
 
-std::string feedFor(const std::string &version, const std::string &page,
-                    const std::string &product = "ostratape-delay") {
-  return R"({"other":{"version":"9.9.9","page":"/other"},")" + product + R"(":{"version":")" + version +
-         R"(","page":")" + page + "\"}}";
+std::string feedFor(const std::string& version, const std::string& page,
+                    const std::string& product = "ostratape-delay")
+{
+  return R"({"other":{"version":"9.9.9","page":"/other"},")" + product + R"(":{"version":")" +
+         version + R"(","page":")" + page + "\"}}";
 }
 
 // A check on a fresh folder with its own clock, fetching from a loopback feed.
-class UpdateCheckTest : public ::testing::Test {
+class UpdateCheckTest : public ::testing::Test
+{
 protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     ::unsetenv("CORVANA_UPDATES_URL");
     ::unsetenv("CORVANA_UPDATES_FOLDER");
     ASSERT_TRUE(fs::is_directory(root));
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     std::error_code ignored;
     fs::remove_all(root, ignored);
   }
 
-  Config config(std::chrono::milliseconds timeout = 2000ms) {
+  Config config(std::chrono::milliseconds timeout = 2000ms)
+  {
     Config c = defaultConfig("ostratape-delay", "1.0.0");
     c.folder = folder;
     c.feedUrl = server.url("/updates.json");
     c.now = [this] { return clock.load(); };
-    c.fetch = [timeout](const std::string &url) { return httpGet(url, timeout); };
+    c.fetch = [timeout](const std::string& url) { return httpGet(url, timeout); };
     return c;
   }
-  void serve(std::string response) {
+  void serve(std::string response)
+  {
     std::lock_guard lock(mutex);
     reply = std::move(response);
   }
   int fetches() const { return server.requestCount(); }
 
-  const fs::path root = [] {
+  const fs::path root = []
+  {
     std::string pattern = (fs::temp_directory_path() / "ostra-updates-XXXXXX").string();
     return fs::path(::mkdtemp(pattern.data()) != nullptr ? pattern : "");
   }();
@@ -70,48 +81,57 @@ protected:
   std::atomic<std::int64_t> clock{kStart};
   std::mutex mutex;
   std::string reply = LoopbackServer::response(200, feedFor("1.0.1", "/ostratape-delay#download"));
-  LoopbackServer server{[this](const std::string &) {
-    std::lock_guard lock(mutex);
-    return reply;
-  }};
+  LoopbackServer server{[this](const std::string&)
+                        {
+                          std::lock_guard lock(mutex);
+                          return reply;
+                        }};
   const Notice stored{"1.0.1", "https://corvana.example/ostratape-delay#download"};
 };
 
 } // namespace
 
-TEST_F(UpdateCheckTest, TheNoticeNeedsANewerValidVersionASafePageAndAWellShapedFeed) {
+TEST_F(UpdateCheckTest, TheNoticeNeedsANewerValidVersionASafePageAndAWellShapedFeed)
+{
   UpdateCheck check(config());
   const std::string site(kWebSite);
-  const auto urlFor = [&](const std::string &feed) {
+  const auto urlFor = [&](const std::string& feed)
+  {
     const auto notice = Probe::noticeFrom(check, {kStart, feed});
     return notice ? notice->url : std::string("none");
   };
-  const std::pair<const char *, bool> versions[] = {
-      {"1.0.1", true}, {"1.1.0", true}, {"2.0.0", true}, {"1.0.0", false}, {"1.0", false}, {"1.0.1-beta", false}};
-  for (const auto &[version, shown] : versions)
+  const std::pair<const char*, bool> versions[] = {{"1.0.1", true}, {"1.1.0", true},
+                                                   {"2.0.0", true}, {"1.0.0", false},
+                                                   {"1.0", false},  {"1.0.1-beta", false}};
+  for (const auto& [version, shown] : versions)
     EXPECT_EQ(urlFor(feedFor(version, "/p")), shown ? site + "/p" : "none") << version;
 
-  for (const std::string &page : {std::string("/"), std::string("/Products/ostra_tape-delay/2#v101"),
-                                  "/" + std::string(99, 'a')})
+  for (const std::string& page :
+       {std::string("/"), std::string("/Products/ostra_tape-delay/2#v101"),
+        "/" + std::string(99, 'a')})
     EXPECT_EQ(urlFor(feedFor("1.0.1", page)), site + page);
-  for (const std::string &page : std::vector<std::string>{"", "//evil.example/x", "ostratape", "/a.html", "/a:b",
-                                                          "/" + std::string(100, 'a'), "/a b", "/$(id)", "/a'b",
-                                                          "/a?x=1", "/a%2e", "/caf\xC3\xA9"})
+  for (const std::string& page : std::vector<std::string>{
+           "", "//evil.example/x", "ostratape", "/a.html", "/a:b", "/" + std::string(100, 'a'),
+           "/a b", "/$(id)", "/a'b", "/a?x=1", "/a%2e", "/caf\xC3\xA9"})
     EXPECT_EQ(urlFor(feedFor("1.0.1", page)), "none") << page;
 
-  const std::string padded = feedFor("1.0.1", "/p").insert(1, std::string(kMaxFileBytes, ' ') + "\"pad\":0,");
-  for (const std::string &feed :
-       std::vector<std::string>{"", "[]", "{}", feedFor("1.0.1", "/p", "another-product"),
-                                R"({"ostratape-delay":{"version":101,"page":"/p"}})",
-                                R"({"ostratape-delay":{"version":"1.0.1"}})", feedFor("1.0.1", "/p") + "x", padded})
+  const std::string padded =
+      feedFor("1.0.1", "/p").insert(1, std::string(kMaxFileBytes, ' ') + "\"pad\":0,");
+  for (const std::string& feed : std::vector<std::string>{
+           "", "[]", "{}", feedFor("1.0.1", "/p", "another-product"),
+           R"({"ostratape-delay":{"version":101,"page":"/p"}})",
+           R"({"ostratape-delay":{"version":"1.0.1"}})", feedFor("1.0.1", "/p") + "x", padded})
     EXPECT_EQ(urlFor(feed), "none") << feed.substr(0, 80);
 }
 
-TEST_F(UpdateCheckTest, TheRecordRoundTripsAndBadRecordsCountAsNone) {
+TEST_F(UpdateCheckTest, TheRecordRoundTripsAndBadRecordsCountAsNone)
+{
   const Record record{1700000123, "{\"a\":\"b\\n\"}\r\n\t"};
-  EXPECT_EQ(Probe::recordText(record), R"({"version":1,"checked_at":1700000123,"feed":"{\"a\":\"b\\n\"}\r\n\t"})"
-                                       "\n");
-  for (const Record &sample : {record, Record{0, ""}, Record{INT64_MIN, "true"}, Record{1LL << 53, "\"\\u0001\""}})
+  EXPECT_EQ(Probe::recordText(record),
+            R"({"version":1,"checked_at":1700000123,"feed":"{\"a\":\"b\\n\"}\r\n\t"})"
+            "\n");
+  for (const Record& sample :
+       {record, Record{0, ""}, Record{INT64_MIN, "true"}, Record{1LL << 53, "\"\\u0001\""}})
     EXPECT_EQ(fields(Probe::parseRecord(Probe::recordText(sample))), fields(sample));
 
   const std::pair<std::string, Record> cases[] = {
@@ -122,22 +142,24 @@ TEST_F(UpdateCheckTest, TheRecordRoundTripsAndBadRecordsCountAsNone) {
       {R"({"checked_at":1e300})", {0, ""}},
       {R"({"checked_at":9223372036854775808})", {0, ""}},
       {R"({"checked_at":5,"feed":"{}"})" + std::string(kMaxFileBytes, ' '), {0, ""}}};
-  for (const auto &[text, expected] : cases)
+  for (const auto& [text, expected] : cases)
     EXPECT_EQ(fields(Probe::parseRecord(text)), fields(expected)) << text.substr(0, 60);
 }
 
-TEST_F(UpdateCheckTest, AFailedFetchKeepsTheOldFeedButClaimsThePeriod) {
+TEST_F(UpdateCheckTest, AFailedFetchKeepsTheOldFeedButClaimsThePeriod)
+{
   // Within the body cap, but escaping its line feeds pushes the record over the read cap;
   // stored, it would read as no record and make every instance fetch on every pass.
   std::string unstorable = feedFor("2.0.0", "/new");
   unstorable.insert(1, std::string(kMaxFileBytes - unstorable.size(), '\n'));
   ASSERT_TRUE(isJsonObject(unstorable));
   const std::string oldFeed = feedFor("1.0.1", "/old");
-  for (const std::string &response :
+  for (const std::string& response :
        {LoopbackServer::response(404, feedFor("2.0.0", "/new")),
         LoopbackServer::response(200, std::string(kMaxFileBytes + 1, ' ') + "{}"),
         LoopbackServer::response(200, unstorable), LoopbackServer::response(200, "[1,2]"),
-        LoopbackServer::response(302, feedFor("2.0.0", "/new"), "Location: /elsewhere.json\r\n")}) {
+        LoopbackServer::response(302, feedFor("2.0.0", "/new"), "Location: /elsewhere.json\r\n")})
+  {
     serve(response);
     clock += 1000;
     UpdateCheck check(config());
@@ -145,13 +167,15 @@ TEST_F(UpdateCheckTest, AFailedFetchKeepsTheOldFeedButClaimsThePeriod) {
     const int before = fetches();
     check.checkIfDue();
     EXPECT_EQ(fetches(), before + 1);
-    EXPECT_EQ(fields(Probe::readRecord(check)), std::pair(clock.load(), oldFeed)) << response.substr(0, 40);
+    EXPECT_EQ(fields(Probe::readRecord(check)), std::pair(clock.load(), oldFeed))
+        << response.substr(0, 40);
     check.reload();
     EXPECT_EQ(check.notice(), (Notice{"1.0.1", "https://corvana.example/old"}));
   }
 }
 
-TEST_F(UpdateCheckTest, ASilentServerIsCutOffByTheTimeOutOrByCancel) {
+TEST_F(UpdateCheckTest, ASilentServerIsCutOffByTheTimeOutOrByCancel)
+{
   serve(std::string()); // accept, never answer
   const auto start = std::chrono::steady_clock::now();
   UpdateCheck timed(config(300ms));
@@ -178,13 +202,15 @@ TEST_F(UpdateCheckTest, ASilentServerIsCutOffByTheTimeOutOrByCancel) {
   EXPECT_EQ(fetches(), 2);
 }
 
-TEST_F(UpdateCheckTest, InstancesSharingAFolderFetchOncePerPeriodUnlessTheClockGoesBack) {
+TEST_F(UpdateCheckTest, InstancesSharingAFolderFetchOncePerPeriodUnlessTheClockGoesBack)
+{
   UpdateCheck first(config());
   UpdateCheck second(config());
   first.checkIfDue();
   second.checkIfDue();
   EXPECT_EQ(fetches(), 1);
-  EXPECT_EQ(Probe::readFile(recordFile), Probe::recordText({kStart, feedFor("1.0.1", "/ostratape-delay#download")}));
+  EXPECT_EQ(Probe::readFile(recordFile),
+            Probe::recordText({kStart, feedFor("1.0.1", "/ostratape-delay#download")}));
   EXPECT_FALSE(second.notice()); // only reload publishes, and the other instance's fetch shows too
   second.reload();
   EXPECT_EQ(std::pair(second.notice(), second.generation()), std::pair(std::optional(stored), 1u));
@@ -202,14 +228,16 @@ TEST_F(UpdateCheckTest, InstancesSharingAFolderFetchOncePerPeriodUnlessTheClockG
   first.checkIfDue();
   EXPECT_EQ(fetches(), 3);
   // Records whose distance to now overflows a signed difference.
-  for (const std::int64_t wild : {std::int64_t{INT64_MIN}, std::int64_t{INT64_MAX - 1024}}) {
+  for (const std::int64_t wild : {std::int64_t{INT64_MIN}, std::int64_t{INT64_MAX - 1024}})
+  {
     ASSERT_TRUE(Probe::writeRecord(first, {wild, "{}"}));
     first.checkIfDue();
     EXPECT_EQ(Probe::readRecord(first).lastCheck, clock.load()) << wild;
   }
 }
 
-TEST_F(UpdateCheckTest, TheMarkerSwitchesEverythingOffAndBackOnWithoutAFetch) {
+TEST_F(UpdateCheckTest, TheMarkerSwitchesEverythingOffAndBackOnWithoutAFetch)
+{
   UpdateCheck check(config());
   check.checkIfDue();
   check.reload();
@@ -241,7 +269,8 @@ TEST_F(UpdateCheckTest, TheMarkerSwitchesEverythingOffAndBackOnWithoutAFetch) {
   EXPECT_EQ(fetches(), 1);
 }
 
-TEST_F(UpdateCheckTest, NoNetworkOrNoFolderMeansNoFetch) {
+TEST_F(UpdateCheckTest, NoNetworkOrNoFolderMeansNoFetch)
+{
   Config offline = config();
   offline.networkAllowed = [] { return false; };
   UpdateCheck(std::move(offline)).checkIfDue();
@@ -256,7 +285,8 @@ TEST_F(UpdateCheckTest, NoNetworkOrNoFolderMeansNoFetch) {
   EXPECT_EQ(fetches(), 0);
 }
 
-TEST_F(UpdateCheckTest, FilesAreReplacedWholeReadWithinTheCapAndLeaveNoTemporaries) {
+TEST_F(UpdateCheckTest, FilesAreReplacedWholeReadWithinTheCapAndLeaveNoTemporaries)
+{
   const auto target = root / "deep" / "file.json";
   ASSERT_TRUE(Probe::writeFile(target, std::string(kMaxFileBytes, '\0')));
   EXPECT_EQ(Probe::readFile(target), std::string(kMaxFileBytes, '\0'));
@@ -266,8 +296,8 @@ TEST_F(UpdateCheckTest, FilesAreReplacedWholeReadWithinTheCapAndLeaveNoTemporari
   fs::create_directories(root / "occupied" / "inside");
   EXPECT_FALSE(Probe::writeFile(root / "occupied", "x"));
   std::vector<std::string> names;
-  for (const auto &in : {root, target.parent_path()})
-    for (const auto &entry : fs::directory_iterator(in))
+  for (const auto& in : {root, target.parent_path()})
+    for (const auto& entry : fs::directory_iterator(in))
       names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"deep", "file.json", "occupied"}));
