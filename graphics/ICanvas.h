@@ -402,6 +402,8 @@ public:
   /** The control that pointer `touchID` is captured by, or null. */
   IControl* GetCapturedControl(ITouchID touchID = 0) const;
   bool HasCapture() const { return !mCaptures.empty(); }
+  /** True while any pointer holds `control`. */
+  bool IsCaptured(const IControl* control) const;
   /** The control the mouse is over, or null. */
   IControl* GetMouseOver() const { return mMouseOver; }
   void GetMouseDownPoint(float& x, float& y) const
