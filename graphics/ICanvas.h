@@ -521,7 +521,9 @@ protected:
   {
     return nullptr;
   }
-  /** Drawing now goes to the innermost layer (GetActiveLayer), or to the frame when none. */
+  /** Drawing now goes to the innermost layer (GetActiveLayer), or to the frame when none.
+   *  Coordinates stay in editor units: inside a layer the backend maps the layer's
+   *  Bounds() onto its bitmap. */
   virtual void UpdateLayer() {}
   const ILayer* GetActiveLayer() const { return mLayers.empty() ? nullptr : mLayers.back().get(); }
 
@@ -567,7 +569,6 @@ private:
   void EndGestures(IControl& control);
   void UpdateMouseOver(float x, float y, const IMouseMod& mod);
   void DragResize(float x, float y);
-  int CheckedDisplayTextIdx(int paramIdx) const;
 
   ICanvasEditorDelegate* mDelegate;
   std::vector<std::unique_ptr<IControl>> mControls;
@@ -598,6 +599,7 @@ private:
   bool mInTextEntry = false;
   IPopupMenu mPromptMenu;
 
+  IRECT mClipRegion;
   IMatrix mTransform;
   std::vector<IMatrix> mTransformStack;
   std::vector<ILayerPtr> mLayers;

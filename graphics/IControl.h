@@ -145,6 +145,9 @@ public:
   /** True when marked dirty, or while an animation runs. */
   virtual bool IsDirty();
   virtual bool GetWantsMultiTouch() const { return false; }
+  /** True when the control shows its parameter's unit label beside the value, so that a
+   *  typed value starts with it too. */
+  virtual bool GetShowsParamLabel() const { return false; }
   virtual bool GetWantsGestures() const { return false; }
   /** Sets the value from a pointer position along `bounds` in `direction`, clipped to
    *  minClip..maxClip, as the user's change. */
