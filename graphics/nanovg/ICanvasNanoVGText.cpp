@@ -108,18 +108,20 @@ float ICanvasNanoVG::DoMeasureText(const IText& text, const char* str, IRECT& bo
   nvgFontFace(mVG, text.font.c_str());
   nvgFontSize(mVG, text.size);
   nvgTextAlign(mVG, flags);
-  float box[4] = {};
-  const float width = nvgTextBounds(mVG, x, y, str, nullptr, box);
-  // The line's height, not the ink's, so that texts of one style measure alike.
+  const float width = nvgTextBounds(mVG, x, y, str, nullptr, nullptr);
+  // The advance and the line's height, not the ink's, so that texts of one style measure
+  // alike and a rectangle fitted to a string is as wide as the string's advance.
   float ascender = 0.f, descender = 0.f, lineHeight = 0.f;
   nvgTextMetrics(mVG, &ascender, &descender, &lineHeight);
   nvgRestore(mVG);
-  float top = y;
-  if (text.valign == EVAlign::Middle)
-    top = y - (ascender - descender) / 2.f;
-  else if (text.valign == EVAlign::Bottom)
-    top = y - (ascender - descender);
-  bounds = IRECT(box[0], top, box[2], top + (ascender - descender));
+  const float height = ascender - descender;
+  const float left = text.align == EAlign::Near     ? x
+                     : text.align == EAlign::Center ? x - width / 2.f
+                                                    : x - width;
+  const float top = text.valign == EVAlign::Top      ? y
+                    : text.valign == EVAlign::Middle ? y - height / 2.f
+                                                     : y - height;
+  bounds = IRECT(left, top, left + width, top + height);
   return width;
 }
 
