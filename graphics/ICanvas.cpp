@@ -306,10 +306,12 @@ void ICanvas::DrawControl(IControl& control, const IRECT& region, float)
 {
   PathTransformReset(true);
   mClipRegion = region;
+  mDrawingControl = &control;
   SetClipRegion(region);
   control.Draw(*this);
   if (control.GetPTHighlightActive())
     control.DrawPTHighlight(*this);
+  mDrawingControl = nullptr;
 }
 
 void ICanvas::Draw(const IRECTList& rects)

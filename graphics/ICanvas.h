@@ -557,6 +557,9 @@ protected:
   /** The platform view follows the context's size and scale. */
   virtual void PlatformResize(bool /*parentHasResized*/) {}
 
+  /** The control whose Draw is running, or null between controls. */
+  const IControl* GetControlBeingDrawn() const { return mDrawingControl; }
+
   /** The delegate's layout, run again when layout-on-resize is set. */
   void RunLayout();
 
@@ -600,6 +603,7 @@ private:
   IPopupMenu mPromptMenu;
 
   IRECT mClipRegion;
+  const IControl* mDrawingControl = nullptr;
   IMatrix mTransform;
   std::vector<IMatrix> mTransformStack;
   std::vector<ILayerPtr> mLayers;
