@@ -231,3 +231,75 @@ TEST(Animation, TheSplashGrowsFromTheClickAndEnds)
 
 } // namespace
 } // namespace ostra::test
+
+namespace ostra::test
+{
+namespace
+{
+
+/** Starts a corner drag-resize on mouse down, as a resizer control does. */
+class CornerProbe : public ProbeControl
+{
+public:
+  CornerProbe(const IRECT& r, EUIResizerMode mode)
+    : ProbeControl(r)
+    , mMode(mode)
+  {
+  }
+  void OnMouseDown(float, float, const IMouseMod&) override { GetUI()->StartDragResize(mMode); }
+
+private:
+  EUIResizerMode mMode;
+};
+
+TEST(DragResize, ByScaleFollowsThePointerAgainstTheUnscaledSize)
+{
+  Editor<TestPlugin> ed(400, 200);
+  ed.canvas->AttachControl(new CornerProbe(IRECT(390, 190, 400, 200), EUIResizerMode::Scale));
+  ed.input->Down(395, 195);
+  ed.input->DragTo(600, 250);
+  EXPECT_FLOAT_EQ(ed.canvas->GetDrawScale(), 1.5f);
+  EXPECT_TRUE(ed.canvas->IsInDragResize());
+  ed.input->Up();
+  EXPECT_FALSE(ed.canvas->IsInDragResize());
+  EXPECT_EQ(ed.canvas->Width(), 400);
+}
+
+TEST(DragResize, BySizeTakesThePointerAsTheNewSize)
+{
+  Editor<TestPlugin> ed(400, 200);
+  ed.canvas->AttachControl(new CornerProbe(IRECT(390, 190, 400, 200), EUIResizerMode::Size));
+  ed.input->Down(395, 195);
+  ed.input->DragTo(500, 260);
+  EXPECT_EQ(ed.canvas->Width(), 500);
+  EXPECT_EQ(ed.canvas->Height(), 260);
+  EXPECT_FLOAT_EQ(ed.canvas->GetDrawScale(), 1.f);
+}
+
+class KeyProbe : public ProbeControl
+{
+public:
+  using ProbeControl::ProbeControl;
+  bool OnKeyDown(float, float, const IKeyPress& key) override { return key.utf8[0] == 'a'; }
+};
+
+TEST(Keys, TheControlUnderThePointerFirstThenTheKeyHandler)
+{
+  Editor<TestPlugin> ed;
+  ed.canvas->AttachControl(new KeyProbe(IRECT(0, 0, 50, 50)));
+  int handled = 0;
+  ed.canvas->SetKeyHandlerFunc(
+      [&](const IKeyPress&, bool down)
+      {
+        handled += down ? 1 : 0;
+        return true;
+      });
+  EXPECT_TRUE(ed.input->Key(10, 10, 0, "a"));
+  EXPECT_EQ(handled, 0);
+  EXPECT_TRUE(ed.input->Key(10, 10, 0, "b"));
+  EXPECT_TRUE(ed.input->Key(300, 10, 0, "a"));
+  EXPECT_EQ(handled, 2);
+}
+
+} // namespace
+} // namespace ostra::test
