@@ -380,7 +380,7 @@ void ICanvas::SetScreenScale(float scale)
     return;
   mScreenScale = scale;
   if (mDelegate)
-    mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), false);
+    mDelegate->EditorResizeFromUI(PixelWidth(), PixelHeight(), false);
   for (size_t i = 0; i < mControls.size(); ++i)
     mControls[i]->OnRescale();
   SetAllControlsDirty();
@@ -400,7 +400,7 @@ void ICanvas::Resize(int width, int height, float scale, bool needsPlatformResiz
   if (mBackground)
     mBackground->SetTargetAndDrawRECTs(GetBounds());
   if (mDelegate)
-    mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), needsPlatformResize);
+    mDelegate->EditorResizeFromUI(PixelWidth(), PixelHeight(), needsPlatformResize);
   PlatformResize(!needsPlatformResize);
   if (mLayoutOnResize)
     RunLayout();

@@ -3,6 +3,7 @@
 #include "graphics/IGraphicsTypes.h"
 #include "graphics/IPopupMenu.h"
 
+#include <cmath>
 #include <functional>
 #include <map>
 #include <memory>
@@ -462,6 +463,9 @@ public:
   /** The editor's size in points of the window: width or height times the draw scale. */
   int WindowWidth() const { return int(float(mWidth) * mDrawScale); }
   int WindowHeight() const { return int(float(mHeight) * mDrawScale); }
+  /** The editor's size in backing pixels: width or height times draw and screen scale. */
+  int PixelWidth() const { return int(std::lround(float(mWidth) * GetBackingPixelScale())); }
+  int PixelHeight() const { return int(std::lround(float(mHeight) * GetBackingPixelScale())); }
   IRECT GetBounds() const { return IRECT(0.f, 0.f, float(mWidth), float(mHeight)); }
   float GetDrawScale() const { return mDrawScale; }
   float GetScreenScale() const { return mScreenScale; }

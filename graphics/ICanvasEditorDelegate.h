@@ -60,8 +60,8 @@ public:
   void BeginInformHostOfParamChangeFromUI(int paramIdx);
   void SendParameterValueFromUI(int paramIdx, double normalized);
   void EndInformHostOfParamChangeFromUI(int paramIdx);
-  /** The editor's window is now width × height (points); asks the host for a new view size
-   *  when `needsPlatformResize`. */
+  /** The editor is now width × height backing pixels: the plug-in stores the size and, when
+   *  `needsPlatformResize`, asks the host for a new view size. */
   bool EditorResizeFromUI(int width, int height, bool needsPlatformResize);
 
   // ---- Plug-in -> controls (IEditorControls) --------------------------------------------

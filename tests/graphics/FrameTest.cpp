@@ -119,9 +119,9 @@ TEST(Frame, ScreenScaleRescalesAndRedrawsEverything)
   EXPECT_EQ(probe->takeLifecycle(), "OnRescale");
   EXPECT_TRUE(probe->IsDirty());
   EXPECT_FLOAT_EQ(ed.canvas->GetBackingPixelScale(), 2.f);
-  // The plug-in learns the window's size in points.
-  EXPECT_EQ(ed.plugin->GetEditorWidth(), 400);
-  EXPECT_EQ(ed.plugin->GetEditorHeight(), 200);
+  // The plug-in learns the editor's size in backing pixels.
+  EXPECT_EQ(ed.plugin->GetEditorWidth(), 800);
+  EXPECT_EQ(ed.plugin->GetEditorHeight(), 400);
 }
 
 TEST(Frame, ResizeIsConstrainedClampedAndSkippedWhenNothingChanges)
