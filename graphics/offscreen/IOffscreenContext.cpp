@@ -16,11 +16,11 @@ namespace plug::graphics
 namespace
 {
 
-// One display for the whole process: terminating it would end every context on it, so it
-// is terminated only when the last context goes.
+// One display for the whole process, started by the first context and kept: terminating it
+// would end every context on it, and it unloads the driver, whose allocations then look
+// lost to leak checkers.
 std::mutex gDisplayMutex;
 EGLDisplay gDisplay = EGL_NO_DISPLAY;
-int gDisplayUsers = 0;
 
 bool hasExtension(const char* list, const char* name)
 {
@@ -43,11 +43,8 @@ std::string eglErrorText()
 EGLDisplay acquireDisplay(std::string& error)
 {
   std::lock_guard lock(gDisplayMutex);
-  if (gDisplayUsers > 0)
-  {
-    ++gDisplayUsers;
+  if (gDisplay != EGL_NO_DISPLAY)
     return gDisplay;
-  }
   const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
   if (!hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless"))
   {
@@ -70,18 +67,7 @@ EGLDisplay acquireDisplay(std::string& error)
     return EGL_NO_DISPLAY;
   }
   gDisplay = display;
-  gDisplayUsers = 1;
   return display;
-}
-
-void releaseDisplay()
-{
-  std::lock_guard lock(gDisplayMutex);
-  if (gDisplayUsers > 0 && --gDisplayUsers == 0)
-  {
-    eglTerminate(gDisplay);
-    gDisplay = EGL_NO_DISPLAY;
-  }
 }
 
 } // namespace
@@ -159,8 +145,6 @@ IOffscreenContext::~IOffscreenContext()
       eglMakeCurrent(mDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(mDisplay, mContext);
   }
-  if (mDisplay)
-    releaseDisplay();
 }
 
 bool IOffscreenContext::MakeCurrent()
