@@ -1,4 +1,5 @@
 #include "support/RealtimeCounters.h"
+#include "support/Sanitizers.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
@@ -7,7 +8,9 @@
 #include <new>
 
 // The replacement operators pair malloc with free on purpose.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 
 namespace
 {
@@ -90,12 +93,22 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept
   std::free(p);
 }
 
+#if OSTRA_THREAD_SANITIZED
+// ThreadSanitizer sees locks through its own pthread_mutex_lock, which this one replaces:
+// pass them on to it, or every lock would look like a race.
+extern "C" int __interceptor_pthread_mutex_lock(pthread_mutex_t* m);
+#endif
+
 extern "C" int pthread_mutex_lock(pthread_mutex_t* m)
 {
+  tCounts.locks += tCounting;
+#if OSTRA_THREAD_SANITIZED
+  return __interceptor_pthread_mutex_lock(m);
+#else
   using Fn = int (*)(pthread_mutex_t*);
   static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-  tCounts.locks += tCounting;
   return real(m);
+#endif
 }
 
 namespace ostra::test
