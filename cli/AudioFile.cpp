@@ -56,6 +56,28 @@ int majorTypeForExtension(const std::string& ext)
   return 0;
 }
 
+// libsndfile notes each chunk whose stated size the file cannot hold as
+// "NAME : STATED (should be ACTUAL)" in its log.
+bool logShowsCutChunk(SNDFILE* file)
+{
+  std::string log(16384, '\0');
+  sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+  log.resize(std::strlen(log.c_str()));
+  for (std::size_t at = log.find("(should be "); at != std::string::npos;
+       at = log.find("(should be ", at + 1))
+  {
+    const std::size_t colon = log.rfind(':', at);
+    const std::size_t lineStart = log.rfind('\n', at);
+    if (colon == std::string::npos || (lineStart != std::string::npos && colon < lineStart))
+      continue;
+    const long long stated = std::strtoll(log.c_str() + colon + 1, nullptr, 10);
+    const long long actual = std::strtoll(log.c_str() + at + 11, nullptr, 10);
+    if (actual < stated)
+      return true;
+  }
+  return false;
+}
+
 // Permissions a freshly created file would get, so the renamed result does not keep the
 // temporary file's owner-only mode.
 mode_t newFileMode()
@@ -90,8 +112,17 @@ AudioReader::AudioReader(const std::string& path)
     mFile = nullptr;
     throw CliError(quoted(path) + " has no valid sample rate");
   }
+  if (info.samplerate > kMaxSampleRate)
+  {
+    sf_close(mFile);
+    mFile = nullptr;
+    throw CliError(quoted(path) + " states a sample rate of " + std::to_string(info.samplerate) +
+                   " Hz; rates above " + std::to_string(kMaxSampleRate) +
+                   " Hz are not supported (is the file damaged?)");
+  }
   mFormat = {info.format, info.channels, info.samplerate};
   mFrames = std::max<sf_count_t>(info.frames, 0);
+  mEndsEarly = logShowsCutChunk(mFile);
 }
 
 AudioReader::~AudioReader()

@@ -27,16 +27,24 @@ struct AudioFormat
 class AudioReader
 {
 public:
+  /** Highest sample rate taken; the plug-in runs no faster, and a header claiming more
+   *  is damaged (the tail alone would run to billions of frames). */
+  static constexpr int kMaxSampleRate = 768000;
+
   /** Throws CliError naming the file when it cannot be opened, is not a sound file
-   *  libsndfile knows, has no channels or more than two, or has no valid sample rate. */
+   *  libsndfile knows, has no channels or more than two, or has no sample rate in
+   *  1..kMaxSampleRate. */
   explicit AudioReader(const std::string& path);
   ~AudioReader();
   AudioReader(const AudioReader&) = delete;
   AudioReader& operator=(const AudioReader&) = delete;
 
   const AudioFormat& format() const { return mFormat; }
-  /** Frames in the file as its header states them. */
+  /** Frames in the file as libsndfile counts them (of a cut file: the frames there). */
   std::int64_t frames() const { return mFrames; }
+  /** The file ends before its header says: it was cut short (libsndfile reads what is
+   *  there). */
+  bool endsEarly() const { return mEndsEarly; }
 
   /** Reads up to maxFrames frames into planes[0..channels-1]; returns the frames read,
    *  0 at the end. Throws CliError on a read error. */
@@ -47,6 +55,7 @@ private:
   SNDFILE* mFile = nullptr;
   AudioFormat mFormat;
   std::int64_t mFrames = 0;
+  bool mEndsEarly = false;
   std::vector<double> mInterleaved;
 };
 

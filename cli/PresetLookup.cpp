@@ -17,32 +17,39 @@ namespace
 
 constexpr const char* kLoadPrefix = "Could not load the preset: ";
 
-bool looksLikeFile(const std::string& text)
+bool hasPresetExtension(const std::string& text)
 {
   const std::string extension = ostratapedelay::offline::kPresetFormat.extension;
-  if (text.find('/') != std::string::npos)
-    return true;
-  if (text.size() >= extension.size() &&
-      text.compare(text.size() - extension.size(), extension.size(), extension) == 0)
-    return true;
+  return text.size() >= extension.size() &&
+         text.compare(text.size() - extension.size(), extension.size(), extension) == 0;
+}
+
+// A name may hold any character a user types, "/" included, so only a file that is
+// really there counts as a path.
+bool isPresetFile(const std::string& text)
+{
   std::error_code ec;
-  return std::filesystem::is_regular_file(text, ec);
+  return hasPresetExtension(text) && std::filesystem::is_regular_file(text, ec);
+}
+
+FoundPreset readPresetFile(const std::string& path)
+{
+  FoundPreset found;
+  std::string error;
+  if (!corvana::presets::readPreset(ostratapedelay::offline::kPresetFormat, path, found.preset,
+                                    error))
+    throw CliError(kLoadPrefix + error);
+  found.kind = FoundPreset::Kind::kFile;
+  return found;
 }
 
 } // namespace
 
-FoundPreset findPreset(const CliPlugin& plugin, const std::string& nameOrFile)
+FoundPreset findPreset(const CliPlugin& plugin, const std::string& nameOrFile, PresetArgument kind)
 {
+  if (kind == PresetArgument::kFile || isPresetFile(nameOrFile))
+    return readPresetFile(nameOrFile);
   FoundPreset found;
-  if (looksLikeFile(nameOrFile))
-  {
-    std::string error;
-    if (!corvana::presets::readPreset(ostratapedelay::offline::kPresetFormat, nameOrFile,
-                                      found.preset, error))
-      throw CliError(kLoadPrefix + error);
-    found.kind = FoundPreset::Kind::kFile;
-    return found;
-  }
   // The user's own preset wins over a factory preset of the same name: it is the one the
   // user saved last under that name.
   for (auto& preset : plugin.savedPresets())
@@ -63,8 +70,11 @@ FoundPreset findPreset(const CliPlugin& plugin, const std::string& nameOrFile)
       return found;
     }
   }
+  const bool pathLike = nameOrFile.find('/') != std::string::npos || hasPresetExtension(nameOrFile);
   throw CliError(std::string(kLoadPrefix) + "there is no preset named \"" + nameOrFile +
-                 "\" (see: ostratape presets list)");
+                 (pathLike ? "\" and no preset file there (see: ostratape presets list; "
+                             "--preset-file takes any file)"
+                           : "\" (see: ostratape presets list)"));
 }
 
 void loadFoundPreset(CliPlugin& plugin, const FoundPreset& found)
@@ -78,10 +88,10 @@ void loadFoundPreset(CliPlugin& plugin, const FoundPreset& found)
     throw CliError(*plugin.told);
 }
 
-void applyPresetValues(plug::IPluginBase& target, const std::string& nameOrFile)
+void applyPresetValues(plug::IPluginBase& target, const std::string& text, PresetArgument kind)
 {
   CliPlugin scratch;
-  loadFoundPreset(scratch, findPreset(scratch, nameOrFile));
+  loadFoundPreset(scratch, findPreset(scratch, text, kind));
   const int n = std::min(target.NParams(), scratch.NParams());
   for (int i = 0; i < n; ++i)
   {

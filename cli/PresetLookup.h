@@ -27,14 +27,24 @@ struct FoundPreset
   Kind kind = Kind::kUser;
 };
 
+/** How the command line names a preset: --preset (a name, or the path of an existing
+ *  preset file) or --preset-file (always a path). */
+enum class PresetArgument
+{
+  kNameOrFile,
+  kFile
+};
+
 /**
- * Finds what --preset or `presets show` names: a preset file when the text is the path of
- * an existing file or looks like one (it has a "/" or ends in ".otdpreset"), else the user
- * preset of exactly that name, else the factory preset of that name. Throws CliError with
+ * Finds what --preset, --preset-file or `presets show` names. As a name or file: a preset
+ * file when the text is the path of an existing file ending in ".otdpreset", else the user
+ * preset of exactly that name, else the factory preset of that name; so every saved name
+ * works by name, even one with a "/" in it. As a file: that file. Throws CliError with
  * "Could not load the preset: ..." when nothing matches or the file cannot be read.
  * Main thread.
  */
-FoundPreset findPreset(const CliPlugin& plugin, const std::string& nameOrFile);
+FoundPreset findPreset(const CliPlugin& plugin, const std::string& text,
+                       PresetArgument kind = PresetArgument::kNameOrFile);
 
 /**
  * Loads `found` into `plugin` the way the editor's preset bar does (a file or user preset
@@ -44,10 +54,11 @@ FoundPreset findPreset(const CliPlugin& plugin, const std::string& nameOrFile);
 void loadFoundPreset(CliPlugin& plugin, const FoundPreset& found);
 
 /**
- * Sets `target`'s parameters to the values of the preset that `nameOrFile` names, as host
- * changes, leaving everything else of `target` alone. Throws CliError. Main thread, before
- * processing.
+ * Sets `target`'s parameters to the values of the preset that `text` names (see
+ * findPreset), as host changes, leaving everything else of `target` alone. Throws CliError.
+ * Main thread, before processing.
  */
-void applyPresetValues(plug::IPluginBase& target, const std::string& nameOrFile);
+void applyPresetValues(plug::IPluginBase& target, const std::string& text,
+                       PresetArgument kind = PresetArgument::kNameOrFile);
 
 } // namespace ostratapedelay::cli

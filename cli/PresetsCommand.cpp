@@ -75,7 +75,7 @@ int runPresetsList(std::ostream& out, std::ostream& err)
                  });
 }
 
-int runPresetsSave(const std::string& name, const std::string& basePreset,
+int runPresetsSave(const std::string& name, const std::string& basePreset, PresetArgument baseKind,
                    const std::vector<std::string>& sets, bool force, std::ostream& out,
                    std::ostream& err)
 {
@@ -87,7 +87,7 @@ int runPresetsSave(const std::string& name, const std::string& basePreset,
                      throw CliError(std::string(kSavePrefix) + "the name is empty");
                    CliPlugin plugin;
                    if (!basePreset.empty())
-                     applyPresetValues(plugin, basePreset);
+                     applyPresetValues(plugin, basePreset, baseKind);
                    applyParamAssignments(plugin, sets, err);
 
                    // The plug-in asks before replacing a file that holds a preset of this name;
@@ -130,13 +130,14 @@ int runPresetsDelete(const std::string& name, std::ostream& out, std::ostream& e
                  });
 }
 
-int runPresetsShow(const std::string& nameOrFile, std::ostream& out, std::ostream& err)
+int runPresetsShow(const std::string& text, PresetArgument kind, std::ostream& out,
+                   std::ostream& err)
 {
   return guarded(err,
                  [&]
                  {
                    CliPlugin plugin;
-                   const FoundPreset found = findPreset(plugin, nameOrFile);
+                   const FoundPreset found = findPreset(plugin, text, kind);
                    loadFoundPreset(plugin, found);
                    out << plugin.presetName() << " (" << kindText(found.kind);
                    if (!found.preset.path.empty())
@@ -163,6 +164,7 @@ void addPresetsCommand(CLI::App& app, int& exitCode)
   {
     std::string name;
     std::string preset;
+    std::string presetFile;
     std::vector<std::string> sets;
     bool force = false;
   };
@@ -170,10 +172,17 @@ void addPresetsCommand(CLI::App& app, int& exitCode)
   CLI::App* saveCommand = presets->add_subcommand(
       "save", "Save the default settings, changed by --set, as a user preset");
   saveCommand->add_option("NAME", save->name, "Preset name")->required();
+  CLI::Option* basePreset =
+      saveCommand
+          ->add_option("--preset", save->preset,
+                       "Start from this preset (a name or an existing .otdpreset file) instead "
+                       "of the defaults")
+          ->type_name("NAME|FILE");
   saveCommand
-      ->add_option("--preset", save->preset,
-                   "Start from this preset (a name or a preset file) instead of the defaults")
-      ->type_name("NAME|FILE");
+      ->add_option("--preset-file", save->presetFile,
+                   "Start from the preset in this file, whatever its name")
+      ->type_name("FILE")
+      ->excludes(basePreset);
   saveCommand
       ->add_option("--set", save->sets,
                    "Parameter in display units, e.g. \"Time L=375\" (repeat for more)")
@@ -183,8 +192,10 @@ void addPresetsCommand(CLI::App& app, int& exitCode)
   saveCommand->callback(
       [&exitCode, save]
       {
-        exitCode =
-            runPresetsSave(save->name, save->preset, save->sets, save->force, std::cout, std::cerr);
+        const bool file = !save->presetFile.empty();
+        exitCode = runPresetsSave(save->name, file ? save->presetFile : save->preset,
+                                  file ? PresetArgument::kFile : PresetArgument::kNameOrFile,
+                                  save->sets, save->force, std::cout, std::cerr);
       });
 
   auto deleteName = std::make_shared<std::string>();
@@ -193,11 +204,28 @@ void addPresetsCommand(CLI::App& app, int& exitCode)
   deleteCommand->callback([&exitCode, deleteName]
                           { exitCode = runPresetsDelete(*deleteName, std::cout, std::cerr); });
 
-  auto showName = std::make_shared<std::string>();
+  struct ShowOptions
+  {
+    std::string name;
+    std::string file;
+  };
+  auto show = std::make_shared<ShowOptions>();
   CLI::App* showCommand = presets->add_subcommand("show", "Show a preset's eighteen values");
-  showCommand->add_option("PRESET", *showName, "A preset name or a preset file")->required();
-  showCommand->callback([&exitCode, showName]
-                        { exitCode = runPresetsShow(*showName, std::cout, std::cerr); });
+  CLI::Option* showName =
+      showCommand->add_option("PRESET", show->name, "A preset name or an existing .otdpreset file");
+  showCommand
+      ->add_option("--preset-file", show->file, "Show the preset in this file, whatever its name")
+      ->type_name("FILE")
+      ->excludes(showName);
+  showCommand->require_option(1);
+  showCommand->callback(
+      [&exitCode, show]
+      {
+        const bool file = !show->file.empty();
+        exitCode = runPresetsShow(file ? show->file : show->name,
+                                  file ? PresetArgument::kFile : PresetArgument::kNameOrFile,
+                                  std::cout, std::cerr);
+      });
 }
 
 } // namespace ostratapedelay::cli

@@ -98,6 +98,9 @@ RenderResult render(const RenderOptions& options, std::ostream& notes, std::ostr
     throw CliError("--channels: " + std::to_string(options.channels) + " is neither 1 nor 2");
 
   AudioReader reader(options.input);
+  if (reader.endsEarly())
+    notes << "warning: '" << options.input
+          << "' ends before its header says; rendering the audio that is there\n";
   const AudioFormat inFormat = reader.format();
   const int nIn = inFormat.channels;
   const int nOut = options.channels == 0 ? nIn : options.channels;

@@ -14,11 +14,17 @@ namespace ostratapedelay::cli
 
 void addStateOptions(CLI::App& command, StateOptions& options)
 {
+  CLI::Option* preset =
+      command
+          .add_option("--preset", options.preset,
+                      "Start from a preset: a user or factory preset name, or an existing "
+                      ".otdpreset file (before --set)")
+          ->type_name("NAME|FILE");
   command
-      .add_option(
-          "--preset", options.preset,
-          "Start from a preset: a user or factory preset name, or a preset file (before --set)")
-      ->type_name("NAME|FILE");
+      .add_option("--preset-file", options.presetFile,
+                  "Start from the preset in this file, whatever its name (before --set)")
+      ->type_name("FILE")
+      ->excludes(preset);
   command
       .add_option("--set", options.sets,
                   "Parameter in display units, e.g. \"Time L=375\", \"Note L=1/8D\", \"Sync=off\" "
@@ -74,6 +80,8 @@ void applyStateOptions(plug::IPluginBase& plugin, const StateOptions& options, s
 {
   if (!options.preset.empty())
     applyPresetValues(plugin, options.preset);
+  else if (!options.presetFile.empty())
+    applyPresetValues(plugin, options.presetFile, PresetArgument::kFile);
   applyParamAssignments(plugin, options.sets, notes);
   noteIneffectiveSets(plugin, options.sets, notes);
 }

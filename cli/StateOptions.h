@@ -26,16 +26,17 @@ struct StateOptions
   static constexpr double kDefaultTempo = 120.0;
 
   std::string preset;            // a preset name or file, applied before the sets; empty for none
+  std::string presetFile;        // a preset file (whatever its name), instead of `preset`
   std::vector<std::string> sets; // "Name=value", applied in order
   double tempo = kDefaultTempo;  // beats per minute, given to the processor as the host's tempo
 };
 
-/** Registers --preset, --set and --tempo on a command. Main thread. */
+/** Registers --preset, --preset-file, --set and --tempo on a command. Main thread. */
 void addStateOptions(CLI::App& command, StateOptions& options);
 
 /** Applies the options to a plug-in at its defaults: the --preset values (a user preset,
- *  a factory preset or a preset file), then the --set values in order, with notes
- *  for constrained values on `notes`. Throws CliError. Main thread, before processing. */
+ *  a factory preset or a preset file) or the --preset-file values, then the --set values in order,
+ * with notes for constrained values on `notes`. Throws CliError. Main thread, before processing. */
 void applyStateOptions(plug::IPluginBase& plugin, const StateOptions& options, std::ostream& notes);
 
 } // namespace ostratapedelay::cli

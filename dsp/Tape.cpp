@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <numbers>
 
 namespace ostratapedelay::dsp
@@ -54,13 +53,8 @@ double besselI0(double z)
   return sum;
 }
 
-// Built on the heap: the tables are too large for the stack of whatever thread
-// happens to ask first.
-const SharedTables* buildTables()
+void fillTables(SharedTables& t)
 {
-  auto owned = std::make_unique<SharedTables>();
-  SharedTables& t = *owned;
-
   // Simpson's rule on eight sub-intervals per table step.
   t.antiderivative[0] = 0.0;
   constexpr double step = 1.0 / Tape::kTableResolution;
@@ -101,14 +95,17 @@ const SharedTables* buildTables()
     t.shape[static_cast<std::size_t>(2 * i)] = h;
     t.shape[static_cast<std::size_t>(2 * i + 1)] = slope / kShapeResolution;
   }
-  return owned.release(); // kept for the life of the process
 }
 
 const SharedTables& sharedTables()
 {
-  // Function-local static: built once, thread-safe, read-only afterwards.
-  static const SharedTables* const tables = buildTables();
-  return *tables;
+  // Static storage, not the heap: the tables go with the library when a host unloads the
+  // plug-in (hosts load and unload plug-ins constantly), and no thread still running at
+  // exit can see them freed. Filled once under the thread-safe initialisation of the
+  // function-local static; read-only afterwards.
+  static SharedTables tables;
+  [[maybe_unused]] static const bool filled = (fillTables(tables), true);
+  return tables;
 }
 
 } // namespace

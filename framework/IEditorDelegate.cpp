@@ -8,8 +8,7 @@ namespace plug
 
 IEditorDelegate::IEditorDelegate(const Config& config)
   : IPluginBase(config)
-  , mEditorWidth(config.plugWidth)
-  , mEditorHeight(config.plugHeight)
+  , mEditorSize(config.plugWidth, config.plugHeight)
 {
 }
 
@@ -18,25 +17,25 @@ void IEditorDelegate::SendParameterValueFromDelegate(int paramIdx, double value,
   const IParam* param = GetParam(paramIdx);
   if (!param)
     return;
-  if (mEditor)
+  if (IEditorControls* editor = mEditor.load())
   {
     double n = normalized ? value : param->ToNormalized(value);
     n = std::isnan(n) ? param->GetNormalized() : std::clamp(n, 0.0, 1.0);
-    mEditor->SetParameterFromDelegate(paramIdx, n);
+    editor->SetParameterFromDelegate(paramIdx, n);
   }
   OnParamChangeUI(paramIdx, kDelegate);
 }
 
 void IEditorDelegate::SendMidiMsgFromDelegate(const IMidiMsg& msg)
 {
-  if (mEditor)
-    mEditor->SendMidiMsgFromDelegate(msg);
+  if (IEditorControls* editor = mEditor.load())
+    editor->SendMidiMsgFromDelegate(msg);
 }
 
 void IEditorDelegate::SendSysexMsgFromDelegate(const ISysExData& msg)
 {
-  if (mEditor)
-    mEditor->SendSysexMsgFromDelegate(msg);
+  if (IEditorControls* editor = mEditor.load())
+    editor->SendSysexMsgFromDelegate(msg);
 }
 
 void IEditorDelegate::OnRestoreState()
@@ -63,12 +62,6 @@ void IEditorDelegate::EditorClosed()
     return;
   OnUIClose();
   mEditor = nullptr;
-}
-
-void IEditorDelegate::SetEditorSize(int width, int height) noexcept
-{
-  mEditorWidth = width;
-  mEditorHeight = height;
 }
 
 } // namespace plug

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "framework/IAtomicSize.h"
 #include "framework/IMidiMsg.h"
 #include "framework/IPluginBase.h"
+
+#include <atomic>
 
 namespace plug
 {
@@ -52,18 +55,22 @@ public:
   void EditorOpened(IEditorControls& editor);
   /** Called by the editor before its controls go: OnUIClose(), then detaches them. */
   void EditorClosed();
-  bool IsEditorOpen() const noexcept { return mEditor != nullptr; }
+  /** Any thread. */
+  bool IsEditorOpen() const noexcept { return mEditor.load() != nullptr; }
 
   /** Editor size in editor units that the framework currently holds (from the
-   *  configuration until the editor changes it). */
-  int GetEditorWidth() const noexcept { return mEditorWidth; }
-  int GetEditorHeight() const noexcept { return mEditorHeight; }
-  void SetEditorSize(int width, int height) noexcept;
+   *  configuration until the editor changes it). Any thread: a host may save state on
+   *  its own thread while the main thread resizes. */
+  IAtomicSize::Size GetEditorSize() const noexcept { return mEditorSize.Load(); }
+  int GetEditorWidth() const noexcept { return GetEditorSize().width; }
+  int GetEditorHeight() const noexcept { return GetEditorSize().height; }
+  /** Any thread; width and height change together. */
+  void SetEditorSize(int width, int height) noexcept { mEditorSize.Store(width, height); }
 
 private:
-  IEditorControls* mEditor = nullptr;
-  int mEditorWidth = 0;
-  int mEditorHeight = 0;
+  // Set and cleared on the main thread; a state restore on a host thread asks whether it is open.
+  std::atomic<IEditorControls*> mEditor{nullptr};
+  IAtomicSize mEditorSize;
 };
 
 } // namespace plug

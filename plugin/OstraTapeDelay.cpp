@@ -6,11 +6,17 @@
 using namespace ostratapedelay::plugin;
 
 OstraTapeDelay::OstraTapeDelay()
-  : OstraTapeDelay(makeConfig())
+  : OstraTapeDelay(makeConfig(), corvana::updates::UpdateWorkerTiming{})
 {
 }
 
-OstraTapeDelay::OstraTapeDelay(const plug::Config& config)
+OstraTapeDelay::OstraTapeDelay(const corvana::updates::UpdateWorkerTiming& updateTiming)
+  : OstraTapeDelay(makeConfig(), updateTiming)
+{
+}
+
+OstraTapeDelay::OstraTapeDelay(const plug::Config& config,
+                               const corvana::updates::UpdateWorkerTiming& updateTiming)
   : plug::IAUBinding(config)
 {
   initParameters(*this);
@@ -28,7 +34,7 @@ OstraTapeDelay::OstraTapeDelay(const plug::Config& config)
         check->checkIfDue();
         check->reload();
       },
-      [check = mUpdateCheck] { check->cancel(); });
+      [check = mUpdateCheck] { check->cancel(); }, updateTiming);
 }
 
 OstraTapeDelay::~OstraTapeDelay()

@@ -6,6 +6,7 @@
 #include "dsp/Width.h"
 #include "framework/Config.h"
 #include "framework/IAPIBase.h"
+#include "framework/IAtomicSize.h"
 #include "framework/IProcessor.h"
 #include "framework/au/IAUBinding.h"
 #include "plugin/TapTempo.h"
@@ -46,6 +47,9 @@ public:
   /** Hands the framework the plug-in's configuration, creates its parameters and prepares
    *  the engines at 48000 Hz. Main thread; allocates. */
   OstraTapeDelay();
+  /** The same with the update worker's waits given, for tools and tests that need the
+   *  background check to run soon. Main thread; allocates. */
+  explicit OstraTapeDelay(const corvana::updates::UpdateWorkerTiming& updateTiming);
   /** Ends the update worker at once (a running fetch is cancelled). Main thread. */
   ~OstraTapeDelay() override;
 
@@ -102,11 +106,12 @@ public:
 
   /** True once after the accent changed. Main thread. */
   bool takeAccentChanged() noexcept { return mAccentChanged.exchange(false); }
-  /** The editor size the last restored chunk or preset carried (points). */
-  int storedEditorWidth() const noexcept { return mStoredEditorWidth; }
-  int storedEditorHeight() const noexcept { return mStoredEditorHeight; }
-  /** The display's backing scale last reported by the editor; 1 until one is known. */
-  float platformScale() const noexcept { return mPlatformScale; }
+  /** The editor size the last restored chunk or preset carried (points). Any thread. */
+  int storedEditorWidth() const noexcept { return mStoredEditorSize.Load().width; }
+  int storedEditorHeight() const noexcept { return mStoredEditorSize.Load().height; }
+  /** The display's backing scale last reported by the editor; 1 until one is known. Any
+   *  thread. */
+  float platformScale() const noexcept { return mPlatformScale.load(); }
 
   // Preset bookkeeping (main thread unless stated) --------------------------------------
   /** The user preset folder. Any thread. */
@@ -115,7 +120,8 @@ public:
   std::vector<corvana::presets::SavedPreset> savedPresets() const;
   std::string presetName() const;
   bool presetIsFactory() const;
-  bool presetModified() const noexcept { return mModified || mForcedModified; }
+  /** Any thread. */
+  bool presetModified() const noexcept { return mModified.load() || mForcedModified.load(); }
   /** The current real values of all parameters, in index order. Any thread. */
   std::vector<double> soundSnapshot() const;
   /** Starts a new snapshot on the next idle tick; `forced` keeps the preset modified. */
@@ -143,7 +149,8 @@ protected:
 
 private:
   // The configuration outlives the bases' construction this way.
-  explicit OstraTapeDelay(const plug::Config& config);
+  OstraTapeDelay(const plug::Config& config,
+                 const corvana::updates::UpdateWorkerTiming& updateTiming);
 
   double param(int idx) const noexcept;
   void clearEngines() noexcept;
@@ -151,12 +158,22 @@ private:
   void setupBlock(int nIn, bool gap) noexcept;
   void passThrough(double** inputs, double** outputs, int nIn, int nOut, int nFrames) noexcept;
   void applyTapInterval();
+  /** Who hands a chunk to the reader: a factory preset keeps the window and accent, a
+   *  preset of either kind keeps the input mode. An argument, not a flag on the object: a
+   *  host may restore on its own thread while the main thread loads a preset. */
+  enum class StateSource
+  {
+    kHost,
+    kUserPreset,
+    kFactoryPreset
+  };
+  int readState(const plug::IByteChunk& chunk, int startPos, StateSource source);
   void applyPreset(const corvana::presets::SavedPreset& preset, bool factory);
   void loadPresetFile(const corvana::presets::SavedPreset& preset);
   void savePresetFile(const std::string& name, bool askFirst);
   void removePresetFile(const corvana::presets::SavedPreset& preset);
   void checkPresetModified();
-  void restoreEditorSize(int width, int height);
+  void restoreEditorSize(int width, int height, StateSource source);
 
   // Engines: touched by the audio thread and OnReset only.
   ostratapedelay::dsp::TapeDelay mDelay;
@@ -197,21 +214,24 @@ private:
   // Editor data carried by the state chunk.
   std::atomic<unsigned> mAccent{5};
   std::atomic<bool> mAccentChanged{false};
-  int mStoredEditorWidth = 0;
-  int mStoredEditorHeight = 0;
-  float mPlatformScale = 1.0f;
+  // A host may save or restore state on its own thread while the main thread works with
+  // these, so each is one atomic word.
+  plug::IAtomicSize mStoredEditorSize;
+  std::atomic<float> mPlatformScale{1.0f};
 
-  // Preset bookkeeping.
-  mutable std::mutex mPresetLock; // guards mPresetName and mPresetFactory only
+  // Preset bookkeeping. A host restore on its own thread and the idle tick both change the
+  // three flags, so every change of them happens under the lock (a retake and its
+  // consumption must not interleave); they are atomic so that presetModified() and the
+  // state writer can read them without it.
+  mutable std::mutex mPresetLock; // guards the name, the factory flag and flag changes
   std::string mPresetName;
   bool mPresetFactory = false;
-  std::vector<double> mSnapshot;
-  bool mModified = false;
-  bool mForcedModified = false;
+  std::atomic<bool> mModified{false};
+  std::atomic<bool> mForcedModified{false};
   std::atomic<bool> mRetakeRequested{false};
+  // Main thread only.
+  std::vector<double> mSnapshot;
   std::optional<std::string> mPendingSaveName;
-  bool mFactoryLoad = false;
-  bool mPresetLoad = false;
 
   // The update check is shared with the editor's notice; the worker goes first on shutdown.
   std::shared_ptr<corvana::updates::UpdateCheck> mUpdateCheck;

@@ -86,8 +86,9 @@ void OstraTapeDelay::retakePresetSnapshot(bool forced)
   // A host restore calls this on its own thread while the idle tick may be comparing, so
   // the snapshot itself is left to the idle tick: it replaces it before any comparison
   // once it sees the request.
-  mForcedModified = forced;
-  mModified = false;
+  std::lock_guard lock(mPresetLock);
+  mForcedModified.store(forced);
+  mModified.store(false);
   mRetakeRequested.store(true);
 }
 
@@ -121,26 +122,8 @@ void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
     return;
   }
 
-  struct LoadFlags
-  {
-    OstraTapeDelay& plugin;
-    LoadFlags(OstraTapeDelay& p, bool factoryLoad)
-      : plugin(p)
-    {
-      plugin.mPresetLoad = true;
-      plugin.mFactoryLoad = factoryLoad;
-    }
-    ~LoadFlags() // also when the reader throws, so a later host restore is not taken for a load
-    {
-      plugin.mPresetLoad = false;
-      plugin.mFactoryLoad = false;
-    }
-  };
-  int result = -1;
-  {
-    const LoadFlags flags(*this, factory);
-    result = UnserializeState(chunk, 0);
-  }
+  const int result =
+      readState(chunk, 0, factory ? StateSource::kFactoryPreset : StateSource::kUserPreset);
   if (result < 0)
   {
     tell(std::string(kLoadPrefix) + "its state is damaged.", kLoadTitle);
@@ -314,14 +297,21 @@ void OstraTapeDelay::requestSave(const std::string& typedName)
 
 void OstraTapeDelay::checkPresetModified()
 {
-  if (mRetakeRequested.exchange(false))
+  bool retake = false;
+  {
+    std::lock_guard lock(mPresetLock);
+    if (mRetakeRequested.exchange(false))
+    {
+      retake = true;
+      mModified.store(mForcedModified.exchange(false));
+    }
+  }
+  if (retake)
   {
     mSnapshot = soundSnapshot();
-    mModified = mForcedModified;
-    mForcedModified = false;
     return;
   }
-  if (mModified || presetName().empty())
+  if (mModified.load() || presetName().empty())
     return;
   const std::vector<double> current = soundSnapshot();
   if (mSnapshot.empty() || mSnapshot.size() != current.size())
@@ -330,7 +320,11 @@ void OstraTapeDelay::checkPresetModified()
   {
     if (std::abs(current[i] - mSnapshot[i]) > 1e-6 * std::max(std::abs(current[i]), 1.0))
     {
-      mModified = true; // the editor's preset bar redraws from presetModified()
+      // A retake raised meanwhile (a host restore) outranks this comparison with the old
+      // snapshot. The editor's preset bar redraws from presetModified().
+      std::lock_guard lock(mPresetLock);
+      if (!mRetakeRequested.load())
+        mModified.store(true);
       return;
     }
   }

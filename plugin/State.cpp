@@ -46,9 +46,11 @@ bool OstraTapeDelay::SerializeState(plug::IByteChunk& chunk) const
   chunk.AppendValue(static_cast<std::uint32_t>(mAccent.load()));
 
   // Window size in points; the framework holds it in pixels of the host window.
-  const double scale = mPlatformScale > 0.0f ? mPlatformScale : 1.0;
-  chunk.AppendValue(static_cast<std::int32_t>(roundHalfAway(GetEditorWidth() / scale)));
-  chunk.AppendValue(static_cast<std::int32_t>(roundHalfAway(GetEditorHeight() / scale)));
+  const float platformScale = mPlatformScale.load();
+  const double scale = platformScale > 0.0f ? platformScale : 1.0;
+  const plug::IAtomicSize::Size editor = GetEditorSize();
+  chunk.AppendValue(static_cast<std::int32_t>(roundHalfAway(editor.width / scale)));
+  chunk.AppendValue(static_cast<std::int32_t>(roundHalfAway(editor.height / scale)));
 
   std::string name = presetName();
   name.resize(std::strlen(name.c_str())); // up to the first zero byte
@@ -73,7 +75,7 @@ bool OstraTapeDelay::SerializeState(plug::IByteChunk& chunk) const
   return chunk.ByteCount() == valuesEnd + 20;
 }
 
-void OstraTapeDelay::restoreEditorSize(int width, int height)
+void OstraTapeDelay::restoreEditorSize(int width, int height, StateSource source)
 {
   if (width > 0 && height > 0 && std::abs(static_cast<double>(width) / height - kAspect) > 0.01)
   {
@@ -82,13 +84,12 @@ void OstraTapeDelay::restoreEditorSize(int width, int height)
   }
   // A factory preset carries a size only because the chunk has a place for one; it must
   // not change the window the user chose, open or closed.
-  if (mFactoryLoad)
+  if (source == StateSource::kFactoryPreset)
     return;
-  mStoredEditorWidth = width;
-  mStoredEditorHeight = height;
+  mStoredEditorSize.Store(width, height);
   if (IsEditorOpen() || width <= 0 || height <= 0)
     return;
-  const double s = mPlatformScale;
+  const double s = mPlatformScale.load();
   const int sw = roundHalfAway(width * s);
   const int sh = roundHalfAway(height * s);
   const int maxW = s > 1.0 ? roundHalfAway(2000 * s) : 2000;
@@ -103,15 +104,20 @@ void OstraTapeDelay::restoreEditorSize(int width, int height)
 
 int OstraTapeDelay::UnserializeState(const plug::IByteChunk& chunk, int startPos)
 {
+  return readState(chunk, startPos, StateSource::kHost);
+}
+
+int OstraTapeDelay::readState(const plug::IByteChunk& chunk, int startPos, StateSource source)
+{
   // Without the magic, or with a header that is cut short, the chunk can only be the
   // framework's own form: a bare list of parameter values. Nothing has changed yet.
   StateHeader header;
   if (!readStateHeader(chunk, startPos, header))
     return UnserializeParams(chunk, startPos);
 
-  if (!mFactoryLoad)
+  if (source != StateSource::kFactoryPreset)
     setAccentIndex(header.accent);
-  restoreEditorSize(header.width, header.height);
+  restoreEditorSize(header.width, header.height, source);
 
   for (int i = 0; i < kNumParams; ++i)
     GetParam(i)->SetToDefault();
@@ -140,7 +146,7 @@ int OstraTapeDelay::UnserializeState(const plug::IByteChunk& chunk, int startPos
       factory = factoryWord != 0;
       result = tail + 16;
     }
-    if (!mPresetLoad)
+    if (source == StateSource::kHost)
     {
       std::int32_t mode = 0;
       chunk.ReadValue(mode, tail + 4);

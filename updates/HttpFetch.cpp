@@ -1,6 +1,7 @@
 #include "updates/HttpFetch.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <memory>
@@ -49,7 +50,18 @@ namespace
 void initialiseCurlOnce()
 {
   static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  std::call_once(once,
+                 []
+                 {
+                   curl_global_init(CURL_GLOBAL_DEFAULT);
+                   // A fetch given up during a host-name lookup leaves libcurl's resolver
+                   // thread running on its own (see configure); libcurl must stay mapped
+                   // for it even when the host unloads the plug-in that loaded libcurl.
+                   Dl_info info{};
+                   if (dladdr(reinterpret_cast<void*>(&curl_easy_init), &info) != 0 &&
+                       info.dli_fname != nullptr)
+                     dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+                 });
 }
 
 struct Transfer
@@ -158,6 +170,10 @@ bool configure(CURL* easy, const std::string& url, curl_slist* headers, Transfer
   set(CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
   set(CURLOPT_TIMEOUT_MS, timeoutMs);
   set(CURLOPT_NOSIGNAL, 1L);
+  // Ending a transfer must never wait for a host-name lookup that does not answer (none of
+  // the time-outs bounds it): the resolver thread is left to finish on its own, so a
+  // plug-in being destroyed returns at once whatever the network does.
+  set(CURLOPT_QUICK_EXIT, 1L);
   // Nothing is kept between fetches: no connection reuse, no netrc, no cookie engine
   // (it stays off unless a cookie file is given).
   set(CURLOPT_FRESH_CONNECT, 1L);

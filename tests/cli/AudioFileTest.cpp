@@ -28,6 +28,36 @@ TEST(AudioReader, RefusesWhatItCannotUseNamingTheFile)
   EXPECT_TRUE(contains(errorOf([&] { AudioReader r(dir.file("three.wav")); }), "3 channels"));
 }
 
+TEST(AudioReader, RefusesAbsurdRatesAndNoticesAFileCutShort)
+{
+  TempDir dir;
+  // A float WAV header: the rate at byte 24, bytes per second at byte 28.
+  const auto withRate = [&](const std::string& name, std::uint32_t rate)
+  {
+    writeRaw(dir.file(name), noise(1, 100, 3), 48000);
+    std::string bytes = readText(dir.file(name));
+    const std::uint32_t perSecond = rate * 4;
+    bytes.replace(24, 4, reinterpret_cast<const char*>(&rate), 4);
+    bytes.replace(28, 4, reinterpret_cast<const char*>(&perSecond), 4);
+    writeText(dir.file(name), bytes);
+    return dir.file(name);
+  };
+  const std::string absurd = withRate("absurd.wav", 2147483647u);
+  EXPECT_TRUE(contains(errorOf([&] { AudioReader r(absurd); }),
+                       "'" + absurd +
+                           "' states a sample rate of 2147483647 Hz; rates above "
+                           "768000 Hz are not supported"));
+  EXPECT_EQ(AudioReader(withRate("fastest.wav", 768000)).format().sampleRate, 768000);
+
+  writeRaw(dir.file("whole.wav"), noise(2, 1000, 4), 48000);
+  const std::string whole = readText(dir.file("whole.wav"));
+  writeText(dir.file("cut.wav"), whole.substr(0, whole.size() - 4000));
+  EXPECT_FALSE(AudioReader(dir.file("whole.wav")).endsEarly());
+  const AudioReader cut(dir.file("cut.wav"));
+  EXPECT_TRUE(cut.endsEarly());
+  EXPECT_EQ(cut.frames(), 500); // what is there is read
+}
+
 TEST(OutputFormat, FollowsTheExtensionAndKeepsTheInputsEncodingWherePossible)
 {
   const int pcm16Flac = SF_FORMAT_FLAC | SF_FORMAT_PCM_16,

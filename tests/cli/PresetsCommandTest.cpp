@@ -143,6 +143,38 @@ TEST_F(PresetsCommand, UnloadablePresetsAreReportedAndNothingIsRendered)
   EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
 }
 
+TEST_F(PresetsCommand, EverySavedNameWorksByNameAndAnyFileByPresetFile)
+{
+  TempDir dir;
+  writeText(dir.file("notes"), "not a preset\n");
+  for (const std::string& name :
+       {std::string("a/b"), dir.file("notes"), std::string("dub.otdpreset")})
+  {
+    ASSERT_EQ(runTool({"presets", "save", name, "--set", "Mix=40"}).status, 0) << name;
+    EXPECT_TRUE(contains(runTool({"presets", "list"}).out, "user\t" + name + "\t")) << name;
+    const ToolRun show = runTool({"presets", "show", name});
+    EXPECT_EQ(show.status, 0) << show.err;
+    EXPECT_EQ(firstLine(show.out).rfind(name + " (user preset, ", 0), 0u) << show.out;
+    EXPECT_EQ(line(show.out, "Mix"), "40 %") << name;
+    const ToolRun repeats = runTool({"repeats", "--preset", name});
+    EXPECT_EQ(repeats.status, 0) << repeats.err;
+  }
+
+  // An existing .otdpreset file is a file; --preset-file takes a file whatever its name.
+  const std::string saved = file("a-b");
+  ASSERT_TRUE(std::filesystem::exists(saved));
+  std::filesystem::copy_file(saved, dir.file("copy.txt"));
+  EXPECT_TRUE(contains(runTool({"presets", "show", saved}).out, "(preset file, "));
+  const ToolRun byFile = runTool({"presets", "show", "--preset-file", dir.file("copy.txt")});
+  EXPECT_TRUE(contains(byFile.out, "(preset file, ")) << byFile.err;
+  EXPECT_EQ(line(byFile.out, "Mix"), "40 %");
+  expectFailure({"presets", "show", "--preset-file", dir.file("notes")},
+                "Could not load the preset: not an OstraTape-delay preset: notes");
+  expectFailure({"repeats", "--preset", dir.file("gone.otdpreset")},
+                "there is no preset named \"" + dir.file("gone.otdpreset") +
+                    "\" and no preset file there");
+}
+
 TEST_F(PresetsCommand, PresetOptionOnRepeatsAndRenderComesBeforeTheSets)
 {
   ASSERT_EQ(runTool({"presets", "save", "Short", "--set", "Sync=off", "--set", "Time L=40", "--set",

@@ -117,6 +117,15 @@ TEST_F(Render, RefusesLayoutsAndInputModesItCannotUse)
   run(o);
   const Planes left = readRaw(o.output);
   EXPECT_LT(std::max(peak(left[0]), peak(left[1])), 1e-6);
+
+  // A file cut short renders what it holds, with a warning.
+  writeRaw(dir.file("whole.wav"), noise(1, 2000, 5), 48000);
+  const std::string whole = readText(dir.file("whole.wav"));
+  writeText(dir.file("cut.wav"), whole.substr(0, whole.size() - 4000));
+  EXPECT_EQ(run("cut.wav", "cut-out.wav").inputFrames, 1000);
+  EXPECT_TRUE(
+      contains(notes.str(), "warning: '" + dir.file("cut.wav") + "' ends before its header says"))
+      << notes.str();
 }
 
 TEST_F(Render, TheTailLetsTheEchoesRingOut)

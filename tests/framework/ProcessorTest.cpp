@@ -132,6 +132,16 @@ TEST(Processor, BypassLatencyDelayCarriesAcrossBlocksButNeverReplaysNonFiniteInp
   EXPECT_EQ(outs, (Buffers<double>{D(4, 0.0), {0, 0, 0.25, 0.25}}));
   proc.PassThroughBuffers(4);
   EXPECT_EQ(outs[0], (D{1, 2, 0, 0}));
+
+  // A new latency resizes the delay (starting from silence); none passes straight through.
+  proc.SetLatency(3);
+  ins = {{1, 2, 3, 4}, D(4, 0.5)};
+  Wire(proc, ins, outs);
+  proc.PassThroughBuffers(4);
+  EXPECT_EQ(outs, (Buffers<double>{{0, 0, 0, 1}, {0, 0, 0, 0.5}}));
+  proc.SetLatency(0);
+  proc.PassThroughBuffers(4);
+  EXPECT_EQ(outs, ins);
 }
 
 TEST(Processor, FloatBuffersRoundTripExactlyThroughDoubleProcessingAndBypass)

@@ -1,13 +1,19 @@
 // Arbitrary settings, rates, input offsets, block lengths, setting changes and
 // samples (non-finite ones included): the delay lines' block path must give
 // what ticking them frame by frame gives, bit for bit.
+//
+// Each input stays short (at most 8 blocks of at most 511 frames), starts from a
+// copy of an engine prepared once for its rate, and only the ring slots it can
+// reach are compared, so hundreds of inputs run a second.
 #include "dsp/TapeDelay.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 using ostratapedelay::dsp::TapeDelay;
@@ -86,6 +92,38 @@ TapeDelay::Settings settingsFrom(Bytes& in)
   return s;
 }
 
+// The ring slots `frames` frames of writes can reach from a fresh prepare: the
+// write head's run from slot 0, and the inputs up to `offset` slots behind it.
+bool sameReach(const TapeDelay::Line& a, const TapeDelay::Line& b, std::size_t frames,
+               std::uint32_t offset)
+{
+  const std::size_t size = std::min(a.buffer.size(), b.buffer.size());
+  const std::size_t head = std::min(size, frames + 1);
+  const std::size_t behind = std::min(size - head, static_cast<std::size_t>(offset) + 2);
+  return a.buffer.size() == b.buffer.size() && a.writeIndex == b.writeIndex &&
+         std::memcmp(a.buffer.data(), b.buffer.data(), head * sizeof(float)) == 0 &&
+         std::memcmp(a.buffer.data() + size - behind, b.buffer.data() + size - behind,
+                     behind * sizeof(float)) == 0;
+}
+
+constexpr double kRates[] = {1.0, 8000.0, 22050.0, 44100.0, 48000.0, 96000.0, 192000.0};
+constexpr std::size_t kRateCount = sizeof kRates / sizeof kRates[0];
+
+// An engine as prepare() leaves it, one per rate. Copying it is a plain memory
+// copy, where preparing afresh zeroes the rings sample by sample under the
+// fuzzer's instrumentation (most of the time an input took).
+const TapeDelay& prepared(std::size_t rateIndex)
+{
+  static std::unique_ptr<TapeDelay> engines[kRateCount];
+  std::unique_ptr<TapeDelay>& engine = engines[rateIndex];
+  if (!engine)
+  {
+    engine = std::make_unique<TapeDelay>();
+    engine->prepare(kRates[rateIndex]);
+  }
+  return *engine;
+}
+
 void check(bool condition)
 {
   if (!condition)
@@ -105,19 +143,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static TapeDelay blocked;
   Bytes in(data, size);
 
-  const double rates[] = {1.0, 8000.0, 22050.0, 44100.0, 48000.0, 96000.0, 192000.0, 384000.0};
-  const double rate = rates[in.next() % 8];
+  const TapeDelay& fresh = prepared(in.next() % kRateCount);
   const std::uint32_t offset = in.next() % 2 ? in.next() % 64 : in.next() * 97u;
   TapeDelay::Settings s = settingsFrom(in);
   for (TapeDelay* d : {&ticked, &blocked})
   {
-    d->prepare(rate);
+    *d = fresh;
     d->inputOffset = offset;
     d->set(s);
   }
 
   std::vector<double> inL, inR, tickL, tickR, outL, outR;
-  for (int block = 0; block < 64 && !in.empty(); ++block)
+  std::size_t frames = 0;
+  for (int block = 0; block < 8 && !in.empty(); ++block)
   {
     if (in.next() % 8 == 0)
     {
@@ -130,7 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       ticked.clear();
       blocked.clear();
     }
-    const int n = 1 + static_cast<int>(in.next() * 3u % 700u);
+    const int n = 1 + static_cast<int>(in.next() * 2u % 511u);
+    frames += static_cast<std::size_t>(n);
     const bool quiet = in.next() % 2 == 0;
     inL.assign(static_cast<std::size_t>(n), 0.0);
     inR.assign(static_cast<std::size_t>(n), 0.0);
@@ -150,9 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(same(outL[i], tickL[i]) && same(outR[i], tickR[i]));
     check(same(blocked.lastGain(), ticked.lastGain()));
   }
-  check(std::memcmp(ticked.left().buffer.data(), blocked.left().buffer.data(),
-                    ticked.left().buffer.size() * sizeof(float)) == 0);
-  check(std::memcmp(ticked.right().buffer.data(), blocked.right().buffer.data(),
-                    ticked.right().buffer.size() * sizeof(float)) == 0);
+  check(sameReach(ticked.left(), blocked.left(), frames, offset));
+  check(sameReach(ticked.right(), blocked.right(), frames, offset));
   return 0;
 }

@@ -163,6 +163,15 @@ TEST_F(PresetBookkeeping, FailedSaveKeepsTheNameAndTheModifiedMark)
 
 TEST_F(PresetBookkeeping, ModifiedMarkFollowsTheIdleTickSnapshot)
 {
+  // Without a loaded preset nothing counts as modified, even with a snapshot to compare.
+  plug::IByteChunk unnamed;
+  ASSERT_TRUE(plugin->SerializeState(unnamed));
+  ASSERT_GT(plugin->UnserializeState(unnamed, 0), 0);
+  plugin->OnIdle();
+  set(kFeedback, 77.0);
+  plugin->OnIdle();
+  EXPECT_FALSE(plugin->presetModified());
+
   set(kTimeL, 500.0);
   set(kFeedback, 0.0);
   saveAndLoad("Exact");

@@ -89,6 +89,12 @@ public:
     std::string text, title;
   };
 
+  ScriptedPlugin() = default;
+  explicit ScriptedPlugin(const corvana::updates::UpdateWorkerTiming& updateTiming)
+    : OstraTapeDelay(updateTiming)
+  {
+  }
+
   void tell(const std::string& message, const std::string& title) override
   {
     told.push_back({message, title});

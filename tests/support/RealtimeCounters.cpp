@@ -1,4 +1,5 @@
 #include "support/RealtimeCounters.h"
+#include "support/Sanitizers.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
@@ -6,14 +7,35 @@
 #include <cstdlib>
 #include <new>
 
-// The replacement operators pair malloc with free on purpose.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#if OSTRA_SANITIZED
+#include <sanitizer/allocator_interface.h>
+#endif
 
 namespace
 {
 thread_local bool tCounting = false;
 thread_local ostra::test::RealtimeCounts tCounts;
 } // namespace
+
+#if OSTRA_SANITIZED
+// A sanitizer brings its own operator new, which must stay (ThreadSanitizer's cannot even
+// be replaced); its allocator tells a hook of every allocation, new and malloc alike.
+namespace
+{
+void countAllocation(const volatile void*, std::size_t)
+{
+  tCounts.allocations += tCounting;
+}
+void ignoreFree(const volatile void*) {}
+[[maybe_unused]] const int kHooked =
+    __sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreFree);
+} // namespace
+#else
+
+// The replacement operators pair malloc with free on purpose.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 
 // Every form, so that each allocation is counted and each pointer goes back
 // to the allocator it came from.
@@ -89,13 +111,24 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept
 {
   std::free(p);
 }
+#endif
+
+#if OSTRA_THREAD_SANITIZED
+// ThreadSanitizer sees locks through its own pthread_mutex_lock, which this one replaces:
+// pass them on to it, or every lock would look like a race.
+extern "C" int __interceptor_pthread_mutex_lock(pthread_mutex_t* m);
+#endif
 
 extern "C" int pthread_mutex_lock(pthread_mutex_t* m)
 {
+  tCounts.locks += tCounting;
+#if OSTRA_THREAD_SANITIZED
+  return __interceptor_pthread_mutex_lock(m);
+#else
   using Fn = int (*)(pthread_mutex_t*);
   static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-  tCounts.locks += tCounting;
   return real(m);
+#endif
 }
 
 namespace ostra::test

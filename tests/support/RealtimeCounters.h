@@ -2,7 +2,8 @@
 
 // Counts heap allocations (operator new) and mutex locks (pthread_mutex_lock) made by the
 // calling thread while counting is on: the audio path must make neither. A test program
-// that uses these links tests/support/RealtimeCounters.cpp, which replaces both functions.
+// that uses these links tests/support/RealtimeCounters.cpp, which replaces both functions
+// (under a sanitizer, allocations are counted through its allocator's hook instead).
 namespace ostra::test
 {
 

@@ -40,6 +40,19 @@ TEST(Json, NestsAtMostEightLevelsBelowTheRoot)
   EXPECT_FALSE(parseJson(nested(10))); // nine levels below
   EXPECT_TRUE(parseJson("[" + nested(8) + "," + nested(8) + "]")); // depth is per path, not a total
   EXPECT_FALSE(parseJson(nested(100000))); // hostile depth: no stack exhaustion
+  // Objects count as levels just as arrays do, alone and mixed with them.
+  const auto objects = [](std::size_t n)
+  {
+    std::string text;
+    for (std::size_t i = 0; i < n; ++i)
+      text += "{\"a\":";
+    return text + "1" + std::string(n, '}');
+  };
+  EXPECT_TRUE(parseJson(objects(9)));
+  EXPECT_FALSE(parseJson(objects(10)));
+  EXPECT_FALSE(parseJson(objects(100000)));
+  EXPECT_TRUE(parseJson("[{\"a\":[{\"a\":[{\"a\":[{\"a\":[]}]}]}]}]"));
+  EXPECT_FALSE(parseJson("[{\"a\":[{\"a\":[{\"a\":[{\"a\":[{}]}]}]}]}]"));
 }
 
 TEST(Json, DecodesEscapesAndWritesStringsThatReadBackByteForByte)
