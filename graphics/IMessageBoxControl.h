@@ -58,6 +58,7 @@ public:
   /** Closes with `result` as the answer. */
   void Close(int result);
   bool IsOpen() const { return mOpen; }
+  const IMessageBoxStyle& GetStyle() const { return mStyle; }
   /** The answer once closed; kNoResult while open or before. */
   int GetResult() const { return mResult; }
 
