@@ -4,7 +4,10 @@
 #include "graphics/ICanvasEditorDelegate.h"
 #include "graphics/IContainerBase.h"
 #include "graphics/IControl.h"
+#include "graphics/IMessageBoxControl.h"
 #include "graphics/IPanelControl.h"
+#include "graphics/IPopupMenuControl.h"
+#include "graphics/ITextEntryControl.h"
 
 #include <algorithm>
 #include <chrono>
@@ -71,6 +74,9 @@ ICanvas::~ICanvas()
   mCaptures.clear();
   mMouseOver = nullptr;
   mInPrompt = nullptr;
+  mMenuControl.reset();
+  mTextEntryControl.reset();
+  mMessageBoxControl.reset();
   mLayers.clear();
   while (!mControls.empty())
     mControls.pop_back();
@@ -200,6 +206,11 @@ void ICanvas::ForgetControl(IControl* control)
   {
     mInPrompt = nullptr;
     mInTextEntry = false;
+    // What was open for it has no one to answer.
+    if (mMenuControl)
+      mMenuControl->Close();
+    if (mTextEntryControl)
+      mTextEntryControl->Close();
   }
   if (mBackground == control)
     mBackground = nullptr;
@@ -299,6 +310,19 @@ bool ICanvas::IsDirty(IRECTList& rects)
       dirty = true;
     }
   }
+  for (IControl* overlay : OpenOverlays())
+  {
+    if (overlay->IsDirty())
+    {
+      rects.Add(GetDrawRegion(*overlay));
+      dirty = true;
+    }
+  }
+  for (const IRECT& r : mPendingRegions)
+  {
+    rects.Add(r);
+    dirty = true;
+  }
   return dirty;
 }
 
@@ -330,6 +354,12 @@ void ICanvas::Draw(const IRECTList& rects)
       if (region.Empty())
         continue;
       DrawControl(c, region, scale);
+    }
+    for (IControl* overlay : OpenOverlays())
+    {
+      const IRECT region = GetDrawRegion(*overlay).Intersect(dirty);
+      if (!region.Empty())
+        DrawControl(*overlay, region, scale);
     }
   }
   PathTransformReset(true);
@@ -364,12 +394,17 @@ void ICanvas::SetAllControlsDirty()
 {
   for (auto& c : mControls)
     c->SetDirty(false);
+  for (IControl* overlay : OpenOverlays())
+    overlay->SetDirty(false);
 }
 
 void ICanvas::SetAllControlsClean()
 {
   for (auto& c : mControls)
     c->SetClean();
+  for (IControl* overlay : OpenOverlays())
+    overlay->SetClean();
+  mPendingRegions.Clear();
 }
 
 // ---- Size and scale ---------------------------------------------------------------------------
@@ -394,6 +429,8 @@ void ICanvas::Resize(int width, int height, float scale, bool needsPlatformResiz
   if (width == mWidth && height == mHeight && scale == mDrawScale)
     return;
   ReleaseMouseCapture();
+  // Menus and fields were placed for the old size.
+  CloseOverlays();
   mWidth = width;
   mHeight = height;
   mDrawScale = scale;

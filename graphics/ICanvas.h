@@ -15,6 +15,9 @@ namespace plug::graphics
 
 class IControl;
 class ICanvasEditorDelegate;
+class IPopupMenuControl;
+class ITextEntryControl;
+class IMessageBoxControl;
 
 /** Path winding for PathArc and for holes (PathSetWinding). */
 enum class EWinding
@@ -451,10 +454,33 @@ public:
   /** The reusable menu of parameter prompts. */
   IPopupMenu& GetPromptMenu() { return mPromptMenu; }
 
-  /** Releases captures, then asks the platform; the completion (when given) gets the
+  /** Releases captures, then shows the box: the in-editor one while the view can run its
+   *  events until it is answered, else the platform's. The completion (when given) gets the
    *  result, which is returned. */
   int ShowMessageBox(const char* message, const char* caption, EMsgBoxType type,
                      std::function<void(int)> completion = nullptr);
+
+  // ---- In-editor menus, text fields and message boxes -----------------------------------
+  // Hosted outside the control list: drawn over every control and given input first while
+  // open. Each replaces an earlier one; null attaches the stock look.
+
+  /** Menus of CreatePopupMenu open here instead of on the platform. */
+  IPopupMenuControl* AttachPopupMenuControl(IPopupMenuControl* control = nullptr);
+  /** Fields of CreateTextEntry open here instead of on the platform. */
+  ITextEntryControl* AttachTextEntryControl(ITextEntryControl* control = nullptr);
+  /** ShowMessageBox draws its box here while the view runs modally (RunModalLoop). */
+  IMessageBoxControl* AttachMessageBoxControl(IMessageBoxControl* control = nullptr);
+  IPopupMenuControl* GetPopupMenuControl() const { return mMenuControl.get(); }
+  ITextEntryControl* GetTextEntryControl() const { return mTextEntryControl.get(); }
+  IMessageBoxControl* GetMessageBoxControl() const { return mMessageBoxControl.get(); }
+  /** The open in-editor box, menu or field (topmost first) that takes input, or null. */
+  IControl* GetOpenOverlay() const;
+  /** Ends the open field with no answer: the control gets nothing. */
+  void CancelTextEntry();
+  /** Ends the open menu with no choice (the control hears of it, its gestures end). */
+  void DismissPopupMenu();
+  /** Whatever lies in `r` is drawn again in the next frame (something over it went). */
+  void SetRegionDirty(const IRECT& r);
 
   // ---- Size and scale -------------------------------------------------------------------
 
@@ -560,6 +586,10 @@ protected:
   virtual int ShowPlatformMessageBox(const char* message, const char* caption, EMsgBoxType type);
   /** The platform view follows the context's size and scale. */
   virtual void PlatformResize(bool /*parentHasResized*/) {}
+  /** Handles the view's own events and frames until `answered` returns true, and returns
+   *  true; or returns false at once when there is no view to do so. A view that goes away
+   *  meanwhile ends the loop unanswered. */
+  virtual bool RunModalLoop(const std::function<bool()>& /*answered*/) { return false; }
 
   /** The control whose Draw is running, or null between controls. */
   const IControl* GetControlBeingDrawn() const { return mDrawingControl; }
@@ -576,6 +606,14 @@ private:
   void EndGestures(IControl& control);
   void UpdateMouseOver(float x, float y, const IMouseMod& mod);
   void DragResize(float x, float y);
+  template <class C>
+  C* AttachOverlay(std::unique_ptr<C>& slot, C* control);
+  /** Closes menus and fields without answers (the context is resized, or a box opens). */
+  void CloseOverlays();
+  /** The open overlays, bottom first. */
+  std::vector<IControl*> OpenOverlays() const;
+  /** A press on the open overlay, if there is one; true when it took the press. */
+  bool OverlayMouseDown(float x, float y, const IMouseMod& mod, bool doubleClick);
 
   ICanvasEditorDelegate* mDelegate;
   std::vector<std::unique_ptr<IControl>> mControls;
@@ -605,6 +643,10 @@ private:
   int mPromptValIdx = 0;
   bool mInTextEntry = false;
   IPopupMenu mPromptMenu;
+  std::unique_ptr<IPopupMenuControl> mMenuControl;
+  std::unique_ptr<ITextEntryControl> mTextEntryControl;
+  std::unique_ptr<IMessageBoxControl> mMessageBoxControl;
+  IRECTList mPendingRegions;
 
   IRECT mClipRegion;
   const IControl* mDrawingControl = nullptr;

@@ -3,6 +3,7 @@
 
 #include "graphics/ICanvasEditorDelegate.h"
 #include "graphics/IControl.h"
+#include "graphics/ITextEntryControl.h"
 
 #include <algorithm>
 #include <set>
@@ -54,8 +55,31 @@ void ICanvas::EndGestures(IControl& control)
       mDelegate->EndInformHostOfParamChangeFromUI(p);
 }
 
+bool ICanvas::OverlayMouseDown(float x, float y, const IMouseMod& mod, bool doubleClick)
+{
+  IControl* overlay = GetOpenOverlay();
+  if (!overlay)
+    return false;
+  mMouseDownX = x;
+  mMouseDownY = y;
+  // A press outside an open field ends it, and does nothing else.
+  if (overlay == mTextEntryControl.get() && !overlay->IsHit(x, y))
+  {
+    CancelTextEntry();
+    return true;
+  }
+  if (doubleClick)
+    overlay->OnMouseDblClick(x, y, mod);
+  else
+    overlay->OnMouseDown(x, y, mod);
+  return true;
+}
+
 void ICanvas::OnMouseDown(const IMouseInfos& points)
 {
+  // While a menu, field or box is open, it takes the pointer; only the first one counts.
+  if (!points.empty() && OverlayMouseDown(points[0].x, points[0].y, points[0].ms, false))
+    return;
   for (const IMouseInfo& p : points)
   {
     mMouseDownX = p.x;
@@ -83,8 +107,12 @@ void ICanvas::OnMouseDrag(const IMouseInfos& points)
     return;
   }
   for (const IMouseInfo& p : points)
+  {
     if (IControl* c = GetCapturedControl(p.ms.touchID))
       c->OnMouseDrag(p.x, p.y, p.dX, p.dY, p.ms);
+    else if (IControl* overlay = GetOpenOverlay())
+      overlay->OnMouseDrag(p.x, p.y, p.dX, p.dY, p.ms);
+  }
 }
 
 void ICanvas::OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod)
@@ -98,7 +126,12 @@ void ICanvas::OnMouseUp(const IMouseInfos& points)
   {
     IControl* c = GetCapturedControl(p.ms.touchID);
     if (!c)
+    {
+      // The press went to an overlay (or opened one and let go of its control).
+      if (IControl* overlay = GetOpenOverlay())
+        overlay->OnMouseUp(p.x, p.y, p.ms);
       continue;
+    }
     c->OnMouseUp(p.x, p.y, p.ms);
     // The control may have been removed by its own mouse up.
     if (GetControlIdx(c) >= 0)
@@ -117,6 +150,8 @@ void ICanvas::OnMouseUp(float x, float y, const IMouseMod& mod)
 
 bool ICanvas::OnMouseDblClick(float x, float y, const IMouseMod& mod)
 {
+  if (OverlayMouseDown(x, y, mod, true))
+    return true;
   IControl* target = GetMouseControl(x, y, false);
   if (target && target->GetMouseDblAsSingleClick())
   {
@@ -135,6 +170,15 @@ bool ICanvas::OnMouseDblClick(float x, float y, const IMouseMod& mod)
 
 void ICanvas::UpdateMouseOver(float x, float y, const IMouseMod& mod)
 {
+  if (IControl* overlay = GetOpenOverlay())
+  {
+    // Controls under an open overlay show no hover.
+    if (mMouseOver)
+      mMouseOver->OnMouseOut();
+    mMouseOver = nullptr;
+    overlay->OnMouseOver(x, y, mod);
+    return;
+  }
   if (!mMouseOverEnabled)
     return;
   IControl* target = GetMouseControl(x, y, true);
@@ -148,11 +192,13 @@ void ICanvas::UpdateMouseOver(float x, float y, const IMouseMod& mod)
 bool ICanvas::OnMouseOver(float x, float y, const IMouseMod& mod)
 {
   UpdateMouseOver(x, y, mod);
-  return mMouseOver != nullptr;
+  return mMouseOver != nullptr || GetOpenOverlay() != nullptr;
 }
 
 void ICanvas::OnMouseOut()
 {
+  if (IControl* overlay = GetOpenOverlay())
+    overlay->OnMouseOut();
   if (mMouseOver)
     mMouseOver->OnMouseOut();
   mMouseOver = nullptr;
@@ -160,12 +206,23 @@ void ICanvas::OnMouseOut()
 
 void ICanvas::OnMouseWheel(float x, float y, const IMouseMod& mod, float delta)
 {
+  if (IControl* overlay = GetOpenOverlay())
+  {
+    overlay->OnMouseWheel(x, y, mod, delta);
+    return;
+  }
   if (IControl* c = GetMouseControl(x, y, false))
     c->OnMouseWheel(x, y, mod, delta);
 }
 
 bool ICanvas::OnKeyDown(float x, float y, const IKeyPress& key)
 {
+  // An open overlay has the keyboard.
+  if (IControl* overlay = GetOpenOverlay())
+  {
+    overlay->OnKeyDown(x, y, key);
+    return true;
+  }
   if (IControl* c = GetMouseControl(x, y, false); c && c->OnKeyDown(x, y, key))
     return true;
   return mKeyHandler && mKeyHandler(key, true);
@@ -173,6 +230,8 @@ bool ICanvas::OnKeyDown(float x, float y, const IKeyPress& key)
 
 bool ICanvas::OnKeyUp(float x, float y, const IKeyPress& key)
 {
+  if (GetOpenOverlay())
+    return true;
   if (IControl* c = GetMouseControl(x, y, false); c && c->OnKeyUp(x, y, key))
     return true;
   return mKeyHandler && mKeyHandler(key, false);

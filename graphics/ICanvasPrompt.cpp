@@ -4,6 +4,9 @@
 #include "framework/IParam.h"
 #include "graphics/ICanvasEditorDelegate.h"
 #include "graphics/IControl.h"
+#include "graphics/IMessageBoxControl.h"
+#include "graphics/IPopupMenuControl.h"
+#include "graphics/ITextEntryControl.h"
 
 #include <algorithm>
 #include <set>
@@ -16,9 +19,16 @@ IPopupMenu* ICanvas::CreatePopupMenu(IControl& control, IPopupMenu& menu, const 
 {
   // A menu ends any drag.
   ReleaseMouseCapture();
+  // One menu or field at a time: what is open goes unanswered.
+  CloseOverlays();
   mInPrompt = &control;
   mPromptValIdx = valIdx;
   mInTextEntry = false;
+  if (mMenuControl)
+  {
+    mMenuControl->Open(menu, bounds);
+    return nullptr;
+  }
   bool isAsync = false;
   IPopupMenu* chosen = CreatePlatformPopupMenu(menu, bounds, isAsync);
   if (isAsync)
@@ -49,11 +59,18 @@ void ICanvas::SetControlValueAfterPopupMenu(IPopupMenu* menu)
 void ICanvas::CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds,
                               const char* str, int valIdx)
 {
+  if (mTextEntryControl && mTextEntryControl->IsOpen())
+    return;
+  DismissPopupMenu();
   mInPrompt = &control;
   mPromptValIdx = valIdx;
   mInTextEntry = true;
-  CreatePlatformTextEntry(control.GetParamIdx(valIdx), text, bounds, control.GetTextEntryLength(),
-                          str ? str : "");
+  if (mTextEntryControl)
+    mTextEntryControl->Open(control.GetParam(valIdx), text, bounds, control.GetTextEntryLength(),
+                            str ? str : "");
+  else
+    CreatePlatformTextEntry(control.GetParamIdx(valIdx), text, bounds, control.GetTextEntryLength(),
+                            str ? str : "");
   control.SetDirty(false);
 }
 
@@ -115,7 +132,22 @@ int ICanvas::ShowMessageBox(const char* message, const char* caption, EMsgBoxTyp
                             std::function<void(int)> completion)
 {
   ReleaseMouseCapture();
-  const int result = ShowPlatformMessageBox(message ? message : "", caption ? caption : "", type);
+  int result = kNoResult;
+  bool shown = false;
+  if (mMessageBoxControl && !mMessageBoxControl->IsOpen() &&
+      !IMessageBoxControl::ButtonsFor(type).empty())
+  {
+    CloseOverlays();
+    IMessageBoxControl& box = *mMessageBoxControl;
+    box.Open(caption, message, type);
+    shown = RunModalLoop([&box] { return !box.IsOpen(); });
+    // A view that went away meanwhile gets the cautious answer.
+    if (box.IsOpen())
+      box.Close(IMessageBoxControl::CautiousResult(type));
+    result = box.GetResult();
+  }
+  if (!shown)
+    result = ShowPlatformMessageBox(message ? message : "", caption ? caption : "", type);
   if (completion)
     completion(result);
   return result;

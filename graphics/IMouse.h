@@ -45,6 +45,30 @@ struct IMouseInfo
 
 using IMouseInfos = std::vector<IMouseInfo>;
 
+/** Platform-neutral virtual key codes of IKeyPress::vk (the values of the common PC key
+ *  codes, so that letters and digits are their upper-case ASCII codes). */
+enum EVirtualKey : int
+{
+  kVK_NONE = 0,
+  kVK_BACK = 0x08,
+  kVK_TAB = 0x09,
+  kVK_RETURN = 0x0D,
+  kVK_ESCAPE = 0x1B,
+  kVK_SPACE = 0x20,
+  kVK_PRIOR = 0x21, // page up
+  kVK_NEXT = 0x22,  // page down
+  kVK_END = 0x23,
+  kVK_HOME = 0x24,
+  kVK_LEFT = 0x25,
+  kVK_UP = 0x26,
+  kVK_RIGHT = 0x27,
+  kVK_DOWN = 0x28,
+  kVK_DELETE = 0x2E,
+  kVK_0 = 0x30, // to kVK_0 + 9
+  kVK_A = 0x41, // to kVK_A + 25
+  kVK_F1 = 0x70 // to kVK_F1 + 11
+};
+
 /** A key press as the platform view reports it. */
 struct IKeyPress
 {
