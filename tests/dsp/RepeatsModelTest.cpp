@@ -193,7 +193,7 @@ TEST(RepeatsModel, SilenceSkipStaysWithinAMillionthOfTheReference)
   cut.driveDb = 12.0;
   pingPong = cut;
   pingPong.settings.pingPong = true;
-  pingPong.settings.slope = 2;
+  pingPong.settings.slope = TapeDelay::Slope::k24dB;
   RepeatsModel reference;
   reference.skipSilence = false;
   for (const RepeatsModel::Request& rq :
