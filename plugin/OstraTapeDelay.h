@@ -245,3 +245,9 @@ private:
   std::shared_ptr<corvana::updates::UpdateCheck> mUpdateCheck;
   std::unique_ptr<corvana::updates::UpdateWorker> mUpdateWorker;
 };
+
+/** An input mode's number, as the state chunk and the editor's menu hold it, against a mode. */
+constexpr bool operator==(int number, OstraTapeDelay::InputMode mode) noexcept
+{
+  return number == static_cast<int>(mode);
+}
