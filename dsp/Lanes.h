@@ -30,6 +30,7 @@ struct Pair
   friend Pair operator*(Pair a, Pair b) noexcept { return {{a.v[0] * b.v[0], a.v[1] * b.v[1]}}; }
   friend Pair operator/(Pair a, Pair b) noexcept { return {{a.v[0] / b.v[0], a.v[1] / b.v[1]}}; }
   friend Pair operator*(double a, Pair b) noexcept { return {{a * b.v[0], a * b.v[1]}}; }
+  friend Pair operator*(Pair a, double b) noexcept { return {{a.v[0] * b, a.v[1] * b}}; }
   friend Pair operator/(Pair a, double b) noexcept { return {{a.v[0] / b, a.v[1] / b}}; }
   friend Pair operator+(Pair a, double b) noexcept { return {{a.v[0] + b, a.v[1] + b}}; }
   Pair& operator+=(Pair b) noexcept { return *this = *this + b; }

@@ -199,6 +199,9 @@ private:
   struct Stretch;
   void wobbleStretch(Stretch& st) noexcept;
   void readStretch(Stretch& st) noexcept;
+  // The reads with the level factor `level(j)` of each frame (per line, or both).
+  template <class Level>
+  void readLanes(Stretch& st, Level level) noexcept;
   void filterStretch(Stretch& st) noexcept;
   void gainStretch(Stretch& st) noexcept;
   void writeStretch(const Stretch& st) noexcept;

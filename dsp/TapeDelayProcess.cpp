@@ -387,7 +387,15 @@ void TapeDelay::readStretch(Stretch& st) noexcept
   // Both lines in the two lanes of the same instructions. In ping-pong mode the
   // right read recirculates unfiltered and without the level wobble: a factor
   // of 1 leaves it exactly as read.
-  const bool rightLevel = !mPingPong;
+  if (mPingPong)
+    readLanes(st, [&st](std::uint32_t j) { return Pair{st.am[j], 1.0}; });
+  else
+    readLanes(st, [&st](std::uint32_t j) { return st.am[j]; });
+}
+
+template <class Level>
+void TapeDelay::readLanes(Stretch& st, Level level) noexcept
+{
 #if defined(__GNUC__)
   const double reach = swing();
   if (delaylanes::readsClear(mLeft, st.n, reach) && delaylanes::readsClear(mRight, st.n, reach))
@@ -409,7 +417,7 @@ void TapeDelay::readStretch(Stretch& st) noexcept
       const float* r = ringR + (static_cast<std::int64_t>(fl[1]) - 1);
       st.read[j] = delaylanes::catmullRom(Pair{l[0], r[0]}, Pair{l[1], r[1]}, Pair{l[2], r[2]},
                                           Pair{l[3], r[3]}, p - fl) *
-                   Pair{st.am[j], rightLevel ? st.am[j] : 1.0};
+                   level(j);
     }
     mLeft.delayCurrent = delay[0];
     mRight.delayCurrent = delay[1];
@@ -423,7 +431,7 @@ void TapeDelay::readStretch(Stretch& st) noexcept
     st.read[j] =
         delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]}, Pair{l.y[2], r.y[2]},
                                Pair{l.y[3], r.y[3]}, Pair{l.t, r.t}) *
-        Pair{st.am[j], rightLevel ? st.am[j] : 1.0};
+        level(j);
   }
 }
 
