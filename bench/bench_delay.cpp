@@ -50,7 +50,7 @@ TapeDelay::Settings pluginSettings(bool pingPong, double wobble)
   s.character = TapeDelay::kMedium;
   s.lowCut = 80.0;
   s.highCut = 6000.0;
-  s.slope = 0;
+  s.slope = TapeDelay::Slope::k6dB;
   s.bandwidth = 16000.0;
   s.wobble = wobble;
   return s;

@@ -63,13 +63,16 @@ void tickEach(benchmark::State& state, const std::vector<double>& in, Step step)
 void BM_TapeTick(benchmark::State& state)
 {
   Tape tape;
-  tape.setMode(static_cast<int>(state.range(0)));
+  tape.setMode(static_cast<Tape::Mode>(state.range(0)));
   tape.prepare(kRate);
   tape.setDrive(std::pow(10.0, 12.0 / 20.0));
   const auto in = testSignal(kBlock, 1);
   tickEach(state, in, [&](double x) { return tape.tick(x); });
 }
-BENCHMARK(BM_TapeTick)->Arg(Tape::kDirect)->Arg(Tape::kAntiderivative)->Arg(Tape::kOversampled);
+BENCHMARK(BM_TapeTick)
+    ->Arg(static_cast<int>(Tape::kDirect))
+    ->Arg(static_cast<int>(Tape::kAntiderivative))
+    ->Arg(static_cast<int>(Tape::kOversampled));
 
 // The oversampled stage over 512-frame blocks (what the plug-in runs), one
 // channel; compare with BM_TapeTick/2 (the same bits, sample by sample).
@@ -131,7 +134,7 @@ void BM_WidthProcess(benchmark::State& state)
   // decorrelator both run, the most expensive case.
   Width width;
   width.setMode(Width::kAuto);
-  width.setMethod(static_cast<int>(state.range(0)));
+  width.setMethod(static_cast<Width::Method>(state.range(0)));
   width.setWidth(1.0f);
   width.prepare(kRate);
   const auto l = testSignal(kBlock, 3);
@@ -144,7 +147,9 @@ void BM_WidthProcess(benchmark::State& state)
   }
   report(state, kBlock);
 }
-BENCHMARK(BM_WidthProcess)->Arg(0)->Arg(Width::kAllpassCascade);
+BENCHMARK(BM_WidthProcess)
+    ->Arg(static_cast<int>(Width::kDelays))
+    ->Arg(static_cast<int>(Width::kAllpassCascade));
 
 void BM_DuckTick(benchmark::State& state)
 {
@@ -180,7 +185,7 @@ void chain(benchmark::State& state, bool withDelay, bool block)
   }
   width.prepare(kRate);
   width.setMode(Width::kStereo);
-  width.setMethod(0);
+  width.setMethod(Width::kDelays);
   width.setWidth(0.5f);
   analyser.prepare(kRate);
   analyser.setMode(Width::kAuto);
@@ -197,7 +202,7 @@ void chain(benchmark::State& state, bool withDelay, bool block)
   s.character = TapeDelay::kMedium;
   s.lowCut = 120.0;
   s.highCut = 6000.0;
-  s.slope = TapeDelay::kSlope6dB;
+  s.slope = TapeDelay::Slope::k6dB;
   s.bandwidth = 16000.0;
   s.wobble = 1.0;
   delay.inputOffset = static_cast<std::uint32_t>(tapeL.latency());
@@ -285,6 +290,8 @@ void BM_TapeTickPlainReference(benchmark::State& state)
   const auto in = testSignal(kBlock, 1);
   tickEach(state, in, [&](double x) { return tape.tick(x); });
 }
-BENCHMARK(BM_TapeTickPlainReference)->Arg(Tape::kDirect)->Arg(Tape::kOversampled);
+BENCHMARK(BM_TapeTickPlainReference)
+    ->Arg(static_cast<int>(Tape::kDirect))
+    ->Arg(static_cast<int>(Tape::kOversampled));
 
 } // namespace

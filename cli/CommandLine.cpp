@@ -7,6 +7,7 @@
 #include "cli/RenderCommand.h"
 #include "cli/RepeatsCommand.h"
 #include "cli/UpdatesCommand.h"
+#include "plugin/Identity.h"
 
 #include <CLI/CLI.hpp>
 
@@ -17,10 +18,12 @@ namespace ostratapedelay::cli
 
 int runCommandLine(int argc, const char* const* argv)
 {
-  CLI::App app{
-      "ostratape: the OstraTape-delay tape delay by Corvana, version 1.0.0, on the command line",
-      "ostratape"};
-  app.set_version_flag("--version", "ostratape 1.0.0 (OstraTape-delay by Corvana)");
+  using namespace std::string_literals;
+  CLI::App app{"ostratape: the "s + plugin::kProductName + " tape delay by " + plugin::kMakerName +
+                   ", version " + plugin::kVersion + ", on the command line",
+               "ostratape"};
+  app.set_version_flag("--version", "ostratape "s + plugin::kVersion + " (" + plugin::kProductName +
+                                        " by " + plugin::kMakerName + ")");
   app.require_subcommand(1);
 
   int exitCode = 0;

@@ -5,6 +5,7 @@
 #include "cli/DemoPhrase.h"
 #include "cli/RenderCommand.h"
 #include "framework/NumberText.h"
+#include "plugin/Identity.h"
 
 #include <CLI/CLI.hpp>
 #include <sndfile.h>
@@ -52,8 +53,8 @@ int runDemo(const std::string& dir, std::ostream& out, std::ostream& err)
         static_cast<double>(result.inputFrames + result.tailFrames) / kDemoSampleRate;
     out << "wrote " << dryPath << "  (dry phrase, stereo, 48000 Hz, "
         << plug::FormatFixed(dryLength, 2) << " s)\n";
-    out << "wrote " << wetPath << "  (through OstraTape-delay, " << plug::FormatFixed(wetLength, 2)
-        << " s)\n";
+    out << "wrote " << wetPath << "  (through " << plugin::kProductName << ", "
+        << plug::FormatFixed(wetLength, 2) << " s)\n";
     out << "settings: tempo " << plug::FormatFixed(kDemoTempo, 0);
     for (const std::string& s : demoSettings())
       out << ", " << s;

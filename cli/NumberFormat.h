@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace ostratapedelay::cli
 {
@@ -12,8 +11,5 @@ std::string shortestNumber(double value);
 
 /** A JSON number at full precision; null for infinities and NaN, which JSON lacks. */
 std::string jsonNumber(double value);
-
-/** A JSON string literal with quotes, escaping quotes, backslashes and control characters. */
-std::string jsonString(std::string_view text);
 
 } // namespace ostratapedelay::cli

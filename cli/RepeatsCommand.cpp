@@ -74,7 +74,7 @@ void printRepeatsJson(const RepeatsReport& report, std::ostream& out)
       << ",\"timeRight\":" << jsonNumber(s.timeRight) << ",\"feedback\":" << jsonNumber(s.feedback)
       << ",\"pingPong\":" << (s.pingPong ? "true" : "false")
       << ",\"lowCut\":" << jsonNumber(s.lowCut) << ",\"highCut\":" << jsonNumber(s.highCut)
-      << ",\"bandwidth\":" << jsonNumber(s.bandwidth) << ",\"slope\":" << s.slope
+      << ",\"bandwidth\":" << jsonNumber(s.bandwidth) << ",\"slope\":" << static_cast<int>(s.slope)
       << ",\"wobble\":" << jsonNumber(s.wobble) << "},\"repeats\":[";
   bool first = true;
   for (const dsp::Repeat& r : report.repeats)

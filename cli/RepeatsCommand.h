@@ -23,7 +23,7 @@ struct RepeatsOptions
 /** A measurement and what it was asked. */
 struct RepeatsReport
 {
-  double tempo = 120.0;
+  double tempo = plug::kDefaultTempo;
   dsp::RepeatsModel::Request request;
   std::vector<dsp::Repeat> repeats;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/ITimeInfo.h"
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,12 +25,11 @@ namespace ostratapedelay::cli
  */
 struct StateOptions
 {
-  static constexpr double kDefaultTempo = 120.0;
-
   std::string preset;            // a preset name or file, applied before the sets; empty for none
   std::string presetFile;        // a preset file (whatever its name), instead of `preset`
   std::vector<std::string> sets; // "Name=value", applied in order
-  double tempo = kDefaultTempo;  // beats per minute, given to the processor as the host's tempo
+  double tempo =
+      plug::kDefaultTempo; // beats per minute, given to the processor as the host's tempo
 };
 
 /** Registers --preset, --preset-file, --set and --tempo on a command. Main thread. */

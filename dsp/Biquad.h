@@ -3,6 +3,26 @@
 namespace corvana::dsp
 {
 
+// One sample through a second-order section in transposed direct form II, for a double
+// or for lanes of them (dsp/Lanes.h): the one form of this step in the engines.
+template <class V>
+inline V secondOrder(V x, V b0, V b1, V b2, V a1, V a2, V& z1, V& z2) noexcept
+{
+  const V y = b0 * x + z1;
+  z1 = b1 * x - a1 * y + z2;
+  z2 = b2 * x - a2 * y;
+  return y;
+}
+
+// The same with b2 = a2 = 0, where the second state would only ever hold 0.
+template <class V>
+inline V firstOrder(V x, V b0, V b1, V a1, V& z1) noexcept
+{
+  const V y = b0 * x + z1;
+  z1 = b1 * x - a1 * y;
+  return y;
+}
+
 // One second-order section in transposed direct form II. Coefficients are
 // stored with a0 already divided out.
 struct Biquad
@@ -26,13 +46,7 @@ struct Biquad
   void clear() noexcept { z1 = z2 = 0.0; }
 
   // One sample. Real-time safe.
-  double tick(double x) noexcept
-  {
-    const double y = b0 * x + z1;
-    z1 = b1 * x - a1 * y + z2;
-    z2 = b2 * x - a2 * y;
-    return y;
-  }
+  double tick(double x) noexcept { return secondOrder(x, b0, b1, b2, a1, a2, z1, z2); }
 };
 
 } // namespace corvana::dsp

@@ -7,6 +7,8 @@
 //
 // Internal to the delay engine (TapeDelayProcess.cpp).
 
+#include "dsp/Biquad.h"
+#include "dsp/Lanes.h"
 #include "dsp/TapeDelay.h"
 
 #include <algorithm>
@@ -16,9 +18,9 @@
 namespace ostratapedelay::dsp::delaylanes
 {
 
-#if defined(__GNUC__)
-using Pair = double __attribute__((vector_size(16)));
-#endif
+using corvana::dsp::firstOrder;
+using corvana::dsp::Pair;
+using corvana::dsp::secondOrder;
 
 // Catmull-Rom through y0..y3 at t in [0, 1) between y1 and y2.
 template <class V>
@@ -28,25 +30,6 @@ inline V catmullRom(V y0, V y1, V y2, V y3, V t) noexcept
   const V c2 = y0 - 2.5 * y1 + 2.0 * y2 - y3 / 2.0;
   const V c3 = 1.5 * (y1 - y2) + (y3 - y0) / 2.0;
   return ((c3 * t + c2) * t + c1) * t + y1;
-}
-
-// A second-order section in transposed direct form II.
-template <class V>
-inline V secondOrder(V x, V b0, V b1, V b2, V a1, V a2, V& z1, V& z2) noexcept
-{
-  const V y = b0 * x + z1;
-  z1 = b1 * x - a1 * y + z2;
-  z2 = b2 * x - a2 * y;
-  return y;
-}
-
-// The same with b2 = a2 = 0, where the second state would only ever hold 0.
-template <class V>
-inline V firstOrder(V x, V b0, V b1, V a1, V& z1) noexcept
-{
-  const V y = b0 * x + z1;
-  z1 = b1 * x - a1 * y;
-  return y;
 }
 
 // The four ring samples around a line's read position and the fraction

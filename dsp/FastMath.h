@@ -7,6 +7,7 @@
 // operation, so a lane of the wide form gives the same bits as the narrow one.
 
 #include "dsp/Dispatch.h"
+#include "dsp/Lanes.h"
 
 #include <array>
 #include <bit>
@@ -59,7 +60,7 @@ inline constexpr double kExpLowest = -708.0;
 inline constexpr double kExpHighest = 709.0;
 
 #if defined(__GNUC__)
-using Quad = double __attribute__((vector_size(32)));
+using corvana::dsp::Quad;
 using QuadBits = std::uint64_t __attribute__((vector_size(32)));
 #endif
 

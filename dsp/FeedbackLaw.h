@@ -2,7 +2,7 @@
 
 // The level-dependent part of the delay lines' feedback law, for one frame and
 // for four frames side by side, the same bits in every lane. Internal to the
-// delay engine (TapeDelay.cpp, TapeDelayBlock.cpp).
+// delay engine (TapeDelayProcess.cpp).
 
 #include "dsp/FastMath.h"
 
@@ -35,7 +35,7 @@ inline double gain(double g0, double input, double echo, double exponent) noexce
 }
 
 #if defined(__GNUC__)
-using corvana::dsp::fastmath::Quad;
+using corvana::dsp::Quad;
 
 // gain() of four frames. Lanes whose power would leave the kernels' ranges
 // (an echo envelope of 0 or below 2^-1022, a power beyond e^-708..e^709) send the four

@@ -10,8 +10,7 @@ namespace ostratapedelay::dsp
 namespace
 {
 
-constexpr double kMinDriveGain = 0.12589254117941673; // -18 dB
-constexpr double kBurstRms = 0.12589254117941673;     // -18 dBFS
+constexpr double kBurstRms = 0.12589254117941673; // -18 dBFS, 10^(-18/20)
 constexpr double kMaxBurstSeconds = 0.03;
 constexpr double kMaxWindowExtraSeconds = 0.005;
 constexpr std::int64_t kTapeTailSamples = 2400; // the tape stage runs this long after the burst
@@ -19,33 +18,21 @@ constexpr int kPingPongSlots = 24;
 constexpr int kRepeatsPerSide = 24;
 constexpr double kLn2 = 0.69314718055994530942;
 
-// A section in transposed direct form II with fixed coefficients.
-struct Section
-{
-  double b0, b1, b2, a1, a2;
-  double z1 = 0.0, z2 = 0.0;
-  double tick(double x) noexcept
-  {
-    const double y = b0 * x + z1;
-    z1 = b1 * x - a1 * y + z2;
-    z2 = b2 * x - a2 * y;
-    return y;
-  }
-};
+using corvana::dsp::Biquad;
 
 // 200 Hz high-pass and 3000 Hz low-pass, Q 0.7071, at 48000 Hz: the burst's band.
-constexpr Section kBurstHighPass{0.9816580973135585, -1.963316194627117, 0.9816580973135585,
-                                 -1.9629797472685724, 0.9636526419856618};
-constexpr Section kBurstLowPass{0.02995452102890393, 0.05990904205780786, 0.02995452102890393,
-                                -1.454240616106919, 0.5740587002225347};
+constexpr Biquad kBurstHighPass{0.9816580973135585, -1.963316194627117, 0.9816580973135585,
+                                -1.9629797472685724, 0.9636526419856618};
+constexpr Biquad kBurstLowPass{0.02995452102890393, 0.05990904205780786, 0.02995452102890393,
+                               -1.454240616106919, 0.5740587002225347};
 
 } // namespace
 
 double RepeatsModel::driveGain(double driveDb) noexcept
 {
-  if (std::isnan(driveDb) || driveDb < -18.0)
-    return kMinDriveGain;
-  return std::pow(10.0, std::min(driveDb, 18.0) / 20.0);
+  if (std::isnan(driveDb) || driveDb < Tape::kMinDriveDb)
+    return Tape::kMinDriveGain;
+  return std::pow(10.0, std::min(driveDb, Tape::kMaxDriveDb) / 20.0);
 }
 
 double RepeatsModel::highEdge(double highCut, double bandwidth, int passes) noexcept
@@ -132,8 +119,8 @@ void RepeatsModel::makeBurst(std::int64_t length)
 {
   mBurst.assign(static_cast<std::size_t>(length), 0.0);
   std::uint32_t s = 0x1234567u;
-  Section hp = kBurstHighPass;
-  Section lp = kBurstLowPass;
+  Biquad hp = kBurstHighPass;
+  Biquad lp = kBurstLowPass;
   double sum = 0.0;
   for (double& y : mBurst)
   {

@@ -124,17 +124,17 @@ void Tape::design(std::span<const TapeSection> sections, std::span<Biquad> biqua
     const double alpha = std::sin(w) / (2.0 * s.q);
     const double A = std::pow(10.0, s.gain / 40.0);
     Biquad& b = biquads[i];
-    switch (s.type)
+    switch (s.kind)
     {
-      case 0:
+      case TapeSection::Kind::kHighPass:
         b.setCoefficients((1.0 + cw) / 2.0, -(1.0 + cw), (1.0 + cw) / 2.0, 1.0 + alpha, -2.0 * cw,
                           1.0 - alpha);
         break;
-      case 1:
+      case TapeSection::Kind::kPeaking:
         b.setCoefficients(1.0 + alpha * A, -2.0 * cw, 1.0 - alpha * A, 1.0 + alpha / A, -2.0 * cw,
                           1.0 - alpha / A);
         break;
-      case 2:
+      case TapeSection::Kind::kHighShelf:
       {
         const double sa = 2.0 * std::sqrt(A) * alpha;
         b.setCoefficients(A * ((A + 1.0) + (A - 1.0) * cw + sa),
@@ -252,7 +252,7 @@ void Tape::clearSaturator() noexcept
   mOutIndex = 0;
 }
 
-void Tape::setMode(int newMode) noexcept
+void Tape::setMode(Mode newMode) noexcept
 {
   if (newMode != mMode)
   {

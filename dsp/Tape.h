@@ -13,7 +13,14 @@ using corvana::dsp::Biquad;
 // One section of a fixed equalisation curve.
 struct TapeSection
 {
-  int type = -1; // 0 high-pass, 1 peaking, 2 high shelf; other values leave the biquad as it is
+  enum class Kind : int
+  {
+    kNone = -1, // leaves the biquad as it is
+    kHighPass = 0,
+    kPeaking = 1,
+    kHighShelf = 2
+  };
+  Kind kind = Kind::kNone;
   double frequency = 0.0; // Hz
   double q = 0.0;
   double gain = 0.0; // dB, ignored by the high-pass
@@ -21,17 +28,17 @@ struct TapeSection
 
 // Before the saturator: a presence dip and a treble lift.
 inline constexpr std::array<TapeSection, 2> kBeforeCurve{{
-    {1, 2160.1962, 0.553154, -4.163867},
-    {2, 8017.1193, 0.397066, 8.282617},
+    {TapeSection::Kind::kPeaking, 2160.1962, 0.553154, -4.163867},
+    {TapeSection::Kind::kHighShelf, 8017.1193, 0.397066, 8.282617},
 }};
 
 // After the saturator: subsonic high-pass, low peak and dip, presence lift, treble cut.
 inline constexpr std::array<TapeSection, 5> kAfterCurve{{
-    {0, 24.6164, 0.906503, 0.0},
-    {1, 36.1782, 3.0, 0.874088},
-    {1, 68.735, 3.0, -2.345599},
-    {1, 2148.3941, 0.576209, 5.85763},
-    {2, 4085.476, 0.402043, -5.949434},
+    {TapeSection::Kind::kHighPass, 24.6164, 0.906503, 0.0},
+    {TapeSection::Kind::kPeaking, 36.1782, 3.0, 0.874088},
+    {TapeSection::Kind::kPeaking, 68.735, 3.0, -2.345599},
+    {TapeSection::Kind::kPeaking, 2148.3941, 0.576209, 5.85763},
+    {TapeSection::Kind::kHighShelf, 4085.476, 0.402043, -5.949434},
 }};
 
 // Tape colouring of one channel: fixed pre-emphasis, drive, a smooth symmetric
@@ -43,12 +50,22 @@ inline constexpr std::array<TapeSection, 5> kAfterCurve{{
 class Tape
 {
 public:
-  static constexpr int kDirect = 0;
-  static constexpr int kAntiderivative = 1;
-  static constexpr int kOversampled = 2;
+  // The saturator: applied directly, through its antiderivative, or oversampled by two.
+  enum class Mode : int
+  {
+    kDirect = 0,
+    kAntiderivative = 1,
+    kOversampled = 2
+  };
+  using enum Mode;
 
   // Delay of the oversampled mode in samples at the host rate.
   static constexpr int kOversampledLatency = 31;
+
+  // The drive's range in dB; below it the gain stays at its floor, -18 dB = 10^(-18/20).
+  static constexpr double kMinDriveDb = -18.0;
+  static constexpr double kMaxDriveDb = 18.0;
+  static constexpr double kMinDriveGain = 0.12589254117941673;
 
   static constexpr int kTableSize = 16386;     // entries of the antiderivative table
   static constexpr int kTableResolution = 256; // entries per unit of input
@@ -89,11 +106,11 @@ public:
   // first flag. Owner's thread; real-time safe.
   void clear() noexcept;
 
-  // Selects the saturator (0 direct, 1 antiderivative, anything else
+  // Selects the saturator (a value outside the three, cast from a number, runs
   // oversampled). A change clears the previous sample and the histories.
   // Owner's thread; real-time safe.
-  void setMode(int newMode) noexcept;
-  int mode() const noexcept { return mMode; }
+  void setMode(Mode newMode) noexcept;
+  Mode mode() const noexcept { return mMode; }
 
   // Latency of the current mode in samples (31 when oversampled, else 0).
   int latency() const noexcept
@@ -161,7 +178,7 @@ private:
   double mSmooth = 0.0;
   double mLastDriven = 0.0;
   bool mFirst = true;
-  int mMode = kOversampled;
+  Mode mMode = kOversampled;
   double mPrevious = 0.0;
   double mPreviousIntegral = 0.0; // F(mPrevious)
 

@@ -70,13 +70,7 @@ struct Section
 {
   V b0, b1, b2, a1, a2, z1, z2;
 
-  V tick(V x) noexcept
-  {
-    const V y = b0 * x + z1;
-    z1 = b1 * x - a1 * y + z2;
-    z2 = b2 * x - a2 * y;
-    return y;
-  }
+  V tick(V x) noexcept { return corvana::dsp::secondOrder(x, b0, b1, b2, a1, a2, z1, z2); }
 };
 
 constexpr int kChunk = 64;         // frames per pass over the straight histories

@@ -91,18 +91,18 @@ void TapeDelay::Line::designCuts(double lowCutHz, double highCutHz, Slope slope,
   }
 
   highCutSections = 0;
-  highCutFirstOrder = highCutHz > 0.0 && highCutHz < 19900.0 && slope == kSlope6dB;
+  highCutFirstOrder = highCutHz > 0.0 && highCutHz < 19900.0 && slope == Slope::k6dB;
   if (highCutHz > 0.0 && highCutHz < 19900.0)
   {
     const double f = std::min(0.49 * rate, highCutHz);
     const double w = kTwoPi * f / rate;
-    if (slope == kSlope6dB)
+    if (slope == Slope::k6dB)
     {
       firstOrderLowPass(highCut1, std::tan(std::numbers::pi * f / rate));
       highCut1.z2 = 0.0; // unused now; a steeper design may have left a value
       highCutSections = 1;
     }
-    else if (slope == kSlope12dB)
+    else if (slope == Slope::k12dB)
     {
       secondOrderLowPass(highCut1, std::cos(w), std::sin(w) / kSqrt2);
       highCutSections = 1;

@@ -38,12 +38,14 @@ public:
   static constexpr Character kPlain = dsp::kPlain;
   static constexpr Character kMedium = dsp::kMedium;
 
-  // High-cut steepness: 0 = 6 dB/octave, 1 = 12 dB/octave, 2 (or any other
-  // value) = 24 dB/octave.
-  using Slope = int;
-  static constexpr Slope kSlope6dB = 0;
-  static constexpr Slope kSlope12dB = 1;
-  static constexpr Slope kSlope24dB = 2;
+  // High-cut steepness per octave. A value outside the three (cast from a
+  // number) counts as the steepest.
+  enum class Slope : int
+  {
+    k6dB = 0,
+    k12dB = 1,
+    k24dB = 2
+  };
 
   struct Settings
   {
@@ -55,7 +57,7 @@ public:
     double lowCut = 0.0;    // Hz; 20 or below: off
     double highCut = 0.0;   // Hz; 0 or below, or 19900 and above: off
     double bandwidth = 0.0; // Hz of the tape low-pass; 0: off
-    Slope slope = kSlope12dB;
+    Slope slope = Slope::k12dB;
     double wobble = 0.0; // 0..2, 1 = nominal depth
   };
 
@@ -189,6 +191,20 @@ private:
   void writeFrame(double inLeft, double inRight, double yL, double yR, double g) noexcept;
   // Frames (1 to `limit`) whose reads stay clear of everything they write.
   std::uint32_t safeRun(std::uint32_t limit) const noexcept;
+
+  // process() in stretches of at most kStretch frames (a safe run), each through five
+  // stages in turn: the wobble and smoothers, the reads, the cut chains and followers, the
+  // feedback gains, the writes. Stretch carries what one stage leaves for the next.
+  static constexpr std::uint32_t kStretch = 64;
+  struct Stretch;
+  void wobbleStretch(Stretch& st) noexcept;
+  void readStretch(Stretch& st) noexcept;
+  // The reads with the level factor `level(j)` of each frame (per line, or both).
+  template <class Level>
+  void readLanes(Stretch& st, Level level) noexcept;
+  void filterStretch(Stretch& st) noexcept;
+  void gainStretch(Stretch& st) noexcept;
+  void writeStretch(const Stretch& st) noexcept;
   // Samples the wobble may move a read from its delay (with a sample to spare).
   double swing() const noexcept;
   // The feedback amount raised to the character's exponent (the plain law's
@@ -246,7 +262,7 @@ private:
   double mDesignedLowCut = -1.0;
   double mDesignedHighCut = -1.0;
   double mDesignedBandwidth = -1.0;
-  Slope mDesignedSlope = -1;
+  Slope mDesignedSlope = Slope::k12dB;
   bool mCutsDesigned = false; // false forces a design on the next set()
 
   bool mFirst = true;

@@ -26,6 +26,8 @@
 namespace ostratapedelay::dsp
 {
 
+using corvana::dsp::Pair;
+
 namespace
 {
 
@@ -33,9 +35,6 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 // Level wobble of +-0.52 dB per unit of depth.
 constexpr double kLevelWobbleDb = 0.52;
 constexpr double kLevelWobbleNepers = kLevelWobbleDb / 20.0 * std::numbers::ln10;
-
-// Longest stretch of process(); its scratch arrays live on the stack.
-constexpr std::uint32_t kStretch = 64;
 
 // Level wobble arguments are within this; beyond it the series below is not exact.
 constexpr double kSeriesReach = 0.125;
@@ -334,6 +333,197 @@ std::uint32_t TapeDelay::safeRun(std::uint32_t limit) const noexcept
   return room >= static_cast<double>(limit) ? limit : static_cast<std::uint32_t>(room);
 }
 
+// What the stages of process() hand each other over one stretch.
+struct TapeDelay::Stretch
+{
+  std::uint32_t n = 0;
+  const double* inL = nullptr;
+  const double* inR = nullptr;
+  double mod[kStretch];           // read offset of the time wobble, samples
+  double am[kStretch];            // level wobble factor
+  double base[kStretch];          // feedback amount raised to the character's exponent
+  Pair read[kStretch];            // the lines' reads (left, right), levels applied
+  double echoL[kStretch];         // the echoes: reads through the cut chains
+  double echoR[kStretch];         //
+  double inputEnvelope[kStretch]; // followers after each frame
+  double echoEnvelope[kStretch];  //
+  double gain[kStretch];          // feedback gain
+};
+
+void TapeDelay::wobbleStretch(Stretch& st) noexcept
+{
+  // The wobble does not depend on the signal: its offsets and level factors
+  // first, the factors' exponentials as one loop. Smoothers that have arrived
+  // stay put (a step of 0), and so does the gain.
+  bool seriesExact = true;
+  auto wobble = [&](bool smoothersMove)
+  {
+    const double settledGain = smoothersMove ? 0.0 : baseGain();
+    for (std::uint32_t j = 0; j < st.n; ++j)
+    {
+      st.mod[j] = modulate(st.am[j], smoothersMove);
+      st.base[j] = smoothersMove ? baseGain() : settledGain;
+      seriesExact = seriesExact && std::fabs(st.am[j]) <= kSeriesReach;
+    }
+  };
+  if (mFeedbackCurrent == mFeedbackTarget && mWobbleCurrent == mWobbleTarget)
+    wobble(false);
+  else
+    wobble(true);
+  if (seriesExact)
+  {
+    for (std::uint32_t j = 0; j < st.n; ++j)
+      st.am[j] = expSeries(st.am[j]);
+  }
+  else
+  {
+    for (std::uint32_t j = 0; j < st.n; ++j)
+      st.am[j] = expSmall(st.am[j]);
+  }
+}
+
+void TapeDelay::readStretch(Stretch& st) noexcept
+{
+  // Both lines in the two lanes of the same instructions. In ping-pong mode the
+  // right read recirculates unfiltered and without the level wobble: a factor
+  // of 1 leaves it exactly as read.
+  if (mPingPong)
+    readLanes(st, [&st](std::uint32_t j) { return Pair{st.am[j], 1.0}; });
+  else
+    readLanes(st, [&st](std::uint32_t j) { return st.am[j]; });
+}
+
+template <class Level>
+void TapeDelay::readLanes(Stretch& st, Level level) noexcept
+{
+#if defined(__GNUC__)
+  const double reach = swing();
+  if (delaylanes::readsClear(mLeft, st.n, reach) && delaylanes::readsClear(mRight, st.n, reach))
+  {
+    // The usual case, reads well inside both rings: tapsOf()'s arithmetic in
+    // two lanes, without the history and wrap checks.
+    Pair delay{mLeft.delayCurrent, mRight.delayCurrent};
+    const Pair target{mLeft.delayTarget, mRight.delayTarget};
+    const Pair glide{mLeft.glide, mRight.glide};
+    const Pair head{static_cast<double>(mLeft.writeIndex), static_cast<double>(mRight.writeIndex)};
+    const float* ringL = mLeft.buffer.data();
+    const float* ringR = mRight.buffer.data();
+    for (std::uint32_t j = 0; j < st.n; ++j)
+    {
+      delay += (target - delay) * glide;
+      const Pair p = (head + static_cast<double>(j)) - (delay + st.mod[j]);
+      const Pair fl{std::floor(p[0]), std::floor(p[1])};
+      const float* l = ringL + (static_cast<std::int64_t>(fl[0]) - 1);
+      const float* r = ringR + (static_cast<std::int64_t>(fl[1]) - 1);
+      st.read[j] = delaylanes::catmullRom(Pair{l[0], r[0]}, Pair{l[1], r[1]}, Pair{l[2], r[2]},
+                                          Pair{l[3], r[3]}, p - fl) *
+                   level(j);
+    }
+    mLeft.delayCurrent = delay[0];
+    mRight.delayCurrent = delay[1];
+    return;
+  }
+#endif
+  for (std::uint32_t j = 0; j < st.n; ++j)
+  {
+    const delaylanes::Taps l = delaylanes::tapsOf(mLeft, st.mod[j], j);
+    const delaylanes::Taps r = delaylanes::tapsOf(mRight, st.mod[j], j);
+    st.read[j] =
+        delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]}, Pair{l.y[2], r.y[2]},
+                               Pair{l.y[3], r.y[3]}, Pair{l.t, r.t}) *
+        level(j);
+  }
+}
+
+void TapeDelay::filterStretch(Stretch& st) noexcept
+{
+  // The cut chains, then the followers; each frame carries only the filter
+  // states and envelopes to the next.
+#if defined(__GNUC__)
+  if (!mPingPong && delaylanes::CutPair::fits(mLeft, mRight))
+  {
+    delaylanes::CutPair cuts(mLeft, mRight);
+    for (std::uint32_t j = 0; j < st.n; ++j)
+    {
+      const Pair y = cuts.run(st.read[j]);
+      st.echoL[j] = y[0];
+      st.echoR[j] = y[1];
+      follow(st.inL[j], st.inR[j], y[0], y[1]);
+      st.inputEnvelope[j] = mInputEnvelope;
+      st.echoEnvelope[j] = mEchoEnvelope;
+    }
+    cuts.store(mLeft, mRight);
+    return;
+  }
+#endif
+  for (std::uint32_t j = 0; j < st.n; ++j)
+  {
+    st.echoL[j] = mLeft.cut(st.read[j][0]);
+    st.echoR[j] = mPingPong ? st.read[j][1] : mRight.cut(st.read[j][1]);
+    follow(st.inL[j], st.inR[j], st.echoL[j], st.echoR[j]);
+    st.inputEnvelope[j] = mInputEnvelope;
+    st.echoEnvelope[j] = mEchoEnvelope;
+  }
+}
+
+void TapeDelay::gainStretch(Stretch& st) noexcept
+{
+  if (mPlain)
+  {
+    std::memcpy(st.gain, st.base, st.n * sizeof(double));
+    return;
+  }
+  std::uint32_t j = 0;
+#if defined(__GNUC__)
+  // Four frames at a time; the law's exponential and logarithm dominate.
+  if (mLevelExponent != 0.0)
+  {
+    using feedbacklaw::Quad;
+    for (; j + 4 <= st.n; j += 4)
+    {
+      Quad g0, in, echo;
+      std::memcpy(&g0, st.base + j, sizeof g0);
+      std::memcpy(&in, st.inputEnvelope + j, sizeof in);
+      std::memcpy(&echo, st.echoEnvelope + j, sizeof echo);
+      const Quad g = feedbacklaw::gains(g0, in, echo, mLevelExponent);
+      std::memcpy(st.gain + j, &g, sizeof g);
+    }
+  }
+#endif
+  for (; j < st.n; ++j)
+    st.gain[j] =
+        feedbacklaw::gain(st.base[j], st.inputEnvelope[j], st.echoEnvelope[j], mLevelExponent);
+}
+
+void TapeDelay::writeStretch(const Stretch& st) noexcept
+{
+  const std::uint32_t n = st.n;
+  double toLeft[kStretch];
+  if (mPingPong)
+  {
+    double mono[kStretch];
+    for (std::uint32_t j = 0; j < n; ++j)
+    {
+      toLeft[j] = st.gain[j] * st.gain[j] * st.echoR[j];
+      mono[j] = (st.inL[j] + st.inR[j]) / 2.0;
+    }
+    mLeft.writeStretch(toLeft, mono, n, inputOffset);
+    mRight.writeStretch(st.echoL, nullptr, n, inputOffset);
+  }
+  else
+  {
+    double toRight[kStretch];
+    for (std::uint32_t j = 0; j < n; ++j)
+    {
+      toLeft[j] = st.gain[j] * st.echoL[j];
+      toRight[j] = st.gain[j] * st.echoR[j];
+    }
+    mLeft.writeStretch(toLeft, st.inL, n, inputOffset);
+    mRight.writeStretch(toRight, st.inR, n, inputOffset);
+  }
+  mLastGain = st.gain[n - 1];
+}
+
 #if defined(__GNUC__)
 [[gnu::flatten]]
 #endif
@@ -348,174 +538,20 @@ TapeDelay::process(const double* inLeft, const double* inRight, double* outLeft,
     return;
   }
 
-  // The echoes stay here until the writes: the outputs may be the inputs.
-  double echoL[kStretch];
-  double echoR[kStretch];
-  double mod[kStretch];
-  double am[kStretch];
-  double base[kStretch];
-  double inputEnvelope[kStretch];
-  double echoEnvelope[kStretch];
-  double gain[kStretch];
-
-  int done = 0;
-  while (done < frames)
+  // The echoes stay in the stretch until the writes: the outputs may be the inputs.
+  Stretch st;
+  for (int done = 0; done < frames; done += static_cast<int>(st.n))
   {
-    const std::uint32_t n =
-        safeRun(static_cast<std::uint32_t>(std::min<int>(frames - done, kStretch)));
-    const double* inL = inLeft + done;
-    const double* inR = inRight + done;
-
-    // The wobble does not depend on the signal: its offsets and level
-    // factors first, the factors' exponentials as one loop.
-    // Smoothers that have arrived stay put (a step of 0), and so does the gain.
-    bool seriesExact = true;
-    auto wobble = [&](bool smoothersMove)
-    {
-      const double settledGain = smoothersMove ? 0.0 : baseGain();
-      for (std::uint32_t j = 0; j < n; ++j)
-      {
-        mod[j] = modulate(am[j], smoothersMove);
-        base[j] = smoothersMove ? baseGain() : settledGain;
-        seriesExact = seriesExact && std::fabs(am[j]) <= kSeriesReach;
-      }
-    };
-    if (mFeedbackCurrent == mFeedbackTarget && mWobbleCurrent == mWobbleTarget)
-      wobble(false);
-    else
-      wobble(true);
-    if (seriesExact)
-    {
-      for (std::uint32_t j = 0; j < n; ++j)
-        am[j] = expSeries(am[j]);
-    }
-    else
-    {
-      for (std::uint32_t j = 0; j < n; ++j)
-        am[j] = expSmall(am[j]);
-    }
-
-#if defined(__GNUC__)
-    if (!mPingPong && delaylanes::CutPair::fits(mLeft, mRight))
-    {
-      // Both lines in the two lanes of the same instructions.
-      using delaylanes::Pair;
-      delaylanes::CutPair cuts(mLeft, mRight);
-      // The reads first, then the filters and followers: each loop
-      // carries little from frame to frame, so frames overlap.
-      Pair read[kStretch];
-      const double reach = swing();
-      if (delaylanes::readsClear(mLeft, n, reach) && delaylanes::readsClear(mRight, n, reach))
-      {
-        // The usual case, reads well inside both rings: tapsOf()'s
-        // arithmetic in two lanes, without the history and wrap checks.
-        Pair delay{mLeft.delayCurrent, mRight.delayCurrent};
-        const Pair target{mLeft.delayTarget, mRight.delayTarget};
-        const Pair glide{mLeft.glide, mRight.glide};
-        const Pair head{static_cast<double>(mLeft.writeIndex),
-                        static_cast<double>(mRight.writeIndex)};
-        const float* ringL = mLeft.buffer.data();
-        const float* ringR = mRight.buffer.data();
-        for (std::uint32_t j = 0; j < n; ++j)
-        {
-          delay += (target - delay) * glide;
-          const Pair p = (head + static_cast<double>(j)) - (delay + mod[j]);
-          const Pair fl{std::floor(p[0]), std::floor(p[1])};
-          const float* l = ringL + (static_cast<std::int64_t>(fl[0]) - 1);
-          const float* r = ringR + (static_cast<std::int64_t>(fl[1]) - 1);
-          read[j] = delaylanes::catmullRom(Pair{l[0], r[0]}, Pair{l[1], r[1]}, Pair{l[2], r[2]},
-                                           Pair{l[3], r[3]}, p - fl) *
-                    am[j];
-        }
-        mLeft.delayCurrent = delay[0];
-        mRight.delayCurrent = delay[1];
-      }
-      else
-      {
-        for (std::uint32_t j = 0; j < n; ++j)
-        {
-          const delaylanes::Taps l = delaylanes::tapsOf(mLeft, mod[j], j);
-          const delaylanes::Taps r = delaylanes::tapsOf(mRight, mod[j], j);
-          read[j] =
-              delaylanes::catmullRom(Pair{l.y[0], r.y[0]}, Pair{l.y[1], r.y[1]},
-                                     Pair{l.y[2], r.y[2]}, Pair{l.y[3], r.y[3]}, Pair{l.t, r.t}) *
-              am[j];
-        }
-      }
-      for (std::uint32_t j = 0; j < n; ++j)
-      {
-        const Pair y = cuts.run(read[j]);
-        echoL[j] = y[0];
-        echoR[j] = y[1];
-        follow(inL[j], inR[j], y[0], y[1]);
-        inputEnvelope[j] = mInputEnvelope;
-        echoEnvelope[j] = mEchoEnvelope;
-      }
-      cuts.store(mLeft, mRight);
-    }
-    else
-#endif
-    {
-      for (std::uint32_t j = 0; j < n; ++j)
-      {
-        readLines(mod[j], am[j], j, echoL[j], echoR[j]);
-        follow(inL[j], inR[j], echoL[j], echoR[j]);
-        inputEnvelope[j] = mInputEnvelope;
-        echoEnvelope[j] = mEchoEnvelope;
-      }
-    }
-
-    std::uint32_t j = 0;
-    if (mPlain)
-    {
-      std::memcpy(gain, base, n * sizeof(double));
-      j = n;
-    }
-#if defined(__GNUC__)
-    else if (mLevelExponent != 0.0)
-    {
-      using feedbacklaw::Quad;
-      for (; j + 4 <= n; j += 4)
-      {
-        Quad g0, in, echo;
-        std::memcpy(&g0, base + j, sizeof g0);
-        std::memcpy(&in, inputEnvelope + j, sizeof in);
-        std::memcpy(&echo, echoEnvelope + j, sizeof echo);
-        const Quad g = feedbacklaw::gains(g0, in, echo, mLevelExponent);
-        std::memcpy(gain + j, &g, sizeof g);
-      }
-    }
-#endif
-    for (; j < n; ++j)
-      gain[j] = feedbacklaw::gain(base[j], inputEnvelope[j], echoEnvelope[j], mLevelExponent);
-
-    double toLeft[kStretch];
-    double toRight[kStretch];
-    if (mPingPong)
-    {
-      double mono[kStretch];
-      for (j = 0; j < n; ++j)
-      {
-        toLeft[j] = gain[j] * gain[j] * echoR[j];
-        mono[j] = (inL[j] + inR[j]) / 2.0;
-      }
-      mLeft.writeStretch(toLeft, mono, n, inputOffset);
-      mRight.writeStretch(echoL, nullptr, n, inputOffset);
-    }
-    else
-    {
-      for (j = 0; j < n; ++j)
-      {
-        toLeft[j] = gain[j] * echoL[j];
-        toRight[j] = gain[j] * echoR[j];
-      }
-      mLeft.writeStretch(toLeft, inL, n, inputOffset);
-      mRight.writeStretch(toRight, inR, n, inputOffset);
-    }
-    mLastGain = gain[n - 1];
-    std::memcpy(outLeft + done, echoL, n * sizeof(double));
-    std::memcpy(outRight + done, echoR, n * sizeof(double));
-    done += static_cast<int>(n);
+    st.n = safeRun(static_cast<std::uint32_t>(std::min<int>(frames - done, kStretch)));
+    st.inL = inLeft + done;
+    st.inR = inRight + done;
+    wobbleStretch(st);
+    readStretch(st);
+    filterStretch(st);
+    gainStretch(st);
+    writeStretch(st);
+    std::memcpy(outLeft + done, st.echoL, st.n * sizeof(double));
+    std::memcpy(outRight + done, st.echoR, st.n * sizeof(double));
   }
 }
 

@@ -8,6 +8,7 @@
 // Internal to the tape stage (Tape.cpp, TapeBlock.cpp).
 
 #include "dsp/Dispatch.h"
+#include "dsp/Lanes.h"
 #include "dsp/Tape.h"
 
 #include <cmath>
@@ -16,23 +17,7 @@
 namespace ostratapedelay::dsp::tapelanes
 {
 
-#if defined(__GNUC__)
-using Pair = double __attribute__((vector_size(16)));
-#else
-struct Pair
-{
-  double v[2];
-  double operator[](int k) const noexcept { return v[k]; }
-  double& operator[](int k) noexcept { return v[k]; }
-  friend Pair operator+(Pair a, Pair b) noexcept { return {{a.v[0] + b.v[0], a.v[1] + b.v[1]}}; }
-  friend Pair operator-(Pair a, Pair b) noexcept { return {{a.v[0] - b.v[0], a.v[1] - b.v[1]}}; }
-  friend Pair operator*(Pair a, Pair b) noexcept { return {{a.v[0] * b.v[0], a.v[1] * b.v[1]}}; }
-  friend Pair operator/(Pair a, Pair b) noexcept { return {{a.v[0] / b.v[0], a.v[1] / b.v[1]}}; }
-  friend Pair operator*(double a, Pair b) noexcept { return {{a * b.v[0], a * b.v[1]}}; }
-  friend Pair operator+(Pair a, double b) noexcept { return {{a.v[0] + b, a.v[1] + b}}; }
-  Pair& operator+=(Pair b) noexcept { return *this = *this + b; }
-};
-#endif
+using corvana::dsp::Pair;
 
 // Lane access, so the kernels below serve both types.
 inline double lane(double v, int) noexcept
@@ -58,7 +43,7 @@ inline void setLane(Pair& v, int k, double x) noexcept
 // Everything using it is inline, so the wider vectors never cross a call.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
-using Quad = double __attribute__((vector_size(32)));
+using corvana::dsp::Quad;
 inline void setLane(Quad& v, int k, double x) noexcept
 {
   v[k] = x;

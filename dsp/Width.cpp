@@ -109,7 +109,7 @@ void Width::setMode(int newMode) noexcept
   }
 }
 
-void Width::setMethod(int newMethod) noexcept
+void Width::setMethod(Method newMethod) noexcept
 {
   if (newMethod != mMethod)
   {

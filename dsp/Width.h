@@ -21,7 +21,14 @@ public:
   static constexpr int kStereo = 1;
   static constexpr int kMono = 2;
 
-  static constexpr int kAllpassCascade = 1; // method 1; any other value: four allpass delays
+  // How a side signal is built from the mid: a chain of four allpass delays, or a cascade
+  // of allpass filters (a value outside the two, cast from a number, takes the delays).
+  enum class Method : int
+  {
+    kDelays = 0,
+    kAllpassCascade = 1
+  };
+  using enum Method;
 
   static constexpr int kUndecided = 0; // analyser states; kStereo and kMono otherwise
 
@@ -51,14 +58,14 @@ public:
   void setWidth(float w) noexcept;
   // kAuto, kStereo or kMono; a change clears the analyser.
   void setMode(int newMode) noexcept;
-  // kAllpassCascade or the delay chain; a change clears the decorrelator.
-  void setMethod(int newMethod) noexcept;
+  // A change clears the decorrelator.
+  void setMethod(Method newMethod) noexcept;
   // True when only one input channel is connected.
   void setMonoBus(bool mono) noexcept { mMonoBus = mono; }
 
   float width() const noexcept { return mWidth; }
   int mode() const noexcept { return mMode; }
-  int method() const noexcept { return mMethod; }
+  Method method() const noexcept { return mMethod; }
   bool monoBus() const noexcept { return mMonoBus; }
   float sideGain() const noexcept { return mSideGain; }
   float synthGain() const noexcept { return mSynthGain; }
@@ -96,7 +103,7 @@ private:
   double mSampleRate = 48000.0;
   float mWidth = 0.0f;
   int mMode = kAuto;
-  int mMethod = 0;
+  Method mMethod = kDelays;
   bool mMonoBus = false;
   float mSmooth = 0.0f;
   float mSideGain = 1.0f;

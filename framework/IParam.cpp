@@ -1,5 +1,6 @@
 #include "framework/IParam.h"
 
+#include "framework/JSONString.h"
 #include "framework/NumberText.h"
 
 #include <algorithm>
@@ -33,29 +34,6 @@ int PrecisionFromStep(double step)
       return k;
   }
   return 6;
-}
-
-void AppendJSONString(std::string& json, const char* text)
-{
-  json += '"';
-  for (const char* p = text; *p; ++p)
-  {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (c == '"' || c == '\\')
-    {
-      json += '\\';
-      json += static_cast<char>(c);
-    }
-    else if (c < 0x20)
-    {
-      char esc[8];
-      std::snprintf(esc, sizeof(esc), "\\u%04x", c);
-      json += esc;
-    }
-    else
-      json += static_cast<char>(c);
-  }
-  json += '"';
 }
 
 void AppendJSONNumber(std::string& json, double value)

@@ -1,6 +1,7 @@
 #include "lv2/Lv2Instance.h"
 
 #include "framework/IByteChunk.h"
+#include "framework/ITimeInfo.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
@@ -267,7 +268,7 @@ void Lv2Instance::readPosition(const LV2_Atom_Object* object) noexcept
   double v = 0.0;
   // A position without a tempo keeps the last one; a tempo that is not positive means none.
   if (numberOf(bpm, v))
-    mTime.mTempo = v > 0.0 ? v : 120.0;
+    mTime.mTempo = v > 0.0 ? v : plug::kDefaultTempo;
   if (numberOf(speed, v))
     mTime.mPlaying = v != 0.0;
   if (numberOf(frame, v))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "plugin/Identity.h"
 #include "plugin/Parameters.h"
 
 #include <cstdint>
@@ -9,11 +10,10 @@ namespace ostratapedelay::lv2
 {
 
 /** URI of the stereo plug-in; the mono variants and every other URI of the bundle live under it. */
-inline constexpr const char* kPluginUri = "urn:corvana:ostratape-delay";
+inline constexpr const char* kPluginUri = plugin::kLv2Uri.data();
 /** Key of the state chunk in a saved LV2 state (type atom:Chunk). */
-inline constexpr const char* kStateChunkUri = "urn:corvana:ostratape-delay#state";
-/** File name of the shared object inside the bundle. */
-inline constexpr const char* kBinaryName = "ostratape-delay.so";
+inline constexpr auto kStateChunkUriText = plugin::joined(plugin::kLv2Uri, "#state");
+inline constexpr const char* kStateChunkUri = kStateChunkUriText.data();
 
 /** One plug-in of the bundle: a channel layout of the effect under its own URI. */
 struct Variant
@@ -24,11 +24,16 @@ struct Variant
   int nOutputs;
 };
 
+inline constexpr auto kMonoUri = plugin::joined(plugin::kLv2Uri, "#mono");
+inline constexpr auto kMonoName = plugin::joined(plugin::kProductName, " Mono");
+inline constexpr auto kMonoStereoUri = plugin::joined(plugin::kLv2Uri, "#mono-stereo");
+inline constexpr auto kMonoStereoName = plugin::joined(plugin::kProductName, " Mono to Stereo");
+
 /** The bundle's plug-ins, stereo first (the layouts "2-2", "1-1" and "1-2"). */
 inline constexpr Variant kVariants[] = {
-    {"urn:corvana:ostratape-delay", "OstraTape-delay", 2, 2},
-    {"urn:corvana:ostratape-delay#mono", "OstraTape-delay Mono", 1, 1},
-    {"urn:corvana:ostratape-delay#mono-stereo", "OstraTape-delay Mono to Stereo", 1, 2},
+    {kPluginUri, plugin::kProductName, 2, 2},
+    {kMonoUri.data(), kMonoName.data(), 1, 1},
+    {kMonoStereoUri.data(), kMonoStereoName.data(), 1, 2},
 };
 inline constexpr int kNumVariants = static_cast<int>(sizeof(kVariants) / sizeof(kVariants[0]));
 

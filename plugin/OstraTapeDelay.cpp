@@ -1,7 +1,10 @@
 #include "plugin/OstraTapeDelay.h"
 
+#include "plugin/Identity.h"
 #include "plugin/Parameters.h"
 #include "plugin/PluginConfig.h"
+
+#include <algorithm>
 
 using namespace ostratapedelay::plugin;
 
@@ -27,7 +30,7 @@ OstraTapeDelay::OstraTapeDelay(const plug::Config& config,
     width.prepare(48000.0);
 
   mUpdateCheck = std::make_shared<corvana::updates::UpdateCheck>(
-      corvana::updates::defaultConfig(kUpdateProductSlug, kUpdateVersion));
+      corvana::updates::defaultConfig(kProductSlug, kVersion));
   mUpdateWorker = std::make_unique<corvana::updates::UpdateWorker>(
       [check = mUpdateCheck]
       {
@@ -49,10 +52,11 @@ double OstraTapeDelay::param(int idx) const noexcept
 
 void OstraTapeDelay::setInputMode(int mode)
 {
-  mode = mode < kInputAuto ? kInputAuto : (mode > kInputLeftOnly ? kInputLeftOnly : mode);
-  mInputMode.store(mode);
+  const auto chosen = static_cast<InputMode>(std::clamp(
+      mode, static_cast<int>(InputMode::kInputAuto), static_cast<int>(InputMode::kInputLeftOnly)));
+  mInputMode.store(chosen);
   // A fresh choice of auto listens again instead of trusting an old decision.
-  if (mode == kInputAuto)
+  if (chosen == kInputAuto)
     mRedetectInput.store(true);
 }
 

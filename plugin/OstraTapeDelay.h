@@ -36,13 +36,15 @@ class OstraTapeDelay : public plug::IAUBinding
 public:
   using Settings = ostratapedelay::dsp::TapeDelay::Settings;
 
-  /** Input modes (saved in the state chunk). */
-  enum EInputMode : int
+  /** How the input feeds the echoes. The state chunk and the editor's menu hold it as its
+   *  number. */
+  enum class InputMode : int
   {
     kInputAuto = 0,
     kInputStereo = 1,
     kInputLeftOnly = 2
   };
+  using enum InputMode;
 
   /** Hands the framework the plug-in's configuration, creates its parameters and prepares
    *  the engines at 48000 Hz. Main thread; allocates. */
@@ -73,10 +75,15 @@ public:
    *  delay times, Tap springs back to off. Main thread. */
   void OnIdle() override;
 
-  /** Input mode 0 auto, 1 stereo, 2 left channel only; out-of-range values are clamped.
-   *  Choosing auto restarts the input analyser. Main thread. */
+  /** Input mode by its number: 0 auto, 1 stereo, 2 left channel only; out-of-range values
+   *  are clamped. Choosing auto restarts the input analyser. Main thread. */
   void setInputMode(int mode);
-  int inputMode() const noexcept { return mInputMode.load(std::memory_order_relaxed); }
+  void setInputMode(InputMode mode) { setInputMode(static_cast<int>(mode)); }
+  /** The input mode's number, as the state chunk stores it. */
+  int inputMode() const noexcept
+  {
+    return static_cast<int>(mInputMode.load(std::memory_order_relaxed));
+  }
 
   // Published by the audio thread, read by the editor side -----------------------------------
   double hostTempo() const noexcept { return mHostTempo.load(std::memory_order_relaxed); }
@@ -157,6 +164,27 @@ private:
   void captureTap(int nFrames) noexcept;
   void setupBlock(int nIn, bool gap) noexcept;
   void passThrough(double** inputs, double** outputs, int nIn, int nOut, int nFrames) noexcept;
+
+  // The effect's block path: the block in slices of kSlice frames, each slice through the
+  // stages in turn (tape, delay, input analysis, width, duck, meter, mix and fade).
+  static constexpr int kSlice = 128;
+  struct Routing;
+  struct Slice;
+  struct MeterSums
+  {
+    double peak = 0.0;
+    double sumSquares = 0.0;
+  };
+  void runEffect(double** inputs, double** outputs, int nIn, int nOut, int nFrames,
+                 bool gap) noexcept;
+  void tapeStage(const Routing& routing, Slice& slice) noexcept;
+  void delayStage(const Routing& routing, Slice& slice) noexcept;
+  void analyseInput(const Routing& routing, Slice& slice) noexcept;
+  void widthStage(const Routing& routing, Slice& slice) noexcept;
+  void duckStage(const Routing& routing, Slice& slice) noexcept;
+  void meterSlice(const Routing& routing, const Slice& slice, MeterSums& sums) const noexcept;
+  void mixAndFade(const Routing& routing, const Slice& slice, double** outputs) noexcept;
+  void publishMeter(const MeterSums& sums, int nFrames) noexcept;
   void applyTapInterval();
   /** Who hands a chunk to the reader: a factory preset keeps the window and accent, a
    *  preset of either kind keeps the input mode. An argument, not a flag on the object: a
@@ -202,10 +230,10 @@ private:
   std::atomic<bool> mTapPending{false};
   std::atomic<int> mTapOffset{0};
   ostratapedelay::plugin::TapTempo mTap;
-  std::atomic<int> mInputMode{kInputAuto};
+  std::atomic<InputMode> mInputMode{kInputAuto};
   std::atomic<bool> mRedetectInput{false};
   std::atomic<bool> mDetectedMono{false};
-  std::atomic<double> mHostTempo{120.0};
+  std::atomic<double> mHostTempo{plug::kDefaultTempo};
   std::atomic<bool> mMeterEnabled{false};
   std::atomic<float> mMeterPeak{0.0f};
   std::atomic<double> mMeterSumSquares{0.0};
@@ -237,3 +265,9 @@ private:
   std::shared_ptr<corvana::updates::UpdateCheck> mUpdateCheck;
   std::unique_ptr<corvana::updates::UpdateWorker> mUpdateWorker;
 };
+
+/** An input mode's number, as the state chunk and the editor's menu hold it, against a mode. */
+constexpr bool operator==(int number, OstraTapeDelay::InputMode mode) noexcept
+{
+  return number == static_cast<int>(mode);
+}

@@ -1,5 +1,6 @@
 #include "plugin/PluginConfig.h"
 
+#include "plugin/Identity.h"
 #include "plugin/Parameters.h"
 
 namespace ostratapedelay::plugin
@@ -12,12 +13,12 @@ plug::Config makeConfig()
   config.nPresets = 1;
   // mono to mono, mono to stereo, stereo to stereo
   config.channelIOStr = "1-1 1-2 2-2";
-  config.pluginName = "OstraTape-delay";
-  config.productName = "OstraTape-delay";
-  config.mfrName = "Corvana";
-  config.vendorVersion = (1 << 16) | (0 << 8) | 0;
-  config.uniqueID = plug::FourCharCode("OsTd");
-  config.mfrID = plug::FourCharCode("Crvn");
+  config.pluginName = kProductName;
+  config.productName = kProductName;
+  config.mfrName = kMakerName;
+  config.vendorVersion = kVendorVersion;
+  config.uniqueID = plug::FourCharCode(kUniqueId);
+  config.mfrID = plug::FourCharCode(kMakerId);
   config.latency = 0;
   config.plugType = plug::kEffect;
   config.plugDoesMidiIn = false;
@@ -27,15 +28,15 @@ plug::Config makeConfig()
   config.plugHasUI = true;
   config.plugWidth = kEditorWidth;
   config.plugHeight = kEditorHeight;
-  config.plugMinWidth = 750;
-  config.plugMinHeight = 342;
-  config.plugMaxWidth = 2000;
-  config.plugMaxHeight = 912;
+  config.plugMinWidth = kEditorMinWidth;
+  config.plugMinHeight = kEditorMinHeight;
+  config.plugMaxWidth = kEditorMaxWidth;
+  config.plugMaxHeight = kEditorMaxHeight;
   config.plugHostResize = true;
   config.fps = kEditorFPS;
-  config.bundleID = "com.Corvana.audiounit.OstraTape-delay";
-  config.appGroupID = "group.com.Corvana.OstraTape-delay";
-  config.viewClassName = "OstraTapeDelay_View";
+  config.bundleID = kBundleId.data();
+  config.appGroupID = kAppGroupId.data();
+  config.viewClassName = kViewClassName;
   return config;
 }
 

@@ -1,5 +1,6 @@
 #include "plugin/OstraTapeDelay.h"
 
+#include "plugin/Identity.h"
 #include "plugin/Parameters.h"
 #include "plugin/StateChunk.h"
 #include "presets/FactoryPresets.h"
@@ -35,8 +36,13 @@ std::string trimmed(const std::string& name)
 
 bool holdsState(const SavedPreset& preset)
 {
-  return preset.state.size() >= 4 && preset.state[0] == '1' && preset.state[1] == 'S' &&
-         preset.state[2] == 'T' && preset.state[3] == 'O';
+  const auto& bytes = preset.state;
+  if (bytes.size() < 4)
+    return false;
+  // The chunk stores its words little-endian.
+  const std::uint32_t first = std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
+                              std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
+  return first == kStateMagic;
 }
 } // namespace
 
@@ -106,7 +112,7 @@ void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
 {
   if (!holdsState(preset))
   {
-    tell(std::string(kLoadPrefix) + "it does not hold an OstraTape-delay state.", kLoadTitle);
+    tell(std::string(kLoadPrefix) + "it does not hold an " + kProductName + " state.", kLoadTitle);
     return;
   }
   plug::IByteChunk chunk;

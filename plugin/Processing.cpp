@@ -17,9 +17,9 @@ namespace
 {
 // Time constant of the Mix smoother and length of the bypass crossfade.
 constexpr double kMixSeconds = 0.02;
-// A pause longer than this between blocks means the host stopped processing.
+// A pause of more than 200 ms between blocks means the host stopped processing; the steady
+// clock counts nanoseconds, so "more than" starts one nanosecond above.
 constexpr auto kGap = std::chrono::nanoseconds(200000001);
-constexpr double kFallbackTempo = 120.0;
 
 double noteBeats(double value)
 {
@@ -33,7 +33,7 @@ OstraTapeDelay::Settings OstraTapeDelay::delaySettings(double tempo) const
   const bool link = param(kLink) >= 0.5;
   if (param(kSync) >= 0.5)
   {
-    const double bpm = tempo > 1.0 ? tempo : kFallbackTempo;
+    const double bpm = tempo > 1.0 ? tempo : plug::kDefaultTempo;
     s.timeLeft = noteBeats(param(kNoteL)) * 60.0 / bpm;
     s.timeRight = link ? s.timeLeft : noteBeats(param(kNoteR)) * 60.0 / bpm;
   }
@@ -47,7 +47,7 @@ OstraTapeDelay::Settings OstraTapeDelay::delaySettings(double tempo) const
   s.character = TapeDelay::kMedium;
   s.lowCut = param(kLowCut);
   s.highCut = param(kHighCut);
-  s.slope = TapeDelay::kSlope6dB;
+  s.slope = TapeDelay::Slope::k6dB;
   s.bandwidth = 16000.0;
   s.wobble = param(kWobble) / 100.0;
   return s;
@@ -127,12 +127,13 @@ void OstraTapeDelay::setupBlock(int nIn, bool gap) noexcept
   mWasActive = true;
 
   const double tempo = GetTempo();
-  mHostTempo.store(tempo > 1.0 ? tempo : kFallbackTempo, std::memory_order_relaxed);
+  mHostTempo.store(tempo > 1.0 ? tempo : plug::kDefaultTempo, std::memory_order_relaxed);
   const Settings settings = delaySettings(tempo);
 
   const double drive = param(kDrive);
-  const double driveGain =
-      drive < -18.0 ? 0.12589254117941673 : std::pow(10.0, std::min(drive, 18.0) / 20.0);
+  const double driveGain = drive < Tape::kMinDriveDb
+                               ? Tape::kMinDriveGain
+                               : std::pow(10.0, std::min(drive, Tape::kMaxDriveDb) / 20.0);
   for (auto& tape : mTape)
   {
     tape.setDrive(driveGain);
@@ -167,7 +168,209 @@ void OstraTapeDelay::setupBlock(int nIn, bool gap) noexcept
   }
   analyser.setWidth(0.0f);
   analyser.setMode(Width::kAuto);
-  analyser.setMethod(0);
+  analyser.setMethod(Width::kDelays);
+}
+
+// What stays the same over a block: which channels exist and how the input feeds the stages.
+struct OstraTapeDelay::Routing
+{
+  int nIn = 0;
+  int nOut = 0;
+  bool analyse = false;   // a stereo input in auto mode: the analyser decides per frame
+  bool monoInput = false; // otherwise: the input counts as mono (one channel or left only)
+  bool rightRuns = false; // the right tape stage feeds the right delay line
+  bool pingPong = false;
+  bool meter = false;
+};
+
+// One slice of a block on its way through the stages: the input and what each stage
+// leaves for the next.
+struct OstraTapeDelay::Slice
+{
+  int start = 0;
+  int n = 0;
+  const double* inL = nullptr;
+  const double* inR = nullptr;
+  double tapeL[kSlice];
+  double tapeR[kSlice];
+  double drivenL[kSlice]; // after the drive gain, for the meter
+  double drivenR[kSlice];
+  double echoL[kSlice];
+  double echoR[kSlice];
+  bool mono[kSlice];
+  double duck[kSlice];
+};
+
+void OstraTapeDelay::tapeStage(const Routing& r, Slice& s) noexcept
+{
+  double* drivenL = r.meter ? s.drivenL : nullptr;
+  if (r.rightRuns)
+    Tape::processPair(mTape[0], mTape[1], s.inL, s.inR, s.tapeL, s.tapeR, s.n, drivenL,
+                      r.meter ? s.drivenR : nullptr);
+  else
+    mTape[0].process(s.inL, s.tapeL, s.n, drivenL);
+}
+
+void OstraTapeDelay::delayStage(const Routing& r, Slice& s) noexcept
+{
+  mDelay.process(s.tapeL, r.rightRuns ? s.tapeR : s.tapeL, s.echoL, s.echoR, s.n);
+}
+
+void OstraTapeDelay::analyseInput(const Routing& r, Slice& s) noexcept
+{
+  if (r.analyse)
+  {
+    Width& analyser = mWidth[1];
+    for (int j = 0; j < s.n; ++j)
+    {
+      analyser.analyse(s.inL[j], s.inR[j]); // its output is not used
+      s.mono[j] = analyser.state() == Width::kMono;
+    }
+  }
+  else
+  {
+    std::fill_n(s.mono, s.n, r.monoInput);
+  }
+  if (s.start == 0)
+    mDetectedMono.store(s.mono[0], std::memory_order_relaxed);
+}
+
+void OstraTapeDelay::widthStage(const Routing& r, Slice& s) noexcept
+{
+  Width& width = mWidth[0];
+  for (int j = 0; j < s.n; ++j)
+  {
+    width.setMode(s.mono[j] ? Width::kMono : Width::kStereo);
+    if (r.nOut >= 2)
+      width.tick(s.echoL[j], s.echoR[j]);
+  }
+}
+
+void OstraTapeDelay::duckStage(const Routing& r, Slice& s) noexcept
+{
+  // A mono input ducks from its one channel, a stereo one from the louder side.
+  const bool fromLeft = r.monoInput;
+  for (int j = 0; j < s.n; ++j)
+    s.duck[j] = mDuck.tick(fromLeft ? s.inL[j] : std::max(std::abs(s.inL[j]), std::abs(s.inR[j])));
+}
+
+void OstraTapeDelay::mixAndFade(const Routing& routing, const Slice& s, double** outputs) noexcept
+{
+  // The smoothers in locals: the output stores could otherwise alias them.
+  double mix = mMixCurrent;
+  double fade = mBypassFade;
+  const double mixTarget = mMixTarget;
+  const double mixSmooth = mMixSmooth;
+  const double fadeStep = mActive ? mFadeStep : -mFadeStep;
+  const double* inL = s.inL;
+  const double* inR = s.inR;
+  const bool pingPong = routing.pingPong;
+  double* outL = outputs[0] + s.start;
+  double* outR = routing.nOut >= 2 ? outputs[1] + s.start : nullptr;
+  for (int j = 0; j < s.n; ++j)
+  {
+    const double l = inL[j];
+    const double r = inR[j];
+
+    mix += (mixTarget - mix) * mixSmooth;
+    if (std::abs(mixTarget - mix) < 1e-9)
+      mix = mixTarget;
+    const double m = std::clamp(mix, 0.0, 1.0);
+    const double dry = m <= 0.5 ? 1.0 : 2.0 * (1.0 - m);
+    const double wet = (m >= 0.5 ? 1.0 : 2.0 * m) * s.duck[j];
+    // A muted dry path contributes nothing, not even a NaN the host sent.
+    auto dryPart = [dry](double in) { return dry > 0.0 ? dry * in : 0.0; };
+
+    fade = std::clamp(fade + fadeStep, 0.0, 1.0);
+    const double f = fade;
+    auto blend = [f](double in, double y)
+    { return f >= 1.0 ? y : (f > 0.0 ? in + (y - in) * f : in); };
+
+    if (outR != nullptr)
+    {
+      outL[j] = blend(l, dryPart(l) + wet * s.echoL[j]);
+      outR[j] = blend(r, dryPart(r) + wet * s.echoR[j]);
+    }
+    else
+    {
+      const double e = pingPong ? s.echoL[j] + s.echoR[j] : s.echoL[j];
+      outL[j] = blend(l, dryPart(l) + wet * e);
+    }
+  }
+  mMixCurrent = mix;
+  mBypassFade = fade;
+}
+
+void OstraTapeDelay::meterSlice(const Routing& r, const Slice& s, MeterSums& sums) const noexcept
+{
+  for (int j = 0; j < s.n; ++j)
+  {
+    const double level =
+        std::max(std::abs(s.drivenL[j]), r.rightRuns ? std::abs(s.drivenR[j]) : 0.0);
+    sums.peak = std::max(sums.peak, level);
+    sums.sumSquares += level * level;
+  }
+}
+
+void OstraTapeDelay::publishMeter(const MeterSums& sums, int nFrames) noexcept
+{
+  float peak = mMeterPeak.load();
+  while (peak < sums.peak && !mMeterPeak.compare_exchange_weak(peak, static_cast<float>(sums.peak)))
+  {
+  }
+  mMeterSumSquares.fetch_add(sums.sumSquares);
+  mMeterFrames.fetch_add(nFrames);
+}
+
+void OstraTapeDelay::runEffect(double** inputs, double** outputs, int nIn, int nOut, int nFrames,
+                               bool gap) noexcept
+{
+  setupBlock(nIn, gap);
+
+  const InputMode inputMode = mInputMode.load(std::memory_order_relaxed);
+  const bool leftOnly = inputMode == kInputLeftOnly;
+  Routing routing;
+  routing.nIn = nIn;
+  routing.nOut = nOut;
+  routing.analyse = nIn >= 2 && inputMode == kInputAuto;
+  routing.monoInput = nIn < 2 || leftOnly;
+  routing.rightRuns = !routing.monoInput;
+  routing.pingPong = param(kPingPong) >= 0.5;
+  routing.meter = mMeterEnabled.load(std::memory_order_relaxed);
+
+  // The same every frame of the block, so set once (the mode follows the analyser and
+  // stays per frame).
+  double widthValue = param(kWidth) / 100.0;
+  if (!std::isfinite(widthValue))
+    widthValue = 0.0;
+  mWidth[0].setWidth(static_cast<float>(std::clamp(widthValue, -1.0, 1.0)));
+  mWidth[0].setMethod(Width::kDelays);
+
+  // Slice by slice, each stage runs over the whole slice before the next starts: nothing
+  // later in the chain feeds back into an earlier stage, and a stage at a time lets the
+  // processor overlap frames instead of waiting on each frame's chain.
+  static constexpr double kSilence[kSlice] = {};
+  Slice slice;
+  MeterSums meter;
+  for (int start = 0; start < nFrames; start += kSlice)
+  {
+    slice.start = start;
+    slice.n = std::min(kSlice, nFrames - start);
+    // With no input connected the effect still runs, on silence.
+    slice.inL = nIn > 0 ? inputs[0] + start : kSilence;
+    slice.inR = nIn >= 2 ? inputs[1] + start : slice.inL;
+
+    tapeStage(routing, slice);
+    delayStage(routing, slice);
+    analyseInput(routing, slice);
+    widthStage(routing, slice);
+    duckStage(routing, slice);
+    if (routing.meter)
+      meterSlice(routing, slice, meter);
+    mixAndFade(routing, slice, outputs);
+  }
+  if (routing.meter)
+    publishMeter(meter, nFrames);
 }
 
 void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames)
@@ -188,157 +391,17 @@ void OstraTapeDelay::ProcessBlock(double** inputs, double** outputs, int nFrames
   mSampleCounter += nFrames;
   mActive = param(kBypass) < 0.5;
 
-  if (nOut == 0 || nFrames <= 0)
+  // With nothing to write the clock still moves on, so a later block does not see a gap.
+  if (nOut > 0 && nFrames > 0)
   {
-    // Nothing to write; still keep the clock so a later block does not see a gap.
-  }
-  else if (!mActive && mBypassFade <= 0.0)
-  {
-    mWasActive = false;
-    passThrough(inputs, outputs, nIn, nOut, nFrames);
-  }
-  else
-  {
-    setupBlock(nIn, gap);
-
-    const int inputMode = mInputMode.load(std::memory_order_relaxed);
-    const bool leftOnly = inputMode == kInputLeftOnly;
-    double widthValue = param(kWidth) / 100.0;
-    if (!std::isfinite(widthValue))
-      widthValue = 0.0;
-    const float width = static_cast<float>(std::clamp(widthValue, -1.0, 1.0));
-    const bool meter = mMeterEnabled.load(std::memory_order_relaxed);
-    const bool pingPong = param(kPingPong) >= 0.5;
-    const bool rightRuns = !(nIn < 2 || leftOnly);
-    double blockPeak = 0.0;
-    double blockSum = 0.0;
-
-    // The same every frame of the block, so set once (the mode follows the
-    // analyser and stays per frame).
-    mWidth[0].setWidth(width);
-    mWidth[0].setMethod(0);
-
-    // The tape stages feed only the delay lines and nothing in the frame loop
-    // feeds back into them, so they run ahead over a slice of the block, both
-    // channels in one pass.
-    constexpr int kSlice = 128;
-    static constexpr double kSilence[kSlice] = {};
-    double tapeL[kSlice];
-    double tapeR[kSlice];
-    double drivenL[kSlice];
-    double drivenR[kSlice];
-    double echoesL[kSlice];
-    double echoesR[kSlice];
-
-    for (int start = 0; start < nFrames; start += kSlice)
+    if (!mActive && mBypassFade <= 0.0)
     {
-      const int n = std::min(kSlice, nFrames - start);
-      // With no input connected the effect still runs, on silence.
-      const double* inL = nIn > 0 ? inputs[0] + start : kSilence;
-      const double* inR = nIn >= 2 ? inputs[1] + start : inL;
-
-      if (rightRuns)
-        Tape::processPair(mTape[0], mTape[1], inL, inR, tapeL, tapeR, n, meter ? drivenL : nullptr,
-                          meter ? drivenR : nullptr);
-      else
-        mTape[0].process(inL, tapeL, n, meter ? drivenL : nullptr);
-      // Likewise the delay lines: nothing after them feeds back either.
-      mDelay.process(tapeL, rightRuns ? tapeR : tapeL, echoesL, echoesR, n);
-
-      // The analyser, the width stage and the ducker each run over the slice
-      // in turn, then the mix: a stage at a time, frames overlap in the
-      // processor instead of waiting on each other's chains.
-      const bool duckFromLeft = nIn < 2 || leftOnly;
-      bool mono[kSlice];
-      if (nIn >= 2 && inputMode == kInputAuto)
-      {
-        for (int j = 0; j < n; ++j)
-        {
-          mWidth[1].analyse(inL[j], inR[j]); // its output is not used
-          mono[j] = mWidth[1].state() == Width::kMono;
-        }
-      }
-      else
-      {
-        std::fill_n(mono, n, nIn < 2 || leftOnly);
-      }
-      if (start == 0)
-        mDetectedMono.store(mono[0], std::memory_order_relaxed);
-
-      for (int j = 0; j < n; ++j)
-      {
-        mWidth[0].setMode(mono[j] ? Width::kMono : Width::kStereo);
-        if (nOut >= 2)
-          mWidth[0].tick(echoesL[j], echoesR[j]);
-      }
-
-      double duck[kSlice];
-      for (int j = 0; j < n; ++j)
-        duck[j] = mDuck.tick(duckFromLeft ? inL[j] : std::max(std::abs(inL[j]), std::abs(inR[j])));
-
-      if (meter)
-      {
-        for (int j = 0; j < n; ++j)
-        {
-          const double level =
-              std::max(std::abs(drivenL[j]), rightRuns ? std::abs(drivenR[j]) : 0.0);
-          blockPeak = std::max(blockPeak, level);
-          blockSum += level * level;
-        }
-      }
-
-      // The smoothers in locals: the output stores could otherwise alias them.
-      double mix = mMixCurrent;
-      double fade = mBypassFade;
-      const double mixTarget = mMixTarget;
-      const double mixSmooth = mMixSmooth;
-      const double fadeStep = mActive ? mFadeStep : -mFadeStep;
-      for (int j = 0; j < n; ++j)
-      {
-        const int i = start + j;
-        const double l = inL[j];
-        const double r = inR[j];
-        const double echoL = echoesL[j];
-        const double echoR = echoesR[j];
-
-        mix += (mixTarget - mix) * mixSmooth;
-        if (std::abs(mixTarget - mix) < 1e-9)
-          mix = mixTarget;
-        const double m = std::clamp(mix, 0.0, 1.0);
-        const double dry = m <= 0.5 ? 1.0 : 2.0 * (1.0 - m);
-        const double wet = (m >= 0.5 ? 1.0 : 2.0 * m) * duck[j];
-        // A muted dry path contributes nothing, not even a NaN the host sent.
-        auto dryPart = [dry](double in) { return dry > 0.0 ? dry * in : 0.0; };
-
-        fade = std::clamp(fade + fadeStep, 0.0, 1.0);
-        const double f = fade;
-        auto blend = [f](double in, double y)
-        { return f >= 1.0 ? y : (f > 0.0 ? in + (y - in) * f : in); };
-
-        if (nOut >= 2)
-        {
-          outputs[0][i] = blend(l, dryPart(l) + wet * echoL);
-          outputs[1][i] = blend(r, dryPart(r) + wet * echoR);
-        }
-        else
-        {
-          const double e = pingPong ? echoL + echoR : echoL;
-          outputs[0][i] = blend(l, dryPart(l) + wet * e);
-        }
-      }
-      mMixCurrent = mix;
-      mBypassFade = fade;
+      mWasActive = false;
+      passThrough(inputs, outputs, nIn, nOut, nFrames);
     }
-
-    if (meter)
+    else
     {
-      float peak = mMeterPeak.load();
-      while (peak < blockPeak &&
-             !mMeterPeak.compare_exchange_weak(peak, static_cast<float>(blockPeak)))
-      {
-      }
-      mMeterSumSquares.fetch_add(blockSum);
-      mMeterFrames.fetch_add(nFrames);
+      runEffect(inputs, outputs, nIn, nOut, nFrames, gap);
     }
   }
 

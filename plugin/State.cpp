@@ -1,6 +1,7 @@
 #include "plugin/OstraTapeDelay.h"
 
 #include "plugin/Parameters.h"
+#include "plugin/PluginConfig.h"
 #include "plugin/StateChunk.h"
 
 #include <algorithm>
@@ -12,8 +13,6 @@ using namespace ostratapedelay::plugin;
 
 namespace
 {
-// Single-precision 1000 / 456: the editor's only proportion.
-constexpr double kAspect = static_cast<double>(1000.0f / 456.0f);
 constexpr unsigned kAccentCount = 6;
 // Version-3 chunk without the name: header, modified word, count, values, five tail words.
 constexpr int kFixedChunkBytes = 52 + 8 * kNumParams;
@@ -68,7 +67,7 @@ bool OstraTapeDelay::SerializeState(plug::IByteChunk& chunk) const
 
   const std::uint32_t bypass = GetBypassed() ? 1 : 0;
   chunk.AppendValue(bypass);
-  chunk.AppendValue(static_cast<std::int32_t>(mInputMode.load()));
+  chunk.AppendValue(static_cast<std::int32_t>(inputMode()));
   chunk.AppendValue(bypass);
   chunk.AppendValue(static_cast<std::uint32_t>(presetIsFactory() ? 1 : 0));
   chunk.AppendValue(bypass);
@@ -77,10 +76,11 @@ bool OstraTapeDelay::SerializeState(plug::IByteChunk& chunk) const
 
 void OstraTapeDelay::restoreEditorSize(int width, int height, StateSource source)
 {
-  if (width > 0 && height > 0 && std::abs(static_cast<double>(width) / height - kAspect) > 0.01)
+  if (width > 0 && height > 0 &&
+      std::abs(static_cast<double>(width) / height - kEditorAspect) > 0.01)
   {
-    width = 1000;
-    height = 456;
+    width = kEditorWidth;
+    height = kEditorHeight;
   }
   // A factory preset carries a size only because the chunk has a place for one; it must
   // not change the window the user chose, open or closed.
@@ -92,14 +92,14 @@ void OstraTapeDelay::restoreEditorSize(int width, int height, StateSource source
   const double s = mPlatformScale.load();
   const int sw = roundHalfAway(width * s);
   const int sh = roundHalfAway(height * s);
-  const int maxW = s > 1.0 ? roundHalfAway(2000 * s) : 2000;
-  const int maxH = s > 1.0 ? roundHalfAway(912 * s) : 912;
-  const int cw = sw < 750 ? 750 : std::min(sw, maxW);
-  const int ch = sh < 342 ? 342 : std::min(sh, maxH);
-  if (static_cast<double>(cw) / ch > kAspect)
-    SetEditorSize(roundHalfAway(ch * kAspect), ch);
+  const int maxW = s > 1.0 ? roundHalfAway(kEditorMaxWidth * s) : kEditorMaxWidth;
+  const int maxH = s > 1.0 ? roundHalfAway(kEditorMaxHeight * s) : kEditorMaxHeight;
+  const int cw = sw < kEditorMinWidth ? kEditorMinWidth : std::min(sw, maxW);
+  const int ch = sh < kEditorMinHeight ? kEditorMinHeight : std::min(sh, maxH);
+  if (static_cast<double>(cw) / ch > kEditorAspect)
+    SetEditorSize(roundHalfAway(ch * kEditorAspect), ch);
   else
-    SetEditorSize(cw, roundHalfAway(cw / kAspect));
+    SetEditorSize(cw, roundHalfAway(cw / kEditorAspect));
 }
 
 int OstraTapeDelay::UnserializeState(const plug::IByteChunk& chunk, int startPos)
@@ -150,8 +150,9 @@ int OstraTapeDelay::readState(const plug::IByteChunk& chunk, int startPos, State
     {
       std::int32_t mode = 0;
       chunk.ReadValue(mode, tail + 4);
-      const int previous = mInputMode.load();
-      mInputMode.store(std::clamp<std::int32_t>(mode, kInputAuto, kInputLeftOnly));
+      const InputMode previous = mInputMode.load();
+      mInputMode.store(static_cast<InputMode>(std::clamp<std::int32_t>(
+          mode, static_cast<std::int32_t>(kInputAuto), static_cast<std::int32_t>(kInputLeftOnly))));
       if (mode <= 0 && previous != kInputAuto)
         mRedetectInput.store(true);
     }

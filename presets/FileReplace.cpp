@@ -73,7 +73,8 @@ std::vector<std::filesystem::path> filesWithExtension(const std::filesystem::pat
   return files;
 }
 
-bool replaceFile(const std::filesystem::path& path, std::string_view contents, std::string& error)
+bool replaceFile(const std::filesystem::path& path, std::string_view contents, std::string& error,
+                 std::string_view temporarySuffix)
 {
   auto fail = [&](const std::filesystem::path* partial)
   {
@@ -90,7 +91,7 @@ bool replaceFile(const std::filesystem::path& path, std::string_view contents, s
     std::filesystem::create_directories(path.parent_path(), ignored);
 
   auto partial = path;
-  partial += ".partial";
+  partial += temporarySuffix;
   if (!writePartial(partial, contents))
     return fail(&partial);
   if (::rename(partial.c_str(), path.c_str()) != 0)

@@ -37,13 +37,16 @@ std::vector<std::filesystem::path> filesWithExtension(const std::filesystem::pat
                                                       std::string_view extension);
 
 /**
- * Replaces the file at `path` with `contents` atomically: writes path + ".partial" (creating
- * missing folders), flushes it to the disk and renames it over the target, so readers see
- * either the old or the new file. On any failure the ".partial" file is removed, the old
- * file is untouched and `error` is "could not write " + the full path.
- * Any thread; blocking I/O, not real-time safe.
+ * Replaces the file at `path` with `contents` atomically: writes path + `temporarySuffix`
+ * (creating missing folders; never through a symbolic link or into anything but a regular
+ * file), flushes it to the disk and renames it over the target, so readers see either the
+ * old or the new file. On any failure the temporary file is removed, the old file is
+ * untouched and `error` is "could not write " + the full path. Files that several processes
+ * may write at once need a suffix of their own per write. Any thread; blocking I/O, not
+ * real-time safe.
  */
-bool replaceFile(const std::filesystem::path& path, std::string_view contents, std::string& error);
+bool replaceFile(const std::filesystem::path& path, std::string_view contents, std::string& error,
+                 std::string_view temporarySuffix = ".partial");
 
 /**
  * Removes the file at `path` (a folder is never removed). On failure, including a missing

@@ -413,44 +413,4 @@ bool isJsonObject(std::string_view text)
   return value && value->isObject();
 }
 
-void appendJsonString(std::string& out, std::string_view text)
-{
-  static constexpr char kHex[] = "0123456789abcdef";
-  out += '"';
-  for (const char c : text)
-  {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c)
-    {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (byte < 0x20)
-        {
-          out += "\\u00";
-          out += kHex[byte >> 4];
-          out += kHex[byte & 0x0F];
-        }
-        else
-        {
-          out += c;
-        }
-    }
-  }
-  out += '"';
-}
-
 } // namespace corvana::updates

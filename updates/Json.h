@@ -64,12 +64,4 @@ std::optional<JsonValue> parseJson(std::string_view text);
 /** True when `text` is a complete JSON document whose value is an object. */
 bool isJsonObject(std::string_view text);
 
-/**
- * Appends `text` as a JSON string: quoted; the double quote, the backslash, line feed,
- * carriage return and tab escaped with a backslash (the last three as n, r, t); every
- * other byte below 0x20 as \u00xx with lower-case hex digits; all other bytes unchanged.
- * Any thread; allocates.
- */
-void appendJsonString(std::string& out, std::string_view text);
-
 } // namespace corvana::updates

@@ -1,5 +1,7 @@
 #include "updates/UpdateCheck.h"
 
+#include "framework/JSONString.h"
+#include "presets/Files.h"
 #include "updates/Json.h"
 
 #include <pwd.h>
@@ -251,7 +253,7 @@ std::string UpdateCheck::recordText(const Record& record)
   std::string text = "{\"version\":1,\"checked_at\":";
   text += std::to_string(record.lastCheck);
   text += ",\"feed\":";
-  appendJsonString(text, record.feed);
+  plug::AppendJSONString(text, record.feed);
   text += "}\n";
   return text;
 }
@@ -325,29 +327,9 @@ std::optional<std::string> UpdateCheck::readFile(const fs::path& path)
 
 bool UpdateCheck::writeFile(const fs::path& path, std::string_view text)
 {
-  std::error_code error;
-  fs::create_directories(path.parent_path(), error);
-  fs::path temporary = path;
-  temporary += ".tmp-" + std::to_string(randomNumber());
-  bool written = false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out)
-    {
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.flush();
-      written = static_cast<bool>(out);
-    }
-  }
-  if (written)
-  {
-    fs::rename(temporary, path, error);
-    if (!error)
-      return true;
-  }
-  // Never leave a stray temporary file beside the record.
-  fs::remove(temporary, error);
-  return false;
+  // Instances in other processes write the same files: each write has a temporary of its own.
+  std::string error;
+  return corvana::files::replaceFile(path, text, error, ".tmp-" + std::to_string(randomNumber()));
 }
 
 } // namespace corvana::updates

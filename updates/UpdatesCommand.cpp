@@ -41,9 +41,4 @@ int runUpdatesCommand(const std::string& verb, Config config, std::ostream& out,
   return 2;
 }
 
-int runUpdatesCommand(const std::string& verb, std::ostream& out, std::ostream& err)
-{
-  return runUpdatesCommand(verb, defaultConfig("ostratape-delay", "1.0.0"), out, err);
-}
-
 } // namespace corvana::updates

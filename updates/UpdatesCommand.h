@@ -16,7 +16,4 @@ namespace corvana::updates
  */
 int runUpdatesCommand(const std::string& verb, Config config, std::ostream& out, std::ostream& err);
 
-/** The same for this product ("ostratape-delay" at "1.0.0") with the default folder and feed. */
-int runUpdatesCommand(const std::string& verb, std::ostream& out, std::ostream& err);
-
 } // namespace corvana::updates

@@ -1,5 +1,6 @@
 // The render call: pull inputs, fill the transport, process or pass through, hand out outputs.
 // Everything here runs on the host's render thread and neither allocates nor locks.
+#include "framework/ITimeInfo.h"
 #include "framework/au/IAUBinding.h"
 
 #include <algorithm>
@@ -86,7 +87,7 @@ void IAUBinding::FillTimeInfo(const AudioTimeStamp&)
   }
 
   if (!(info.mTempo > 0.0) || !std::isfinite(info.mTempo))
-    info.mTempo = 120.0;
+    info.mTempo = kDefaultTempo;
   info.mSamplePos = PositionOrUnknown(info.mSamplePos);
   info.mPPQPos = PositionOrUnknown(info.mPPQPos);
   info.mLastBar = PositionOrUnknown(info.mLastBar);

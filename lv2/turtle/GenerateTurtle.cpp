@@ -49,8 +49,8 @@ int main(int argc, char** argv)
     return 1;
   }
   if (!writeFile(dir / "manifest.ttl", manifestTurtle(argv[2], presets)) ||
-      !writeFile(dir / "ostratape-delay.ttl", pluginsTurtle(plugin)) ||
-      !writeFile(dir / "presets.ttl", presetsTurtle(plugin, presets)))
+      !writeFile(dir / kPluginsFile, pluginsTurtle(plugin)) ||
+      !writeFile(dir / kPresetsFile, presetsTurtle(plugin, presets)))
   {
     std::cerr << "cannot write the Turtle files in " << dir << "\n";
     return 1;

@@ -16,9 +16,6 @@ namespace ostratapedelay::lv2
 namespace
 {
 
-constexpr const char* kPluginsFile = "ostratape-delay.ttl";
-constexpr const char* kPresetsFile = "presets.ttl";
-
 constexpr const char* kPrefixes =
     "@prefix atom:   <http://lv2plug.in/ns/ext/atom#> .\n"
     "@prefix bufsz:  <http://lv2plug.in/ns/ext/buf-size#> .\n"
@@ -142,9 +139,11 @@ void writePlugin(std::ostream& out, plug::IPluginBase& plugin, const Variant& va
   out << "<" << variant.uri << ">\n"
       << "    a lv2:Plugin , lv2:DelayPlugin , doap:Project ;\n"
       << "    doap:name " << turtleString(variant.name) << " ;\n"
-      << "    doap:developer [ a foaf:Organization ; foaf:name \"Corvana\" ] ;\n"
-      << "    doap:maintainer [ a foaf:Organization ; foaf:name \"Corvana\" ] ;\n"
-      << "    doap:release [ doap:revision \"1.0.0\" ] ;\n"
+      << "    doap:developer [ a foaf:Organization ; foaf:name " << turtleString(plugin::kMakerName)
+      << " ] ;\n"
+      << "    doap:maintainer [ a foaf:Organization ; foaf:name "
+      << turtleString(plugin::kMakerName) << " ] ;\n"
+      << "    doap:release [ doap:revision " << turtleString(plugin::kVersion) << " ] ;\n"
       << "    lv2:minorVersion 0 ;\n"
       << "    lv2:microVersion 0 ;\n"
       << "    lv2:optionalFeature urid:map , lv2:hardRTCapable , opts:options , work:schedule ;\n"

@@ -8,6 +8,10 @@
 namespace ostratapedelay::lv2
 {
 
+/** The bundle's Turtle files besides manifest.ttl: the plug-ins and the presets. */
+inline constexpr const char* kPluginsFile = "ostratape-delay.ttl";
+inline constexpr const char* kPresetsFile = "presets.ttl";
+
 /** A preset as LV2 sees it: a label and one value per parameter port, in parameter order. */
 struct PortPreset
 {

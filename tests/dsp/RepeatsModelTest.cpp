@@ -22,8 +22,8 @@ RepeatsModel::Request request(double timeL = 0.5, double timeR = 0.5, double fee
                               TapeDelay::Character character = TapeDelay::kMedium,
                               bool pingPong = false)
 {
-  return {
-      .settings = {timeL, timeR, feedback, pingPong, character, 20.0, 20000.0, 16000.0, 0, 0.3}};
+  return {.settings = {timeL, timeR, feedback, pingPong, character, 20.0, 20000.0, 16000.0,
+                       TapeDelay::Slope::k6dB, 0.3}};
 }
 
 // One model shared by the tests (two 4.6 MB rings), which also shows that
@@ -193,7 +193,7 @@ TEST(RepeatsModel, SilenceSkipStaysWithinAMillionthOfTheReference)
   cut.driveDb = 12.0;
   pingPong = cut;
   pingPong.settings.pingPong = true;
-  pingPong.settings.slope = 2;
+  pingPong.settings.slope = TapeDelay::Slope::k24dB;
   RepeatsModel reference;
   reference.skipSilence = false;
   for (const RepeatsModel::Request& rq :

@@ -32,7 +32,7 @@ TapeDelay::Settings base(double left, double right)
           .lowCut = 120.0,
           .highCut = 5000.0,
           .bandwidth = 16000.0,
-          .slope = TapeDelay::kSlope6dB,
+          .slope = TapeDelay::Slope::k6dB,
           .wobble = 2.0};
 }
 
@@ -61,7 +61,7 @@ TEST(TapeDelayProcess, GivesExactlyWhatTickGives)
        with(base(0.004, 0.003), [](auto& s) { s.character = TapeDelay::kPlain; }),
        with(base(0.01, 0.003), [](auto& s) { s.wobble = 0.0; })},
       {"192k 24dB", 192000.0, 31,
-       with(base(0.01, 0.0003), [](auto& s) { s.slope = TapeDelay::kSlope24dB; }),
+       with(base(0.01, 0.0003), [](auto& s) { s.slope = TapeDelay::Slope::k24dB; }),
        with(base(0.01, 0.2), [](auto& s) { s.feedback = 0.0; })},
       // A compression below 0 makes the exponent negative: powers beyond the
       // fast kernels' range.

@@ -288,9 +288,9 @@ TEST(TapeDelay, CutsAreDesignedOnlyInsideTheirRangesWithTheirCornersWhereAsked)
   EXPECT_FALSE(d.left().lowCutOn || d.left().bandwidthOn);
   EXPECT_EQ(d.right().highCutSections, 0);
   s = {.lowCut = 150.0, .highCut = 3000.0, .bandwidth = 16000.0};
-  for (TapeDelay::Slope slope : {0, 1, 2, 7})
+  for (const int slope : {0, 1, 2, 7})
   {
-    s.slope = slope;
+    s.slope = static_cast<TapeDelay::Slope>(slope);
     d.set(s);
     const TapeDelay::Line& line = d.right();
     ASSERT_TRUE(line.lowCutOn && line.bandwidthOn);
@@ -410,7 +410,7 @@ TEST(TapeDelay, SampleRatesStayFiniteAndBoundedAtFullFeedbackAndDrive)
                               .pingPong = variant > 1,
                               .character = variant % 2 ? TapeDelay::kMedium : TapeDelay::kPlain,
                               .bandwidth = 16000.0,
-                              .slope = 0,
+                              .slope = TapeDelay::Slope::k6dB,
                               .wobble = 2.0},
                              31, rate);
       std::uint32_t noise = 1;
@@ -438,15 +438,15 @@ TEST(TapeDelayAgainstReference, StaysWithinAMillionthWithWobbleCutsAndSettingCha
                                    .lowCut = 120.0,
                                    .highCut = 6000.0,
                                    .bandwidth = 16000.0,
-                                   .slope = TapeDelay::kSlope6dB,
+                                   .slope = TapeDelay::Slope::k6dB,
                                    .wobble = 1.0};
   TapeDelay::Settings pingPong = plugin, plain = plugin;
   pingPong.pingPong = true;
   pingPong.wobble = 2.0;
-  pingPong.slope = TapeDelay::kSlope24dB;
+  pingPong.slope = TapeDelay::Slope::k24dB;
   pingPong.feedback = 0.9;
   plain.character = TapeDelay::kPlain;
-  plain.slope = TapeDelay::kSlope12dB;
+  plain.slope = TapeDelay::Slope::k12dB;
   const struct
   {
     TapeDelay::Settings settings;

@@ -18,9 +18,9 @@ namespace
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr int kModes[] = {Tape::kDirect, Tape::kAntiderivative, Tape::kOversampled};
+constexpr Tape::Mode kModes[] = {Tape::kDirect, Tape::kAntiderivative, Tape::kOversampled};
 
-Tape makeTape(int mode, double drive, double rate = 48000.0)
+Tape makeTape(Tape::Mode mode, double drive, double rate = 48000.0)
 {
   Tape t;
   t.setMode(mode);
@@ -82,7 +82,7 @@ TEST(TapeStage, SmallSignalIsTheSevenSectionsDelayedByTheLatency)
       y = b.tick(y);
     linear.push_back(y);
   }
-  for (int mode : {Tape::kDirect, Tape::kOversampled})
+  for (Tape::Mode mode : {Tape::kDirect, Tape::kOversampled})
   {
     for (double drive : {1.0, 7.94})
     {
@@ -96,7 +96,7 @@ TEST(TapeStage, SmallSignalIsTheSevenSectionsDelayedByTheLatency)
         for (std::size_t i = 1000; lag >= 0 && i < in.size(); ++i)
           e = std::max(e, std::fabs(out[i] - linear[i - static_cast<std::size_t>(lag)]));
         EXPECT_TRUE(lag < 0 || (e < 1e-6) == (lag == latency))
-            << mode << " " << drive << " " << lag;
+            << static_cast<int>(mode) << " " << drive << " " << lag;
       }
     }
   }
@@ -138,13 +138,13 @@ TEST(TapeFastPath, TicksAndBlocksMatchThePlainReference)
   for (double rate : {44100.0, 96000.0})
   {
     const auto in = loud(20000, 5, rate);
-    for (int mode : kModes)
+    for (Tape::Mode mode : kModes)
     {
       for (double drive : {1.0, 7.94})
       {
         Tape t = makeTape(mode, drive, rate), b = makeTape(mode, drive, rate);
         tapetest::ReferenceTape ref;
-        ref.prepare(rate, mode, drive);
+        ref.prepare(rate, static_cast<int>(mode), drive);
         t.setDrive(drive * 0.5);
         b.setDrive(drive * 0.5);
         ref.setDriveTarget(drive * 0.5);
@@ -158,14 +158,14 @@ TEST(TapeFastPath, TicksAndBlocksMatchThePlainReference)
         const auto out = run(t, in);
         for (std::size_t i = 0; i < out.size(); ++i)
           ASSERT_LE(std::fabs(out[i] - expected[i]), 1e-6 * std::fabs(expected[i]) + 1e-7 * peak)
-              << rate << " " << mode << " " << drive << " " << i;
+              << rate << " " << static_cast<int>(mode) << " " << drive << " " << i;
         const int lengths[] = {1, 63, 64, 65, 7, 512};
         for (std::size_t pos = 0, k = 0; pos < in.size();
              pos += static_cast<std::size_t>(lengths[k++ % 6]))
           b.process(in.data() + pos, blocked.data() + pos,
                     std::min(lengths[k % 6], static_cast<int>(in.size() - pos)),
                     blockDriven.data() + pos);
-        ASSERT_EQ(blocked, out) << rate << " " << mode << " " << drive;
+        ASSERT_EQ(blocked, out) << rate << " " << static_cast<int>(mode) << " " << drive;
         EXPECT_EQ(blockDriven.back(), t.lastDriven()); // the meter's source
       }
     }
@@ -184,13 +184,13 @@ TEST(TapeFastPath, PairsWithNonFiniteSamplesAndTicksBetweenBlocksGiveWhatTicksGi
   bad[1300] = -1e308;
   bad[1500] = -kInf;
   const auto clean = loud(3000, 8);
-  for (int mode : kModes)
+  for (Tape::Mode mode : kModes)
   {
     Tape a = makeTape(mode, 7.94), b = makeTape(mode, 2.0), l = a, r = b;
     const auto expectedL = run(a, bad), expectedR = run(b, clean);
     for (std::size_t i = 0; i < bad.size(); ++i)
       ASSERT_TRUE(std::isfinite(expectedL[i]) && (i < 1600 || expectedL[i] != 0.0))
-          << mode << " " << i;
+          << static_cast<int>(mode) << " " << i;
     std::vector<double> outL(bad.size()), outR(bad.size());
     for (std::size_t pos = 0, round = 0; pos < bad.size(); ++round)
     {
@@ -205,7 +205,7 @@ TEST(TapeFastPath, PairsWithNonFiniteSamplesAndTicksBetweenBlocksGiveWhatTicksGi
       }
       pos += n;
     }
-    EXPECT_EQ(outL, expectedL) << mode;
-    EXPECT_EQ(outR, expectedR) << mode;
+    EXPECT_EQ(outL, expectedL) << static_cast<int>(mode);
+    EXPECT_EQ(outR, expectedR) << static_cast<int>(mode);
   }
 }

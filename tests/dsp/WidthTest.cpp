@@ -14,7 +14,7 @@ namespace
 
 constexpr double kStereo = -1.0;
 
-Width makeWidth(float w, int mode, int method = 0, double rate = 48000.0)
+Width makeWidth(float w, int mode, Width::Method method = Width::kDelays, double rate = 48000.0)
 {
   Width s;
   s.setMode(mode);
@@ -106,7 +106,7 @@ TEST(Width, SampleRatesAndBadInput)
 {
   for (double rate : {22050.0, 44100.0, 96000.0, 192000.0})
   {
-    for (int method : {Width::kAllpassCascade, 0})
+    for (Width::Method method : {Width::kAllpassCascade, Width::kDelays})
     {
       Width s = makeWidth(1.0f, Width::kAuto, method, rate);
       double peak = 0.0;
@@ -115,11 +115,13 @@ TEST(Width, SampleRatesAndBadInput)
         double l = i == 50 ? std::numeric_limits<double>::quiet_NaN() : std::sin(i * 0.01);
         double r = i == 60 ? std::numeric_limits<double>::infinity() : l;
         s.tick(l, r);
-        ASSERT_TRUE(std::isfinite(l) && std::isfinite(r)) << rate << " " << method << " " << i;
+        ASSERT_TRUE(std::isfinite(l) && std::isfinite(r))
+            << rate << " " << static_cast<int>(method) << " " << i;
         peak = std::max({peak, std::fabs(l), std::fabs(r)});
       }
       EXPECT_EQ(s.state(), Width::kMono) << rate;
-      EXPECT_TRUE(peak > 0.1 && peak < 3.0) << rate << " " << method << " " << peak;
+      EXPECT_TRUE(peak > 0.1 && peak < 3.0)
+          << rate << " " << static_cast<int>(method) << " " << peak;
     }
   }
   Width s;

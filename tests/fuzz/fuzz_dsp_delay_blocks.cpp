@@ -87,7 +87,7 @@ TapeDelay::Settings settingsFrom(Bytes& in)
   s.lowCut = 400.0 * in.unit();
   s.highCut = 22000.0 * in.unit();
   s.bandwidth = in.next() % 2 ? 20000.0 * in.unit() : 0.0;
-  s.slope = static_cast<int>(in.next() % 3);
+  s.slope = static_cast<TapeDelay::Slope>(in.next() % 3);
   s.wobble = 2.5 * in.unit();
   return s;
 }

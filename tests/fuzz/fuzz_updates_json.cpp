@@ -1,6 +1,7 @@
 // The update feed and the shared record come from outside (a web server, another process):
 // the JSON reader, the record reader and the notice rules must hold for any bytes.
 #include "../updates/UpdateCheckProbe.h"
+#include "framework/JSONString.h"
 #include "updates/Json.h"
 #include "updates/UpdateCheck.h"
 
@@ -52,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Any bytes survive the writer and reader unchanged.
   std::string quoted;
-  appendJsonString(quoted, text);
+  plug::AppendJSONString(quoted, text);
   const auto back = parseJson(quoted);
   require(back && back->isString() && back->string == text);
 
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto value = parseJson(text); value && value->isString())
   {
     std::string again;
-    appendJsonString(again, value->string);
+    plug::AppendJSONString(again, value->string);
     const auto reread = parseJson(again);
     require(reread && reread->string == value->string);
   }

@@ -1,4 +1,5 @@
 #include "updates/Json.h"
+#include "framework/JSONString.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +71,7 @@ TEST(Json, DecodesEscapesAndWritesStringsThatReadBackByteForByte)
   for (const std::string& text : {all, std::string("{\"x\":\"\\u00e9\"}\n"), std::string()})
   {
     std::string written;
-    appendJsonString(written, text);
+    plug::AppendJSONString(written, text);
     const auto back = parseJson(written);
     ASSERT_TRUE(back) << written;
     EXPECT_EQ(back->string, text);

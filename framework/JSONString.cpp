@@ -1,0 +1,46 @@
+#include "framework/JSONString.h"
+
+namespace plug
+{
+
+void AppendJSONString(std::string& out, std::string_view text)
+{
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += '"';
+  for (const char c : text)
+  {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c)
+    {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (byte < 0x20)
+        {
+          out += "\\u00";
+          out += kHex[byte >> 4];
+          out += kHex[byte & 0x0F];
+        }
+        else
+        {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+}
+
+} // namespace plug
