@@ -367,50 +367,26 @@ double ICanvasLinux::NowMs() const
 
 void ICanvasLinux::DeleteFramebuffer()
 {
-  if (mFramebuffer)
-    glDeleteFramebuffers(1, &mFramebuffer);
-  if (mColorBuffer)
-    glDeleteRenderbuffers(1, &mColorBuffer);
-  if (mStencilBuffer)
-    glDeleteRenderbuffers(1, &mStencilBuffer);
-  mFramebuffer = mColorBuffer = mStencilBuffer = 0;
-  mBufferWidth = mBufferHeight = 0;
+  mTarget.Release();
   mHasPicture = false;
 }
 
 bool ICanvasLinux::EnsureFramebuffer()
 {
   const int width = FramePixelWidth(), height = FramePixelHeight();
-  if (mFramebuffer && width == mBufferWidth && height == mBufferHeight)
+  if (mTarget.Framebuffer() && width == mTarget.Width() && height == mTarget.Height())
     return true;
   DeleteFramebuffer();
-  if (width <= 0 || height <= 0)
-    return false;
   // The picture is kept here between frames, so that a frame draws only what changed and
   // an exposed window is repainted without drawing.
-  glGenFramebuffers(1, &mFramebuffer);
-  glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
-  glGenRenderbuffers(1, &mColorBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, mColorBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, mColorBuffer);
-  glGenRenderbuffers(1, &mStencilBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, mStencilBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                            mStencilBuffer);
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
-  {
-    DeleteFramebuffer();
+  std::string error;
+  if (!mTarget.Resize(width, height, error))
     return false;
-  }
   glViewport(0, 0, width, height);
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClearStencil(0);
   glClear(GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  mBufferWidth = width;
-  mBufferHeight = height;
-  SetFrameBuffer(mFramebuffer);
+  SetFrameBuffer(mTarget.Framebuffer());
   SetAllControlsDirty();
   return true;
 }
@@ -431,17 +407,17 @@ bool ICanvasLinux::Tick()
 
 void ICanvasLinux::Present()
 {
-  if (!IsOpen() || !mHasPicture || !mFramebuffer)
+  if (!IsOpen() || !mHasPicture || !mTarget.Framebuffer())
     return;
   CurrentGuard current(*this);
   if (!current.ok)
     return;
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, mFramebuffer);
+  const int width = mTarget.Width(), height = mTarget.Height();
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, mTarget.Framebuffer());
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  glViewport(0, 0, mBufferWidth, mBufferHeight);
-  glBlitFramebuffer(0, 0, mBufferWidth, mBufferHeight, 0, 0, mBufferWidth, mBufferHeight,
-                    GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
+  glViewport(0, 0, width, height);
+  glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glBindFramebuffer(GL_FRAMEBUFFER, mTarget.Framebuffer());
   glXSwapBuffers(mX->display, mWindow);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "graphics/nanovg/GLRenderTarget.h"
 #include "graphics/nanovg/ICanvasNanoVG.h"
 
 #include <functional>
@@ -119,11 +120,7 @@ private:
   int mParentWidth = 0;
   int mParentHeight = 0;
 
-  unsigned int mFramebuffer = 0;
-  unsigned int mColorBuffer = 0;
-  unsigned int mStencilBuffer = 0;
-  int mBufferWidth = 0;
-  int mBufferHeight = 0;
+  GLRenderTarget mTarget;
   bool mHasPicture = false;
   double mLastTickMs = -1e9;
   int mFramesDrawn = 0;

@@ -41,7 +41,7 @@ ICanvasOffscreen::~ICanvasOffscreen()
   if (mContext && mContext->MakeCurrent())
   {
     OnViewDestroyed();
-    DeleteFramebuffer();
+    mTarget.Release();
   }
 }
 
@@ -64,57 +64,16 @@ std::shared_ptr<APIBitmap> ICanvasOffscreen::LoadAPIBitmap(const std::vector<uns
   return ICanvasNanoVG::LoadAPIBitmap(data, scale, error);
 }
 
-void ICanvasOffscreen::DeleteFramebuffer()
-{
-  if (mFramebuffer)
-    glDeleteFramebuffers(1, &mFramebuffer);
-  if (mColorBuffer)
-    glDeleteRenderbuffers(1, &mColorBuffer);
-  if (mStencilBuffer)
-    glDeleteRenderbuffers(1, &mStencilBuffer);
-  mFramebuffer = mColorBuffer = mStencilBuffer = 0;
-  mBufferWidth = mBufferHeight = 0;
-}
-
 bool ICanvasOffscreen::EnsureFramebuffer(int width, int height, std::string& error)
 {
-  if (mFramebuffer && width == mBufferWidth && height == mBufferHeight)
+  if (mTarget.Framebuffer() && width == mTarget.Width() && height == mTarget.Height())
     return true;
-  DeleteFramebuffer();
-  GLint limit = 0;
-  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &limit);
-  GLint viewport[2] = {};
-  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
-  limit = std::min({limit, viewport[0], viewport[1]});
-  if (width <= 0 || height <= 0 || width > limit || height > limit)
+  if (!mTarget.Resize(width, height, error))
   {
-    error = "cannot render: a frame of " + std::to_string(width) + " x " + std::to_string(height) +
-            " pixels is outside what " + mContext->GetRenderer() + " allows (" +
-            std::to_string(limit) + " a side)";
+    error = "cannot render: " + error + " (" + mContext->GetRenderer() + ")";
     return false;
   }
-  glGenFramebuffers(1, &mFramebuffer);
-  glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
-  glGenRenderbuffers(1, &mColorBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, mColorBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, mColorBuffer);
-  // NanoVG fills through the stencil buffer.
-  glGenRenderbuffers(1, &mStencilBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, mStencilBuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                            mStencilBuffer);
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
-  {
-    DeleteFramebuffer();
-    error = "cannot render: the framebuffer for a frame of " + std::to_string(width) + " x " +
-            std::to_string(height) + " pixels is incomplete";
-    return false;
-  }
-  mBufferWidth = width;
-  mBufferHeight = height;
-  SetFrameBuffer(mFramebuffer);
+  SetFrameBuffer(mTarget.Framebuffer());
   return true;
 }
 
@@ -133,7 +92,7 @@ bool ICanvasOffscreen::RenderFrame(IOffscreenFrame& frame, std::string& error)
   const int width = FramePixelWidth(), height = FramePixelHeight();
   if (!EnsureFramebuffer(width, height, error))
     return false;
-  glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, mTarget.Framebuffer());
   glViewport(0, 0, width, height);
   glClearColor(0.f, 0.f, 0.f, 0.f);
   glClearStencil(0);
@@ -143,7 +102,7 @@ bool ICanvasOffscreen::RenderFrame(IOffscreenFrame& frame, std::string& error)
   frame.width = width;
   frame.height = height;
   frame.rgba.resize(static_cast<std::size_t>(width) * height * 4);
-  glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, mTarget.Framebuffer());
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, frame.rgba.data());
   if (glGetError() != GL_NO_ERROR)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "graphics/nanovg/GLRenderTarget.h"
 #include "graphics/nanovg/ICanvasNanoVG.h"
 #include "graphics/offscreen/IOffscreenContext.h"
 
@@ -54,15 +55,10 @@ protected:
 
 private:
   bool EnsureFramebuffer(int width, int height, std::string& error);
-  void DeleteFramebuffer();
 
   std::unique_ptr<IOffscreenContext> mContext;
   std::string mError;
-  unsigned int mFramebuffer = 0;
-  unsigned int mColorBuffer = 0;
-  unsigned int mStencilBuffer = 0;
-  int mBufferWidth = 0;
-  int mBufferHeight = 0;
+  GLRenderTarget mTarget;
 };
 
 } // namespace plug::graphics

@@ -154,7 +154,8 @@ TEST(Processing, DuckerListensToTheInputThatFeedsTheEchoes)
   Channels in{noise(total, 7), noise(total, 8)};
   std::fill(in[0].begin() + burst, in[0].end(), 0.0);
   std::fill(in[1].begin(), in[1].begin() + burst, 0.0);
-  auto echoLevel = [&](int mode, double duck)
+  using Mode = OstraTapeDelay::InputMode;
+  auto echoLevel = [&](Mode mode, double duck)
   {
     PluginHost host(2, 2, 48000.0, 512);
     host.plugin->setInputMode(mode);
@@ -162,14 +163,14 @@ TEST(Processing, DuckerListensToTheInputThatFeedsTheEchoes)
         {{kSync, 0.0}, {kTimeL, 200.0}, {kFeedback, 80.0}, {kDuck, duck}, {kDuckRelease, 50.0}});
     return rms(host.run(in)[0], 28800, total); // once the burst's own ducking is over
   };
-  for (int mode :
-       {OstraTapeDelay::kInputAuto, OstraTapeDelay::kInputStereo, OstraTapeDelay::kInputLeftOnly})
+  for (Mode mode : {Mode::kInputAuto, Mode::kInputStereo, Mode::kInputLeftOnly})
   {
     const double ratioDb = 20.0 * std::log10(echoLevel(mode, 24.0) / echoLevel(mode, 0.0));
-    if (mode == OstraTapeDelay::kInputLeftOnly)
+    if (mode == Mode::kInputLeftOnly)
       EXPECT_GT(ratioDb, -0.5) << "the silent left input keys it";
     else
-      EXPECT_LT(ratioDb, -18.0) << "mode " << mode << ": the louder input keys it";
+      EXPECT_LT(ratioDb, -18.0) << "mode " << static_cast<int>(mode)
+                                << ": the louder input keys it";
   }
 }
 
