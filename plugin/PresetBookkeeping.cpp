@@ -1,5 +1,6 @@
 #include "plugin/OstraTapeDelay.h"
 
+#include "graphics/ICanvas.h"
 #include "plugin/Parameters.h"
 #include "plugin/StateChunk.h"
 #include "presets/FactoryPresets.h"
@@ -91,16 +92,6 @@ void OstraTapeDelay::retakePresetSnapshot(bool forced)
   mRetakeRequested.store(true);
 }
 
-void OstraTapeDelay::tell(const std::string&, const std::string&)
-{
-  // Message boxes belong to the editor; without one the user is not interrupted.
-}
-
-bool OstraTapeDelay::ask(const std::string&, const std::string&)
-{
-  return false;
-}
-
 void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
 {
   if (!holdsState(preset))
@@ -169,8 +160,14 @@ void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
   for (int i = 0; i < n; ++i)
     SendParameterValueFromDelegate(i, normalized(i), true);
 
-  // A window size saved with a user preset applies to an open editor; there is none to
-  // resize in this build, and a closed editor keeps its size.
+  // A window size saved with a user preset applies to an open editor; a closed one keeps
+  // the size the restore stored.
+  if (!factory && mStoredEditorWidth > 0 && ui())
+  {
+    const float scale = float(mStoredEditorWidth) / 1000.f;
+    if (std::abs(scale - editorScale()) > 0.01f)
+      applyEditorScale(scale);
+  }
 
   {
     std::lock_guard lock(mPresetLock);
@@ -321,16 +318,24 @@ void OstraTapeDelay::checkPresetModified()
     mForcedModified = false;
     return;
   }
-  if (mModified || presetName().empty())
+  if (mModified)
     return;
-  const std::vector<double> current = soundSnapshot();
-  if (mSnapshot.empty() || mSnapshot.size() != current.size())
-    return;
-  for (size_t i = 0; i < current.size(); ++i)
   {
-    if (std::abs(current[i] - mSnapshot[i]) > 1e-6 * std::max(std::abs(current[i]), 1.0))
+    std::lock_guard lock(mPresetLock);
+    if (mPresetName.empty())
+      return;
+  }
+  // Compared in place: this runs every tick and must not allocate.
+  if (mSnapshot.empty() || mSnapshot.size() != static_cast<size_t>(NParams()))
+    return;
+  for (int i = 0; i < NParams(); ++i)
+  {
+    const double current = GetParam(i)->Value();
+    if (std::abs(current - mSnapshot[size_t(i)]) > 1e-6 * std::max(std::abs(current), 1.0))
     {
-      mModified = true; // the editor's preset bar redraws from presetModified()
+      mModified = true;
+      if (plug::graphics::ICanvas* g = ui())
+        g->SetAllControlsDirty(); // the preset bar shows the mark
       return;
     }
   }
