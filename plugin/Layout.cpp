@@ -121,7 +121,8 @@ void OstraTapeDelay::layout(ICanvas* g)
 
   // A context made elsewhere (a test, another binding) may not know where our files are.
   if (g->FindResource(kRegularFontFile).empty() && g->FindResource(kLockupFile).empty())
-    for (const std::string& folder : resourceFolders())
+    for (const std::string& folder :
+         mResourceFolders.empty() ? resourceFolders() : mResourceFolders)
       g->AddResourcePath(folder);
   g->LoadFont(kRegularFont, kRegularFontFile);
   g->LoadFont(kCondensedFont, kCondensedFontFile);

@@ -140,6 +140,12 @@ public:
   /** The context for an opening editor: 1000 × 456 at 60 frames per second, at the scale of
    *  the stored editor size over the platform scale (1 when that is not positive). */
   std::unique_ptr<plug::graphics::ICanvas> makeGraphics(plug::graphics::ICanvasEditorDelegate& d);
+  /** Where the editor's fonts and artwork are looked for when the context knows no place;
+   *  by default beside this binary (resourceFolders()). */
+  void setResourceFolders(std::vector<std::string> folders)
+  {
+    mResourceFolders = std::move(folders);
+  }
   /** Attaches every control of the editor to `g`; may run again after RemoveAllControls. */
   void layout(plug::graphics::ICanvas* g);
 
@@ -285,6 +291,7 @@ private:
   // again by each layout and forgotten when the editor closes.
   std::unique_ptr<plug::graphics::ICanvasEditorDelegate> mEditor;
   CanvasFactory mCanvasFactory;
+  std::vector<std::string> mResourceFolders;
   std::array<plug::graphics::IControl*, 8> mTimeControls{};
   int mLastSyncLink = -1;
   std::string mLastStatus;
