@@ -302,8 +302,8 @@ double IParam::Constrain(double value) const noexcept
 
 double IParam::FromNormalized(double normalized) const noexcept
 {
-  if (normalized <= 0.0)
-    return Constrain(mMin);
+  // The top of a curved shape lands a rounding error below the maximum, where the clamp
+  // cannot catch it; the bottom lands above the minimum or is clamped.
   if (normalized >= 1.0)
     return Constrain(mMax);
   return Constrain(mShape->NormalizedToValue(normalized, *this));
