@@ -217,7 +217,8 @@ void OstraTapeDelay::layout(ICanvas* g)
 
   const ISVG lockup = g->LoadSVG(kLockupFile, "px", 72.f);
   if (lockup.IsValid())
-    b.attach(new ISVGControl(IRECT(28.f, 418.f, 28.f + 22.f * lockup.W / lockup.H, 440.f), lockup));
+    b.attach(new ISVGControl(IRECT(28.f, 418.f, 28.f + 22.f * lockup.W / lockup.H, 440.f), lockup,
+                             true));
   else
     b.attach(new ITextControl(IRECT(28.f, 420.f, 300.f, 438.f), kWordmark, text.wordmark));
 
