@@ -99,14 +99,18 @@ TEST(TapButton, WhileDisabledItIsDimmedAndIgnoresClicks)
   EXPECT_FALSE(e.tap->isFlashing());
   for (const DrawCall& c : drawOf(e, e.tap))
     if (c.name != "SetClipRegion")
+    {
       EXPECT_FLOAT_EQ(c.blendWeight, 0.4f) << c.name;
+    }
 
   e.syncOn = false;
   e.input->Click(500, 330, EventInjector::Right());
   EXPECT_EQ(e.tapGestures(), 0) << "only the left button taps";
   for (const DrawCall& c : drawOf(e, e.tap))
     if (c.name != "SetClipRegion")
+    {
       EXPECT_FLOAT_EQ(c.blendWeight, 1.f) << c.name;
+    }
 }
 
 } // namespace

@@ -50,7 +50,9 @@ TEST(ParseTypedValue, ReadsNumbersAsUsersTypeThem)
     const auto v = parseTypedValue(c.text, -1e9, 1e9);
     ASSERT_EQ(v.has_value(), c.value.has_value()) << "'" << c.text << "'";
     if (v)
+    {
       EXPECT_DOUBLE_EQ(*v, *c.value) << "'" << c.text << "'";
+    }
   }
 }
 

@@ -83,7 +83,9 @@ TEST(EditorIdle, AnAccentChangeRebuildsTheEditorOnTheNextTickWithEveryValue)
   {
     const IControl* c = e.canvas->GetControl(i);
     if (c->GetParamIdx() >= 0)
+    {
       EXPECT_DOUBLE_EQ(c->GetValue(), e.plugin->GetParam(c->GetParamIdx())->GetNormalized()) << i;
+    }
   }
   e.tick();
   EXPECT_EQ(e.at<corvana::controls::RingKnobControl>(25), knob) << "rebuilt once";

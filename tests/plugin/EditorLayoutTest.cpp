@@ -54,10 +54,18 @@ std::string kindOf(const IControl* c)
 
 struct Row
 {
+  Row(std::string k, IRECT r, int p = -1, int t = -1, std::string s = {})
+    : kind(std::move(k))
+    , rect(r)
+    , param(p)
+    , tag(t)
+    , text(std::move(s))
+  {
+  }
   std::string kind;
   IRECT rect;
-  int param = -1;
-  int tag = -1;
+  int param;
+  int tag;
   std::string text; // for text controls
 };
 
@@ -143,7 +151,9 @@ TEST(EditorLayout, EveryRowHasItsClassRectangleParameterTagAndText)
     EXPECT_EQ(c->GetParamIdx(), row.param);
     EXPECT_EQ(c->GetTag(), row.tag);
     if (row.kind == "Text")
+    {
       EXPECT_EQ(static_cast<const ITextControl*>(c)->GetStr(), row.text);
+    }
   }
 }
 
