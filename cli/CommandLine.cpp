@@ -2,6 +2,9 @@
 
 #include "cli/CliError.h"
 #include "cli/DemoCommand.h"
+#ifdef OSTRA_HAVE_EDITOR_PICTURES
+#include "cli/EditorCommand.h"
+#endif
 #include "cli/ParamsCommand.h"
 #include "cli/PresetsCommand.h"
 #include "cli/RenderCommand.h"
@@ -33,6 +36,9 @@ int runCommandLine(int argc, const char* const* argv)
   addPresetsCommand(app, exitCode);
   addDemoCommand(app, exitCode);
   addUpdatesCommand(app, exitCode);
+#ifdef OSTRA_HAVE_EDITOR_PICTURES
+  addEditorCommand(app, exitCode);
+#endif
 
   try
   {

@@ -280,12 +280,24 @@ double IParam::Constrain(double value) const noexcept
 
 double IParam::FromNormalized(double normalized) const noexcept
 {
+  // The top of a curved shape lands a rounding error below the maximum, where the clamp
+  // cannot catch it; the bottom lands above the minimum or is clamped.
+  if (normalized >= 1.0)
+    return Constrain(mMax);
   return Constrain(mShape->NormalizedToValue(normalized, *this));
 }
 
 double IParam::ToNormalized(double value) const noexcept
 {
-  const double normalized = mShape->ValueToNormalized(Constrain(value), *this);
+  // The ends are exact both ways (see FromNormalized), so that they read back as
+  // themselves: a curved shape's rounding would otherwise turn High Cut's 20000 ("Off")
+  // into 19999.99999.
+  const double constrained = Constrain(value);
+  if (constrained <= mMin)
+    return 0.0;
+  if (constrained >= mMax)
+    return 1.0;
+  const double normalized = mShape->ValueToNormalized(constrained, *this);
   return std::isnan(normalized) ? 0.0 : std::clamp(normalized, 0.0, 1.0);
 }
 

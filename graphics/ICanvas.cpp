@@ -428,7 +428,10 @@ void ICanvas::Resize(int width, int height, float scale, bool needsPlatformResiz
   scale = std::clamp(scale, mMinScale, mMaxScale);
   if (width == mWidth && height == mHeight && scale == mDrawScale)
     return;
-  ReleaseMouseCapture();
+  // A control that resizes the editor from its own drag (the corner grip) must keep the
+  // pointer, or its drag would end at the first step.
+  if (!mDispatchingDrag)
+    ReleaseMouseCapture();
   // Menus and fields were placed for the old size.
   CloseOverlays();
   mWidth = width;

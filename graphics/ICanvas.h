@@ -635,6 +635,8 @@ private:
   bool mMouseOverEnabled = false;
   bool mTooltipsEnabled = false;
   bool mDragResizing = false;
+  // A captured control is being handed a drag: a resize it asks for keeps its capture.
+  bool mDispatchingDrag = false;
   EUIResizerMode mResizerMode = EUIResizerMode::Scale;
   ECursor mCursor = ECursor::Arrow;
   std::function<bool(const IKeyPress&, bool)> mKeyHandler;

@@ -109,7 +109,11 @@ void ICanvas::OnMouseDrag(const IMouseInfos& points)
   for (const IMouseInfo& p : points)
   {
     if (IControl* c = GetCapturedControl(p.ms.touchID))
+    {
+      mDispatchingDrag = true;
       c->OnMouseDrag(p.x, p.y, p.dX, p.dY, p.ms);
+      mDispatchingDrag = false;
+    }
     else if (IControl* overlay = GetOpenOverlay())
       overlay->OnMouseDrag(p.x, p.y, p.dX, p.dY, p.ms);
   }

@@ -1,5 +1,6 @@
 #include "plugin/OstraTapeDelay.h"
 
+#include "graphics/ICanvasEditorDelegate.h"
 #include "plugin/Identity.h"
 #include "plugin/Parameters.h"
 #include "plugin/PluginConfig.h"
@@ -38,10 +39,17 @@ OstraTapeDelay::OstraTapeDelay(const plug::Config& config,
         check->reload();
       },
       [check = mUpdateCheck] { check->cancel(); }, updateTiming);
+
+  mEditor = std::make_unique<plug::graphics::ICanvasEditorDelegate>(*this);
+  mEditor->SetMakeCanvasFunc([this](plug::graphics::ICanvasEditorDelegate& delegate)
+                             { return makeGraphics(delegate); });
+  mEditor->SetLayoutFunc([this](plug::graphics::ICanvas* g) { layout(g); });
+  mEditor->SetConstrainFunc([this](int& w, int& h) { return ConstrainEditorResize(w, h); });
 }
 
 OstraTapeDelay::~OstraTapeDelay()
 {
+  mEditor.reset(); // closes an open editor while the plug-in is still whole
   mUpdateWorker.reset();
 }
 

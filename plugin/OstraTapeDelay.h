@@ -9,19 +9,30 @@
 #include "framework/IAtomicSize.h"
 #include "framework/IProcessor.h"
 #include "framework/au/IAUBinding.h"
+#include "graphics/IColor.h"
 #include "plugin/TapTempo.h"
 #include "presets/PresetFormat.h"
 #include "updates/UpdateCheck.h"
 #include "updates/UpdateWorker.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace plug::graphics
+{
+class ICanvas;
+class ICanvasEditorDelegate;
+class IControl;
+} // namespace plug::graphics
 
 /**
  * The OstraTape-delay plug-in: a stereo tape delay with eighteen parameters (see
@@ -104,7 +115,9 @@ public:
 
   /** Editor accent colour index 0..5 (6 or more is stored as 0). */
   unsigned accentIndex() const noexcept { return mAccent.load(); }
-  void setAccentIndex(unsigned index) noexcept;
+  /** Stores the accent index (6 or more as 0); a change rebuilds an open editor on the next
+   *  idle tick. Returns the stored index. Any thread. */
+  unsigned setAccentIndex(unsigned index) noexcept;
   /** Ends the background update check for this instance, for offline tools that must
    *  not touch the network while they render. Main thread. */
   void stopUpdateWorker() { mUpdateWorker.reset(); }
@@ -116,9 +129,62 @@ public:
   /** The editor size the last restored chunk or preset carried (points). Any thread. */
   int storedEditorWidth() const noexcept { return mStoredEditorSize.Load().width; }
   int storedEditorHeight() const noexcept { return mStoredEditorSize.Load().height; }
-  /** The display's backing scale last reported by the editor; 1 until one is known. Any
-   *  thread. */
-  float platformScale() const noexcept { return mPlatformScale.load(); }
+  /** The display's backing scale: the open editor's, else the last one it reported (1 until
+   *  one is known). Main thread. */
+  float platformScale() const;
+
+  // Editor (main thread) ----------------------------------------------------------------------
+  using CanvasFactory = std::function<std::unique_ptr<plug::graphics::ICanvas>(
+      plug::graphics::ICanvasEditorDelegate& delegate, int width, int height, int fps,
+      float scale)>;
+
+  /** How this platform makes a drawing context (a native view, an offscreen frame). */
+  void setCanvasFactory(CanvasFactory factory) { mCanvasFactory = std::move(factory); }
+  /** The delegate that joins an open editor to this plug-in. */
+  plug::graphics::ICanvasEditorDelegate& editorDelegate() { return *mEditor; }
+  /** Opens the editor through the canvas factory, at the scale the stored editor size asks
+   *  for; null without a factory or when it makes none. */
+  plug::graphics::ICanvas* openEditor();
+  void closeEditor();
+  /** The open editor's context, or null. */
+  plug::graphics::ICanvas* ui() const;
+  /** The context for an opening editor: 1000 × 456 at 60 frames per second, at the scale of
+   *  the stored editor size over the platform scale (1 when that is not positive). */
+  std::unique_ptr<plug::graphics::ICanvas> makeGraphics(plug::graphics::ICanvasEditorDelegate& d);
+  /** Where the editor's fonts and artwork are looked for when the context knows no place;
+   *  by default beside this binary (resourceFolders()). */
+  void setResourceFolders(std::vector<std::string> folders)
+  {
+    mResourceFolders = std::move(folders);
+  }
+  /** Attaches every control of the editor to `g`; may run again after RemoveAllControls. */
+  void layout(plug::graphics::ICanvas* g);
+
+  /** The accent colour with `alpha`: the host's track colour for index 5 when it gives one. */
+  plug::graphics::IColor resolvedAccent(int alpha) const;
+  /** The host's track colour; false when it gives none (this binding never does). */
+  virtual bool trackColour(int& r, int& g, int& b) const;
+  /** The host's track name; empty when none (this binding never gives one). */
+  virtual void trackLabel(std::string& label) const;
+
+  /** Shows the time or note controls by Sync and binds the right side to the left by Link,
+   *  when either changed since the last time. */
+  void showTimeControls();
+  /** The window scale: the open editor's pixel width over 1000, else the stored width over
+   *  1000 × the platform scale (1 when none is stored). */
+  float editorScale() const;
+  /** Resizes an open editor to the user's scale `scale`, within the window limits. */
+  void applyEditorScale(float scale);
+  /** Corrects a requested window size (device pixels) in place: limits 750 × 342 to
+   *  2000 × 912 (× the platform scale above 1), aspect 1000 : 456. True when unchanged. */
+  bool ConstrainEditorResize(int& width, int& height) const;
+  /** The host resized the editor's window to width × height device pixels. */
+  void OnParentWindowResize(int width, int height);
+  /** The status line for the present latency and input. */
+  std::string statusText() const;
+
+  void OnUIOpen() override;
+  void OnUIClose() override;
 
   // Preset bookkeeping (main thread unless stated) --------------------------------------
   /** The user preset folder. Any thread. */
@@ -153,6 +219,9 @@ protected:
   /** Constrains `value` to parameter `paramIdx`, sends it to the host as an edit from the
    *  editor and to the editor's controls. Main thread. */
   void sendValueFromEditor(int paramIdx, double value);
+
+  /** Every parameter's value to the editor's controls. */
+  void pushValuesToEditor();
 
 private:
   // The configuration outlives the bases' construction this way.
@@ -202,6 +271,10 @@ private:
   void removePresetFile(const corvana::presets::SavedPreset& preset);
   void checkPresetModified();
   void restoreEditorSize(int width, int height, StateSource source);
+  void feedMeter();
+  void rebuildEditor();
+  void updateTitle();
+  void updateStatusLine();
 
   // Engines: touched by the audio thread and OnReset only.
   ostratapedelay::dsp::TapeDelay mDelay;
@@ -260,6 +333,18 @@ private:
   // Main thread only.
   std::vector<double> mSnapshot;
   std::optional<std::string> mPendingSaveName;
+
+  // Editor side (main thread). The controls belong to the open context; these are found
+  // again by each layout and forgotten when the editor closes.
+  std::unique_ptr<plug::graphics::ICanvasEditorDelegate> mEditor;
+  CanvasFactory mCanvasFactory;
+  std::vector<std::string> mResourceFolders;
+  std::array<plug::graphics::IControl*, 8> mTimeControls{};
+  int mLastSyncLink = -1;
+  std::string mLastStatus;
+  int mLastStatusKey = -1;
+  int mCachedHostColour = -1;
+  std::string mCachedTrackLabel;
 
   // The update check is shared with the editor's notice; the worker goes first on shutdown.
   std::shared_ptr<corvana::updates::UpdateCheck> mUpdateCheck;

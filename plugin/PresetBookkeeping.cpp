@@ -1,5 +1,6 @@
 #include "plugin/OstraTapeDelay.h"
 
+#include "graphics/ICanvas.h"
 #include "plugin/Identity.h"
 #include "plugin/Parameters.h"
 #include "plugin/StateChunk.h"
@@ -98,16 +99,6 @@ void OstraTapeDelay::retakePresetSnapshot(bool forced)
   mRetakeRequested.store(true);
 }
 
-void OstraTapeDelay::tell(const std::string&, const std::string&)
-{
-  // Message boxes belong to the editor; without one the user is not interrupted.
-}
-
-bool OstraTapeDelay::ask(const std::string&, const std::string&)
-{
-  return false;
-}
-
 void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
 {
   if (!holdsState(preset))
@@ -158,8 +149,14 @@ void OstraTapeDelay::applyPreset(const SavedPreset& preset, bool factory)
   for (int i = 0; i < n; ++i)
     SendParameterValueFromDelegate(i, normalized(i), true);
 
-  // A window size saved with a user preset applies to an open editor; there is none to
-  // resize in this build, and a closed editor keeps its size.
+  // A window size saved with a user preset applies to an open editor; a closed one keeps
+  // the size the restore stored.
+  if (!factory && storedEditorWidth() > 0 && ui())
+  {
+    const float scale = float(storedEditorWidth()) / 1000.f;
+    if (std::abs(scale - editorScale()) > 0.01f)
+      applyEditorScale(scale);
+  }
 
   {
     std::lock_guard lock(mPresetLock);
@@ -319,18 +316,26 @@ void OstraTapeDelay::checkPresetModified()
   }
   if (mModified.load() || presetName().empty())
     return;
-  const std::vector<double> current = soundSnapshot();
-  if (mSnapshot.empty() || mSnapshot.size() != current.size())
-    return;
-  for (size_t i = 0; i < current.size(); ++i)
   {
-    if (std::abs(current[i] - mSnapshot[i]) > 1e-6 * std::max(std::abs(current[i]), 1.0))
+    std::lock_guard lock(mPresetLock);
+    if (mPresetName.empty())
+      return;
+  }
+  // Compared in place: this runs every tick and must not allocate.
+  if (mSnapshot.empty() || mSnapshot.size() != static_cast<size_t>(NParams()))
+    return;
+  for (int i = 0; i < NParams(); ++i)
+  {
+    const double current = GetParam(i)->Value();
+    if (std::abs(current - mSnapshot[size_t(i)]) > 1e-6 * std::max(std::abs(current), 1.0))
     {
       // A retake raised meanwhile (a host restore) outranks this comparison with the old
       // snapshot. The editor's preset bar redraws from presetModified().
       std::lock_guard lock(mPresetLock);
       if (!mRetakeRequested.load())
         mModified.store(true);
+      if (plug::graphics::ICanvas* g = ui())
+        g->SetAllControlsDirty(); // the preset bar shows the mark
       return;
     }
   }

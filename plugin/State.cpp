@@ -29,12 +29,13 @@ int roundHalfAway(double v)
 }
 } // namespace
 
-void OstraTapeDelay::setAccentIndex(unsigned index) noexcept
+unsigned OstraTapeDelay::setAccentIndex(unsigned index) noexcept
 {
   if (index >= kAccentCount)
     index = 0;
   if (mAccent.exchange(index) != index)
     mAccentChanged.store(true);
+  return index;
 }
 
 bool OstraTapeDelay::SerializeState(plug::IByteChunk& chunk) const

@@ -111,3 +111,18 @@ TEST(ParamShape, PowCurveDisplayTypeFollowsTheExponent)
     EXPECT_EQ(p.GetDisplayType(), type) << "exponent " << exponent;
   }
 }
+
+TEST(ParamShape, TheEndsOfACurvedRangeReadBackAsThemselves)
+{
+  // The editor shows values from their normalised form: High Cut's "Off" at the top of an
+  // exponential range must survive the round trip.
+  IParam highCut;
+  highCut.InitDouble("High Cut", 20000.0, 1000.0, 20000.0, 1.0, "Hz", 0, "", IParam::ShapeExp());
+  highCut.SetDisplayText(20000.0, "Off");
+  EXPECT_EQ(highCut.ToNormalized(20000.0), 1.0);
+  EXPECT_EQ(highCut.ToNormalized(1000.0), 0.0);
+  EXPECT_EQ(highCut.FromNormalized(highCut.ToNormalized(20000.0)), 20000.0);
+  std::string shown;
+  highCut.GetDisplay(highCut.ToNormalized(20000.0), true, shown);
+  EXPECT_EQ(shown, "Off");
+}
