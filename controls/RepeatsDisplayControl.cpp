@@ -76,8 +76,9 @@ bool RepeatsDisplayControl::IsDirty()
 {
   if (mAnimating)
     return true;
-  if (mProvider)
-    return !(mProvider() == mShown);
+  if (mProvider && !(mProvider() == mShown))
+    return true;
+  // New repeats mark the control dirty; they must show even when the settings stand still.
   return IControl::IsDirty();
 }
 

@@ -60,8 +60,8 @@ public:
   bool hasRepeats() const { return mHasRepeats; }
 
   void Draw(plug::graphics::ICanvas& g) override;
-  /** While anything moves; else when the provider's answer changed since the last draw;
-   *  else the ordinary dirty flag. */
+  /** While anything moves, when the provider's answer changed since the last draw, or when
+   *  marked dirty (new repeats). */
   bool IsDirty() override;
 
   // What the last draw used, for the editor's tests and tools.

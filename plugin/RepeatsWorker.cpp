@@ -38,7 +38,8 @@ void RepeatsWorker::request(const Request& r)
 {
   {
     std::lock_guard lock(mMutex);
-    if (mHasRequest && sameRequest(r, mRequest))
+    // (A thread that failed to start earlier is retried even for an unchanged request.)
+    if (mHasRequest && sameRequest(r, mRequest) && mThread.joinable())
       return;
     mRequest = r;
     mHasRequest = true;

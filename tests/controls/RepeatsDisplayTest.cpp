@@ -36,6 +36,7 @@ struct Display
     ed.nowMs += advanceMs;
     ed.canvas->ClearCalls();
     control->Draw(*ed.canvas);
+    control->SetClean(); // as the context does after drawing
     return ed.canvas->Calls();
   }
 
@@ -260,6 +261,11 @@ TEST(RepeatsDisplayAnimation, WithoutWobbleAStillDisplayRedrawsOnlyOnChange)
   EXPECT_FALSE(d.control->animating());
   EXPECT_FALSE(d.control->IsDirty());
   d.now.mix = 80.0;
+  EXPECT_TRUE(d.control->IsDirty());
+  d.draw();
+  EXPECT_FALSE(d.control->IsDirty());
+  // New repeats show although the settings stand still.
+  d.control->setRepeats({echo(0.25, false, 1, -6.0)});
   EXPECT_TRUE(d.control->IsDirty());
   d.draw();
   EXPECT_FALSE(d.control->IsDirty());

@@ -265,5 +265,42 @@ TEST(UpdatePill, MenuItemsToggleTheCheckAndTheCheckOutlivesTheEditor)
   EXPECT_TRUE(weak.expired());
 }
 
+/** Remembers the pages it was asked to open instead of starting a browser. */
+class BrowserCanvas : public RecordingCanvas
+{
+public:
+  using RecordingCanvas::RecordingCanvas;
+  bool OpenURL(const char* url) override
+  {
+    opened.push_back(url);
+    return true;
+  }
+  std::vector<std::string> opened;
+};
+
+TEST(UpdatePill, AClickOpensTheNoticesPageAndOnlyOverThePill)
+{
+  NoticeFixture f;
+  TestPlugin plugin;
+  ICanvasEditorDelegate delegate(plugin);
+  auto made = std::make_unique<BrowserCanvas>(&delegate, 1000, 456);
+  BrowserCanvas* canvas = made.get();
+  delegate.OpenEditor(std::move(made));
+  auto* pill = new UpdatePillControl(IRECT(696, 47, 856, 77), kPillText, kFill, kHoverFill, kInk,
+                                     f.check, nullptr);
+  canvas->AttachControl(pill);
+  EventInjector input(*canvas);
+  input.Click(850, 60); // no notice yet: no pill to click
+  EXPECT_TRUE(canvas->opened.empty());
+  f.writeRecord("1.0.2");
+  f.check->reload();
+  pill->IsDirty();
+  input.Click(700, 60); // inside the control, left of the pill
+  EXPECT_TRUE(canvas->opened.empty());
+  input.Click(850, 60);
+  EXPECT_EQ(canvas->opened,
+            (std::vector<std::string>{"https://corvana.example/ostratape-delay#download"}));
+}
+
 } // namespace
 } // namespace ostra::test
