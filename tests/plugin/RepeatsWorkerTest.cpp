@@ -226,29 +226,17 @@ TEST(RepeatsWorker, DestructionDuringTheQuietPeriodDoesNotMeasure)
   EXPECT_EQ(fake.count(), 0u);
 }
 
-TEST(RepeatsWorkerModel, MeasuresWithTheRealModelAndStopsMidMeasurementPromptly)
+TEST(RepeatsWorkerModel, WithoutAGivenMeasurementTheRepeatsModelMeasures)
 {
-  // Default settings with a long, strongly fed back delay: the model runs its full 60 s.
-  auto slow = requestWithTime(6.0);
-  slow.settings.feedback = 0.95;
-  auto worker = std::make_unique<RepeatsWorker>();
-  const auto asked = Clock::now();
-  worker->request(requestWithTime(0.25));
+  RepeatsWorker worker;
+  worker.request(requestWithTime(0.25));
   std::vector<RepeatsWorker::Repeat> out;
-  ASSERT_TRUE(waitFor([&] { return worker->takeResults(true, out); }));
-  const auto latency = Clock::now() - asked;
-  // Debounce plus one measurement at these settings stays well inside a tenth of a second.
-  EXPECT_LT(latency, 100ms) << std::chrono::duration<double, std::milli>(latency).count();
-  ASSERT_FALSE(out.empty());
+  ASSERT_TRUE(waitFor([&] { return worker.takeResults(true, out); }));
+  ASSERT_GE(out.size(), 2u);
   EXPECT_NEAR(out[0].time, 0.25, 1e-3);
   EXPECT_FALSE(out[0].right);
   EXPECT_TRUE(out[1].right); // the right echo at the same time follows
-
-  worker->request(slow);
-  std::this_thread::sleep_for(45ms); // past the quiet period, into the measurement
-  const auto start = Clock::now();
-  worker.reset();
-  EXPECT_LT(Clock::now() - start, 100ms);
+  EXPECT_GT(out[0].levelDb, out.back().levelDb);
 }
 
 #include "PluginHost.h"
