@@ -330,3 +330,62 @@ TEST(RepeatsDisplay, WithoutAProviderItUsesTheDefaultsAndTheDirtyFlag)
 
 } // namespace
 } // namespace ostra::test
+
+#include "support/RealtimeCounters.h"
+
+namespace ostra::test
+{
+namespace
+{
+
+/** Draws nothing and records nothing, so only the control's own allocations count. */
+class SilentCanvas : public RecordingCanvas
+{
+public:
+  using RecordingCanvas::RecordingCanvas;
+  void DrawLine(const IColor&, float, float, float, float, const IBlend*, float) override {}
+  void DrawRoundRect(const IColor&, const IRECT&, float, const IBlend*, float) override {}
+  void FillRoundRect(const IColor&, const IRECT&, float, const IBlend*) override {}
+
+protected:
+  void DoDrawText(const IText&, const char*, const IRECT&, const IBlend*) override {}
+};
+
+TEST(RepeatsDisplayDrawing, AllocatesOnlyForNewEchoPositions)
+{
+  TestPlugin plugin;
+  ICanvasEditorDelegate delegate(plugin);
+  auto made = std::make_unique<SilentCanvas>(&delegate, 1000, 456);
+  SilentCanvas* canvas = made.get();
+  delegate.OpenEditor(std::move(made));
+  double nowMs = 1000.0;
+  canvas->SetClock([&] { return nowMs; });
+  RepeatsDisplayControl::Now now;
+  now.sync = false; // labels in ms and s
+  auto* display = new RepeatsDisplayControl(kBounds, kAccent, kLabel, kSmall, [&] { return now; });
+  canvas->AttachControl(display);
+  std::vector<Repeat> repeats;
+  for (int i = 1; i <= 8; ++i)
+  {
+    repeats.push_back(echo(0.2 * i, false, i, -3.0 * i, 12000.0 / i));
+    repeats.push_back(echo(0.2 * i, true, i, -3.0 * i, 12000.0 / i));
+  }
+  display->setRepeats(repeats);
+
+  startCounting();
+  display->Draw(*canvas);
+  const RealtimeCounts first = stopCounting();
+  EXPECT_GT(first.allocations, 0); // the sixteen positions are new
+
+  for (int frame = 0; frame < 3; ++frame)
+  {
+    nowMs += 16.0;
+    now.sync = frame % 2 == 1; // both kinds of grid labels
+    startCounting();
+    display->Draw(*canvas);
+    EXPECT_EQ(stopCounting().allocations, 0) << "frame " << frame;
+  }
+}
+
+} // namespace
+} // namespace ostra::test
