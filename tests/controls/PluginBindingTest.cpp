@@ -4,6 +4,8 @@
 
 #include "controls/PresetBarControl.h"
 #include "controls/SettingsMenuControl.h"
+#include "controls/UpdatePillControl.h"
+#include "graphics/ITextControl.h"
 #include "plugin/EditorPresetAndRepeats.h"
 #include "plugin/Parameters.h"
 #include "presets/FactoryPresets.h"
@@ -26,12 +28,27 @@ using ostratapedelay::controls::SettingsMenuControl;
 namespace P = ostratapedelay::plugin;
 using namespace std::chrono_literals;
 
+/** Points the update check's shared folder at the data home's while it lives. */
+struct UpdatesFolder
+{
+  explicit UpdatesFolder(const std::filesystem::path& root)
+    : folder(root / "Corvana-updates")
+  {
+    std::filesystem::create_directories(folder);
+    setenv("CORVANA_UPDATES_FOLDER", folder.c_str(), 1);
+  }
+  ~UpdatesFolder() { unsetenv("CORVANA_UPDATES_FOLDER"); }
+  std::filesystem::path folder;
+};
+
 struct BoundEditor
 {
   BoundEditor()
     : ed(1000, 456, 1.f,
          [this](ICanvas* g)
          {
+           g->AttachControl(new ITextControl(IRECT(28, 48, 836, 82), "OSTRATAPE-DELAY"),
+                            P::kTitleTag);
            P::attachRepeatsDisplay(*ed.plugin, *g, IColor(255, 21, 232, 121));
            P::attachSettingsNoticeAndPresetBar(
                *ed.plugin, *g, {[this] { return scale; }, [this](float s) { scale = s; }});
@@ -55,6 +72,7 @@ struct BoundEditor
   }
 
   TempDataHome home; // before the plug-in, so no worker sees the variable change
+  UpdatesFolder updates{home.root};
   float scale = 1.f;
   Editor<ScriptedPlugin> ed;
   PresetBarControl* bar = nullptr;
@@ -152,6 +170,39 @@ TEST(PluginBinding, SettingsMenuSetsInputModeAccentAndScale)
   EXPECT_TRUE(shown.flags[12] & IPopupMenu::Item::kChecked); // 1.01 counts as "Window 1x"
   EXPECT_EQ(shown.texts[16], "Check for updates");
   EXPECT_EQ(shown.texts.back(), "OstraTape-delay 1.0.0");
+}
+
+TEST(PluginBinding, TheUpdateNoticeMovesTheTitleAsideAndBack)
+{
+  BoundEditor b;
+  corvana::updates::UpdateCheck& check = *b.ed.plugin->updateCheck();
+  ASSERT_EQ(check.folder(), b.updates.folder);
+  corvana::controls::UpdatePillControl* pill = nullptr;
+  for (int i = 0; i < b.ed.canvas->NControls(); ++i)
+    if (auto* p = dynamic_cast<corvana::controls::UpdatePillControl*>(b.ed.canvas->GetControl(i)))
+      pill = p;
+  ASSERT_NE(pill, nullptr);
+  IControl* title = b.ed.canvas->GetControlWithTag(P::kTitleTag);
+  ASSERT_NE(title, nullptr);
+
+  std::ofstream(b.updates.folder / "updates.json")
+      << R"({"version":1,"checked_at":1,"feed":"{\"ostratape-delay\":{\"version\":\"1.1.0\",)"
+      << R"(\"page\":\"/ostratape-delay\"}}"})"
+      << "\n";
+  check.reload();
+  b.ed.canvas->Tick(); // the pill sees the new generation and places itself
+  ASSERT_GT(pill->pill().W(), 0.f);
+  EXPECT_EQ(title->GetRECT(), IRECT(28, 48, pill->pill().L - 10, 82));
+  EXPECT_EQ(title->GetTargetRECT(), title->GetRECT());
+
+  // Switched off from the settings menu: the notice goes and the title runs to 836 again.
+  b.ed.canvas->AnswerNextMenu(16); // "Check for updates"
+  b.click(PresetBarControl::kMenu);
+  EXPECT_FALSE(check.enabled());
+  b.ed.canvas->Tick();
+  EXPECT_EQ(pill->pill(), IRECT());
+  EXPECT_EQ(title->GetRECT(), IRECT(28, 48, 836, 82));
+  check.setEnabled(true); // leave no marker behind
 }
 
 TEST(PluginBinding, TheDisplayFollowsTheParametersAndGetsTheWorkersResults)
