@@ -4,6 +4,7 @@
 #include "graphics/ICanvas.h"
 #include "graphics/ITextControl.h"
 #include "plugin/Accents.h"
+#include "plugin/EditorPresetAndRepeats.h"
 #include "plugin/EditorStyle.h"
 #include "plugin/Identity.h"
 #include "plugin/Parameters.h"
@@ -142,6 +143,7 @@ void OstraTapeDelay::OnIdle()
   }
 
   showTimeControls();
+  idleRepeatsDisplay(*this, ui());
   feedMeter();
   if (mAccentChanged.exchange(false) && ui())
     rebuildEditor();

@@ -14,6 +14,7 @@
 #include "graphics/IPanelControl.h"
 #include "graphics/ISVGControl.h"
 #include "graphics/ITextControl.h"
+#include "plugin/EditorPresetAndRepeats.h"
 #include "plugin/EditorStyle.h"
 #include "plugin/Parameters.h"
 #include "plugin/Resources.h"
@@ -140,6 +141,7 @@ void OstraTapeDelay::layout(ICanvas* g)
                             text.title),
            kTitleTag);
   b.pill(IRECT(866.f, 47.f, 972.f, 77.f), kBypass, "ACTIVE", "BYPASSED", text.pill, true);
+  attachRepeatsDisplay(*this, *g, accent);
 
   b.heading(30.f, "TAPE");
   OutputMeterControl::Options meter;
@@ -214,6 +216,10 @@ void OstraTapeDelay::layout(ICanvas* g)
   // Exactly one of the time and note controls shows on each side from the start.
   mLastSyncLink = -1;
   showTimeControls();
+
+  attachSettingsNoticeAndPresetBar(
+      *this, *g,
+      {[this] { return editorScale(); }, [this](float scale) { applyEditorScale(scale); }});
 
   const ISVG lockup = g->LoadSVG(kLockupFile, "px", 72.f);
   if (lockup.IsValid())

@@ -10,6 +10,7 @@
 #include "framework/IProcessor.h"
 #include "framework/au/IAUBinding.h"
 #include "graphics/IColor.h"
+#include "plugin/RepeatsWorker.h"
 #include "plugin/TapTempo.h"
 #include "presets/PresetFormat.h"
 #include "updates/UpdateCheck.h"
@@ -210,6 +211,17 @@ public:
   /** Whether a save waits for the next idle tick. */
   bool hasPendingSave() const { return mPendingSaveName.has_value(); }
 
+  // Repeats display (main thread) ---------------------------------------------------------
+  /** What the repeats display measures: the delay settings at the host's tempo and Drive. */
+  ostratapedelay::dsp::RepeatsModel::Request repeatsRequest() const;
+  /** The display's idle step: makes the worker on first use, posts the current request and
+   *  takes the results, only fresh ones once the display has some. True when `out` was
+   *  filled. The worker lives as long as the plug-in, so a reopened editor gets the last
+   *  results at once. */
+  bool pollRepeats(bool displayHasRepeats, std::vector<ostratapedelay::dsp::Repeat>& out);
+  /** The worker, or null before the first poll. */
+  ostratapedelay::plugin::RepeatsWorker* repeatsWorker() const { return mRepeatsWorker.get(); }
+
   /** Shows a message box in the open editor; nothing without one. */
   virtual void tell(const std::string& message, const std::string& title);
   /** Asks a yes/no question in the open editor; false without one. */
@@ -349,6 +361,8 @@ private:
   // The update check is shared with the editor's notice; the worker goes first on shutdown.
   std::shared_ptr<corvana::updates::UpdateCheck> mUpdateCheck;
   std::unique_ptr<corvana::updates::UpdateWorker> mUpdateWorker;
+  // Declared last so that it stops first: a running measurement ends at its next check.
+  std::unique_ptr<ostratapedelay::plugin::RepeatsWorker> mRepeatsWorker;
 };
 
 /** An input mode's number, as the state chunk and the editor's menu hold it, against a mode. */

@@ -84,7 +84,7 @@ TEST_F(EditorCommand, ThePictureIsTheEditorsSizeAtEachScale)
     const Picture p = draw({"--scale", scale});
     EXPECT_EQ(std::pair(p.width, p.height), std::pair(w, h)) << scale;
     const float s = float(std::atof(scale));
-    EXPECT_TRUE(near(p.at(5, 5, s), kBackground)) << scale;
+    EXPECT_TRUE(near(p.at(5, 60, s), kBackground)) << scale;
     EXPECT_TRUE(near(p.at(kBodyX, kBodyY, s), kBody)) << scale;
     EXPECT_TRUE(near(p.at(kDotX, kDotY, s), kGreen, 6)) << scale;
   }

@@ -71,11 +71,11 @@ TEST(EditorIdle, AnAccentChangeRebuildsTheEditorOnTheNextTickWithEveryValue)
   e.plugin->GetParam(p::kFeedback)->Set(60.0); // behind the editor's back
   e.plugin->GetParam(p::kMix)->Set(25.0);
   e.plugin->setAccentIndex(1);
-  auto* knob = e.at<corvana::controls::RingKnobControl>(25);
+  auto* knob = e.at<corvana::controls::RingKnobControl>(26);
   EXPECT_EQ(knob->GetStyle().colorSpec[kX1], IColor(255, 21, 232, 121)) << "not before the tick";
   e.tick();
   EXPECT_EQ(e.canvas->NControls(), controls);
-  knob = e.at<corvana::controls::RingKnobControl>(25);
+  knob = e.at<corvana::controls::RingKnobControl>(26);
   ASSERT_EQ(knob->GetParamIdx(), p::kFeedback);
   EXPECT_EQ(knob->GetStyle().colorSpec[kX1], IColor(255, 233, 21, 90));
   EXPECT_DOUBLE_EQ(knob->GetValue(), e.plugin->GetParam(p::kFeedback)->GetNormalized());
@@ -88,7 +88,7 @@ TEST(EditorIdle, AnAccentChangeRebuildsTheEditorOnTheNextTickWithEveryValue)
     }
   }
   e.tick();
-  EXPECT_EQ(e.at<corvana::controls::RingKnobControl>(25), knob) << "rebuilt once";
+  EXPECT_EQ(e.at<corvana::controls::RingKnobControl>(26), knob) << "rebuilt once";
 }
 
 /** A host that gives a track colour and name. */
@@ -117,7 +117,7 @@ TEST(EditorIdle, TheHostsColourAndTrackNameReachTheEditor)
   EXPECT_EQ(e.plugin->resolvedAccent(255), IColor(255, 10, 20, 30));
   auto* title = static_cast<ITextControl*>(e.canvas->GetControlWithTag(ed::kTitleTag));
   EXPECT_EQ(std::string(title->GetStr()), "Vocals");
-  auto* knob = e.at<corvana::controls::RingKnobControl>(6);
+  auto* knob = e.at<corvana::controls::RingKnobControl>(7);
   EXPECT_EQ(knob->GetStyle().colorSpec[kX1], IColor(255, 10, 20, 30)) << "rebuilt in its colour";
 
   e.plugin->name.clear();
@@ -125,7 +125,7 @@ TEST(EditorIdle, TheHostsColourAndTrackNameReachTheEditor)
   e.tick();
   title = static_cast<ITextControl*>(e.canvas->GetControlWithTag(ed::kTitleTag));
   EXPECT_EQ(std::string(title->GetStr()), "OSTRATAPE-DELAY");
-  knob = e.at<corvana::controls::RingKnobControl>(6);
+  knob = e.at<corvana::controls::RingKnobControl>(7);
   EXPECT_EQ(knob->GetStyle().colorSpec[kX1], IColor(255, 21, 232, 121));
 }
 

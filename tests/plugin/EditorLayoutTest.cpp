@@ -4,9 +4,13 @@
 #include "controls/LinkLockControl.h"
 #include "controls/OutputMeterControl.h"
 #include "controls/PillToggleControl.h"
+#include "controls/PresetBarControl.h"
+#include "controls/RepeatsDisplayControl.h"
 #include "controls/RingKnobControl.h"
+#include "controls/SettingsMenuControl.h"
 #include "controls/TapButtonControl.h"
 #include "controls/TypedCaptionControl.h"
+#include "controls/UpdatePillControl.h"
 #include "graphics/IPanelControl.h"
 #include "graphics/ISVGControl.h"
 #include "plugin/Accents.h"
@@ -45,6 +49,14 @@ std::string kindOf(const IControl* c)
     return "Corner";
   if (dynamic_cast<const limiter_panel::OutputMeterControl*>(c))
     return "Meter";
+  if (dynamic_cast<const ostratapedelay::controls::RepeatsDisplayControl*>(c))
+    return "Repeats";
+  if (dynamic_cast<const ostratapedelay::controls::SettingsMenuControl*>(c))
+    return "Settings";
+  if (dynamic_cast<const UpdatePillControl*>(c))
+    return "Notice";
+  if (dynamic_cast<const PresetBarControl*>(c))
+    return "PresetBar";
   if (dynamic_cast<const ISVGControl*>(c))
     return "SVG";
   if (dynamic_cast<const IPanelControl*>(c))
@@ -99,6 +111,7 @@ std::vector<Row> expectedLayout()
       {"Panel", {14, 96, 986, 402}},
       {"Text", {28, 48, 836, 82}, -1, 0, "OSTRATAPE-DELAY"},
       {"Pill", {866, 47, 972, 77}, p::kBypass},
+      {"Repeats", {28, 108, 972, 232}, -1, 3},
       heading(30, "TAPE"),
       {"Meter", {14, 282, 90, 380}, -1, 2},
   };
@@ -127,6 +140,9 @@ std::vector<Row> expectedLayout()
   rows.push_back({"Text", {846, 351, 946, 367}, -1, -1, "RELEASE"});
   rows.push_back({"TypedCaption", {856, 369, 936, 383}, p::kDuckRelease});
   add(knobGroup(950, p::kMix, "MIX"));
+  rows.push_back({"Settings", {}}); // placed by its menu button when it opens
+  rows.push_back({"Notice", {696, 47, 856, 77}});
+  rows.push_back({"PresetBar", {0, 0, 1000, 32}});
   // The lockup artwork is 374 × 44: 22 units high, 187 wide.
   rows.push_back({"SVG", {28, 418, 215, 440}});
   rows.push_back({"Text", {300, 421, 972, 437}, -1, 1, ""});

@@ -15,7 +15,7 @@ namespace
 {
 
 // Control indices of the time sets in the layout (after the background).
-constexpr int kLeftTimeKnob = 14, kLeftTimeValue = 15, kLeftNoteKnob = 16, kLeftNoteValue = 17;
+constexpr int kLeftTimeKnob = 15, kLeftTimeValue = 16, kLeftNoteKnob = 17, kLeftNoteValue = 18;
 constexpr int kRight = 5; // the right set follows five controls later
 
 struct TimeEditor : PluginEditor<>
