@@ -2,9 +2,12 @@
 
 #include "cli/AudioFile.h"
 #include "cli/CliError.h"
+#include "cli/CliPlugin.h"
 #include "cli/OfflineHost.h"
+#include "cli/PresetLookup.h"
 #include "cli/RenderCommand.h"
 #include "controls/OutputMeterControl.h"
+#include "controls/RepeatsDisplayControl.h"
 #include "graphics/ICanvasEditorDelegate.h"
 #include "graphics/offscreen/ICanvasOffscreen.h"
 #include "graphics/offscreen/PngWriter.h"
@@ -15,10 +18,12 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 namespace ostratapedelay::cli
 {
@@ -33,6 +38,8 @@ constexpr double kMaxScale = 2.0;
 // Enough for every idle step to have run and its effects drawn; the editor has no
 // animation that runs longer without input.
 constexpr int kSettleTicks = 10;
+// Idle periods to wait for the first repeats: far more than the debounce and a measurement.
+constexpr int kRepeatsWaitTicks = 250;
 
 std::string lowered(const std::string& text)
 {
@@ -123,7 +130,21 @@ EditorPicture writeEditorPicture(const EditorOptions& options, std::ostream& not
 
   auto plugin = std::make_unique<OstraTapeDelay>();
   plugin->stopUpdateWorker(); // a picture stays off the network
-  applyStateOptions(*plugin, options.state, notes);
+  // A preset is loaded as the preset bar would, so the bar shows its name.
+  StateOptions state = options.state;
+  if (!state.preset.empty() || !state.presetFile.empty())
+  {
+    const FoundPreset found = state.preset.empty()
+                                  ? findPreset(CliPlugin(), state.presetFile, PresetArgument::kFile)
+                                  : findPreset(CliPlugin(), state.preset);
+    if (found.kind == FoundPreset::Kind::kFactory)
+      plugin->loadFactoryPreset(found.preset.name);
+    else
+      plugin->loadPreset(found.preset);
+    state.preset.clear();
+    state.presetFile.clear();
+  }
+  applyStateOptions(*plugin, state, notes);
   plugin->setInputMode(inputMode);
   if (setAccent)
     plugin->setAccentIndex(accent);
@@ -137,6 +158,9 @@ EditorPicture writeEditorPicture(const EditorOptions& options, std::ostream& not
       [&offscreen](ICanvasEditorDelegate& delegate, int w, int h, int, float scale)
       {
         auto canvas = std::make_unique<ICanvasOffscreen>(&delegate, w, h, scale);
+        // A click that opens a menu or a field leaves it open in the picture.
+        canvas->AttachPopupMenuControl();
+        canvas->AttachTextEntryControl();
         offscreen = canvas.get();
         return canvas;
       });
@@ -164,6 +188,16 @@ EditorPicture writeEditorPicture(const EditorOptions& options, std::ostream& not
       dirty.Clear();
     }
   };
+  settle();
+  // The repeats display shows its first measurement, which a worker thread makes after a
+  // short debounce.
+  const auto* repeats = dynamic_cast<const ostratapedelay::controls::RepeatsDisplayControl*>(
+      offscreen->GetControlWithTag(plugin::editor::kRepeatsTag));
+  for (int wait = 0; repeats && !repeats->hasRepeats() && wait < kRepeatsWaitTicks; ++wait)
+  {
+    std::this_thread::sleep_for(std::chrono::milliseconds(plug::kIdleTimerPeriodMs));
+    plugin->OnTimer();
+  }
   settle();
   for (const auto& [x, y] : clicks)
   {

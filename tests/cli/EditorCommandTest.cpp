@@ -147,3 +147,30 @@ TEST_F(EditorCommand, ErrorsNameTheOptionOrFileAndExitWith2)
 }
 
 } // namespace
+
+TEST_F(EditorCommand, APresetsPictureWaitsForItsRepeatsAndDrawsThemOnBothSides)
+{
+  // Ping-pong echoes alternate sides: accent bars above and below the display's centre line.
+  const Picture p = draw({"--preset", "Ping and pong"});
+  int above = 0, below = 0;
+  for (float x = 60; x < 970; x += 1)
+    for (float y = 112; y < 230; y += 1)
+    {
+      if (!near(p.at(x, y), kGreen, 40))
+        continue;
+      (y < 166 ? above : below) += y < 166 || y > 174;
+    }
+  EXPECT_GT(above, 20);
+  EXPECT_GT(below, 20);
+}
+
+TEST_F(EditorCommand, AClickOnTheMenuButtonLeavesTheSettingsMenuOpenInThePicture)
+{
+  const Picture closed = draw({}, "closed.png");
+  const Picture open = draw({"--click", "967,16"}, "open.png");
+  int changed = 0;
+  for (float x = 870; x < 990; x += 2)
+    for (float y = 40; y < 360; y += 2)
+      changed += closed.at(x, y) != open.at(x, y);
+  EXPECT_GT(changed, 3000) << "the menu covers the right edge below the bar";
+}
