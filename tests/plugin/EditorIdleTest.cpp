@@ -2,6 +2,7 @@
 // host's colour and name, the tape meter, the messages, and that a settled editor draws no
 // frames and a tick allocates nothing.
 #include "controls/OutputMeterControl.h"
+#include "controls/RepeatsDisplayControl.h"
 #include "controls/RingKnobControl.h"
 #include "graphics/ITextControl.h"
 #include "plugin/EditorStyle.h"
@@ -11,6 +12,9 @@
 #include "support/RealtimeCounters.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 using namespace ostra::test;
 using namespace plug::graphics;
@@ -129,14 +133,29 @@ TEST(EditorIdle, TheHostsColourAndTrackNameReachTheEditor)
   EXPECT_EQ(knob->GetStyle().colorSpec[kX1], IColor(255, 21, 232, 121));
 }
 
+/** Ticks until the repeats worker's first measurement is on the display, then draws what
+ *  that left to draw. */
+void settleWithRepeats(PluginEditor<>& e)
+{
+  const auto* display = dynamic_cast<const ostratapedelay::controls::RepeatsDisplayControl*>(
+      e.canvas->GetControlWithTag(ed::kRepeatsTag));
+  ASSERT_NE(display, nullptr);
+  for (int i = 0; i < 500 && !display->hasRepeats(); ++i)
+  {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    e.tick();
+  }
+  ASSERT_TRUE(display->hasRepeats());
+  for (int i = 0; i < 50 && e.canvas->Tick(); ++i) // swaying echoes never settle
+    ;
+}
+
 TEST(EditorIdle, ASettledEditorWithoutWobbleDrawsNoFrames)
 {
   PluginEditor<> e;
   e.plugin->GetParam(p::kWobble)->Set(0.0);
   e.open();
-  e.tick();
-  while (e.canvas->Tick())
-    ;
+  settleWithRepeats(e);
   int frames = 0;
   for (int i = 0; i < 100; ++i)
   {
@@ -149,10 +168,32 @@ TEST(EditorIdle, ASettledEditorWithoutWobbleDrawsNoFrames)
   EXPECT_TRUE(e.canvas->Tick()) << "a change still draws";
 }
 
+TEST(EditorIdle, WithWobbleOnlyTheRepeatsDisplayIsRedrawn)
+{
+  PluginEditor<> e;
+  e.plugin->GetParam(p::kWobble)->Set(50.0);
+  e.open();
+  settleWithRepeats(e);
+  for (int i = 0; i < 20; ++i)
+  {
+    e.tick();
+    IRECTList dirty;
+    ASSERT_TRUE(e.canvas->IsDirty(dirty)) << "the echoes sway";
+    const IRECT area = dirty.Bounds();
+    // The display's rectangle, grown by the drawing margin and snapped to pixels.
+    EXPECT_GE(area.L, 27.f);
+    EXPECT_GE(area.T, 107.f);
+    EXPECT_LE(area.R, 973.f);
+    EXPECT_LE(area.B, 233.f);
+    e.canvas->SetAllControlsClean();
+  }
+}
+
 TEST(EditorIdle, ATickWithNothingChangedAllocatesNothing)
 {
   PluginEditor<> e;
   e.open();
+  settleWithRepeats(e); // new repeats would be handed over with their own allocations
   for (int i = 0; i < 5; ++i)
     e.tick();
   startCounting();
