@@ -1,5 +1,7 @@
 #include "updates/Json.h"
 
+#include "framework/Utf8.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -36,32 +38,6 @@ int hexValue(char c) noexcept
   if (c >= 'A' && c <= 'F')
     return c - 'A' + 10;
   return -1;
-}
-
-void appendUtf8(std::string& out, std::uint32_t code)
-{
-  if (code < 0x80)
-  {
-    out += static_cast<char>(code);
-  }
-  else if (code < 0x800)
-  {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-  else if (code < 0x10000)
-  {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-  else
-  {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
 }
 
 /**
@@ -315,7 +291,7 @@ private:
         return false;
       code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
     }
-    appendUtf8(out, code);
+    plug::AppendUtf8(out, code);
     return true;
   }
 

@@ -1,5 +1,7 @@
 #include "graphics/svg/SvgXml.h"
 
+#include "framework/Utf8.h"
+
 #include <cstdint>
 
 namespace plug::graphics::svg
@@ -25,30 +27,6 @@ bool isNameChar(char c)
 {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
          c == '-' || c == '.' || c == ':' || static_cast<unsigned char>(c) >= 0x80;
-}
-
-void appendUtf8(std::string& out, std::uint32_t code)
-{
-  if (code < 0x80)
-    out += static_cast<char>(code);
-  else if (code < 0x800)
-  {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-  else if (code < 0x10000)
-  {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-  else
-  {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
 }
 
 class Reader
@@ -184,7 +162,7 @@ private:
     }
     if (code == 0 || (code >= 0xD800 && code <= 0xDFFF))
       return fail("bad character reference");
-    appendUtf8(out, code);
+    plug::AppendUtf8(out, code);
     return true;
   }
 
