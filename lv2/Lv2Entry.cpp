@@ -129,6 +129,8 @@ const void* extensionData(const char* uri)
     return &kWorkerInterface;
   if (std::strcmp(uri, LV2_OPTIONS__interface) == 0)
     return &kOptionsInterface;
+  if (std::strcmp(uri, ostratapedelay::lv2::kEditorAccessUri) == 0)
+    return &Lv2Instance::editorAccess();
   return nullptr;
 }
 

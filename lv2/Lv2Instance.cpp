@@ -347,14 +347,17 @@ void Lv2Instance::idle(std::uint32_t nFrames) noexcept
   else if (mFreeWheelNow)
   {
     // No worker: only an offline render may spend run() on the idle tick.
-    mEffect->GetTimer().Tick();
+    tickUnlessEditorRuns();
   }
 }
 
-// Worker ----------------------------------------------------------------------------------
-
-LV2_Worker_Status Lv2Instance::work() noexcept
+void Lv2Instance::tickUnlessEditorRuns() noexcept
 {
+  if (mEditorOpen.load())
+    return;
+  std::unique_lock<std::mutex> lock(mEditorLock, std::try_to_lock);
+  if (!lock.owns_lock() || mEditorOpen.load())
+    return;
   try
   {
     mEffect->GetTimer().Tick();
@@ -363,6 +366,13 @@ LV2_Worker_Status Lv2Instance::work() noexcept
   {
     // The idle work's failures are silent; the next tick tries again.
   }
+}
+
+// Worker ----------------------------------------------------------------------------------
+
+LV2_Worker_Status Lv2Instance::work() noexcept
+{
+  tickUnlessEditorRuns();
   mWorkPending.store(false);
   return LV2_WORKER_SUCCESS;
 }

@@ -13,8 +13,11 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 namespace ostratapedelay::lv2
 {
@@ -35,7 +38,12 @@ inline constexpr double kIdlePeriodSeconds = 0.02;
  * Threads follow LV2's classes: create, activate, deactivate, restore and setOptions are
  * "instantiation" calls (never concurrent with anything else on the instance); run is the
  * audio thread and real-time safe; work is the host's worker thread (non-real-time) and
- * runs the effect's idle tick; save may run beside run and work.
+ * runs the effect's idle tick while no editor is open; save may run beside run and work.
+ *
+ * The editor side (the bundle's UI, through EditorAccess) runs on the host's UI thread
+ * under the editor lock. While the editor is open that thread drives the idle tick and the
+ * worker's tick stands aside; a worker tick never waits for the lock, so an offline export
+ * that runs the worker inside run() never waits on the UI thread.
  */
 class Lv2Instance
 {
@@ -66,6 +74,21 @@ public:
 
   /** The effect, for tests and for a UI with instance access. */
   Lv2Effect& effect() noexcept { return *mEffect; }
+
+  // Editor side: the host's UI thread, between lockEditor and unlockEditor -----------------
+  void lockEditor() { mEditorLock.lock(); }
+  void unlockEditor() { mEditorLock.unlock(); }
+  plug::graphics::ICanvas* openEditor(const EditorHost& host);
+  void closeEditor();
+  bool editorIdle();
+  void editorPortEvent(std::uint32_t port, float value);
+  void editorParentResized(int width, int height);
+  /** The clock the editor's idle tick is paced by (tests give their own). */
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  void setEditorClock(Clock clock) { mEditorClock = std::move(clock); }
+
+  /** The editor's table for the UI binary. */
+  static const EditorAccess& editorAccess() noexcept;
 
 private:
   Lv2Instance(const Variant& variant, double sampleRate);
@@ -102,6 +125,8 @@ private:
   void processSegment(std::uint32_t offset, std::uint32_t nFrames) noexcept;
   void advanceTime(std::uint32_t nFrames) noexcept;
   void idle(std::uint32_t nFrames) noexcept;
+  /** The idle tick off the UI thread: skipped while an editor drives it or holds the lock. */
+  void tickUnlessEditorRuns() noexcept;
 
   const Variant& mVariant;
   std::unique_ptr<Lv2Effect> mEffect;
@@ -126,6 +151,13 @@ private:
   double mIdleFrames = 960.0;
   double mFramesSinceIdle = 0.0;
   std::atomic<bool> mWorkPending{false};
+
+  // Editor side.
+  std::mutex mEditorLock;
+  std::atomic<bool> mEditorOpen{false};
+  const EditorHost* mEditorHost = nullptr;
+  Clock mEditorClock = [] { return std::chrono::steady_clock::now(); };
+  std::chrono::steady_clock::time_point mNextEditorTick{};
 };
 
 } // namespace ostratapedelay::lv2

@@ -15,6 +15,14 @@ inline constexpr const char* kPluginUri = plugin::kLv2Uri.data();
 inline constexpr auto kStateChunkUriText = plugin::joined(plugin::kLv2Uri, "#state");
 inline constexpr const char* kStateChunkUri = kStateChunkUriText.data();
 
+/** The bundle's editor (an X11 UI for every plug-in of the bundle), its binary without the
+ *  suffix, and the private extension through which it reaches the running instance. */
+inline constexpr auto kUiUriText = plugin::joined(plugin::kLv2Uri, "#ui");
+inline constexpr const char* kUiUri = kUiUriText.data();
+inline constexpr auto kUiBinaryName = plugin::joined(plugin::kProductSlug, "_ui");
+inline constexpr auto kEditorAccessUriText = plugin::joined(plugin::kLv2Uri, "#editor-access");
+inline constexpr const char* kEditorAccessUri = kEditorAccessUriText.data();
+
 /** One plug-in of the bundle: a channel layout of the effect under its own URI. */
 struct Variant
 {

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git python3 locales
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcurl4-openssl-dev libcli11-dev
-  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2
+  lv2-dev liblilv-dev libsuil-dev lilv-utils sordi jalv jackd2
   clang-format dpf-source libstb-dev fonts-roboto-unhinted
   libegl-dev libgl-dev libgl1-mesa-dri libx11-dev xvfb xauth xdotool imagemagick
 )

@@ -1,6 +1,6 @@
 // Build step: writes the bundle's Turtle files from the effect's parameter table and its
 // factory presets, so the description never drifts from the code.
-//   ostra_lv2_turtle OUTPUT_DIR BINARY_NAME
+//   ostra_lv2_turtle OUTPUT_DIR BINARY_NAME UI_BINARY_NAME
 #include "lv2/turtle/Turtle.h"
 #include "plugin/OstraTapeDelay.h"
 
@@ -32,9 +32,9 @@ bool writeFile(const std::filesystem::path& path, const std::string& text)
 int main(int argc, char** argv)
 {
   using namespace ostratapedelay::lv2;
-  if (argc != 3)
+  if (argc != 4)
   {
-    std::cerr << "usage: " << argv[0] << " OUTPUT_DIR BINARY_NAME\n";
+    std::cerr << "usage: " << argv[0] << " OUTPUT_DIR BINARY_NAME UI_BINARY_NAME\n";
     return 2;
   }
   const std::filesystem::path dir = argv[1];
@@ -48,7 +48,7 @@ int main(int argc, char** argv)
     std::cerr << "no factory presets could be read\n";
     return 1;
   }
-  if (!writeFile(dir / "manifest.ttl", manifestTurtle(argv[2], presets)) ||
+  if (!writeFile(dir / "manifest.ttl", manifestTurtle(argv[2], argv[3], presets)) ||
       !writeFile(dir / kPluginsFile, pluginsTurtle(plugin)) ||
       !writeFile(dir / kPresetsFile, presetsTurtle(plugin, presets)))
   {

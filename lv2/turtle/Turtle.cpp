@@ -30,6 +30,7 @@ constexpr const char* kPrefixes =
     "@prefix rdfs:   <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state:  <http://lv2plug.in/ns/ext/state#> .\n"
     "@prefix time:   <http://lv2plug.in/ns/ext/time#> .\n"
+    "@prefix ui:     <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix units:  <http://lv2plug.in/ns/extensions/units#> .\n"
     "@prefix urid:   <http://lv2plug.in/ns/ext/urid#> .\n"
     "@prefix work:   <http://lv2plug.in/ns/ext/worker#> .\n\n";
@@ -144,6 +145,7 @@ void writePlugin(std::ostream& out, plug::IPluginBase& plugin, const Variant& va
       << "    doap:maintainer [ a foaf:Organization ; foaf:name "
       << turtleString(plugin::kMakerName) << " ] ;\n"
       << "    doap:release [ doap:revision " << turtleString(plugin::kVersion) << " ] ;\n"
+      << "    ui:ui <" << kUiUri << "> ;\n"
       << "    lv2:minorVersion 0 ;\n"
       << "    lv2:microVersion 0 ;\n"
       << "    lv2:optionalFeature urid:map , lv2:hardRTCapable , opts:options , work:schedule ;\n"
@@ -238,7 +240,8 @@ std::string presetUri(const std::string& label)
   return std::string(kPluginUri) + "#preset-" + slug;
 }
 
-std::string manifestTurtle(const std::string& binaryName, const std::vector<PortPreset>& presets)
+std::string manifestTurtle(const std::string& binaryName, const std::string& uiBinaryName,
+                           const std::vector<PortPreset>& presets)
 {
   std::ostringstream out;
   out << kPrefixes;
@@ -247,6 +250,10 @@ std::string manifestTurtle(const std::string& binaryName, const std::vector<Port
         << "    a lv2:Plugin ;\n"
         << "    lv2:binary <" << binaryName << "> ;\n"
         << "    rdfs:seeAlso <" << kPluginsFile << "> .\n\n";
+  out << "<" << kUiUri << ">\n"
+      << "    a ui:X11UI ;\n"
+      << "    ui:binary <" << uiBinaryName << "> ;\n"
+      << "    rdfs:seeAlso <" << kPluginsFile << "> .\n\n";
   for (const auto& preset : presets)
   {
     out << "<" << presetUri(preset.label) << ">\n"
@@ -266,6 +273,15 @@ std::string pluginsTurtle(plug::IPluginBase& plugin)
   out << kPrefixes;
   for (const auto& variant : kVariants)
     writePlugin(out, plugin, variant);
+  // The editor works on the running instance, so it needs the instance and its extension
+  // data; the host's idle calls drive it.
+  out << "<" << kUiUri << ">\n"
+      << "    a ui:X11UI ;\n"
+      << "    lv2:requiredFeature ui:parent , <http://lv2plug.in/ns/ext/instance-access> , "
+         "<http://lv2plug.in/ns/ext/data-access> ;\n"
+      << "    lv2:optionalFeature ui:resize , ui:touch , urid:map , opts:options ;\n"
+      << "    opts:supportedOption ui:scaleFactor ;\n"
+      << "    lv2:extensionData ui:idleInterface , ui:resize .\n";
   return out.str();
 }
 

@@ -26,10 +26,12 @@ std::string turtleString(const std::string& text);
 /** The URI of a preset: the plug-in URI, "#preset-" and the label as a slug. */
 std::string presetUri(const std::string& label);
 
-/** manifest.ttl: every plug-in of the bundle with its binary, and the presets. */
-std::string manifestTurtle(const std::string& binaryName, const std::vector<PortPreset>& presets);
-/** The plug-ins' description: ports from the parameter table of `plugin`, features,
- *  extensions. Leaves the parameter values as they were. */
+/** manifest.ttl: every plug-in of the bundle with its binary, the editor with its own, and
+ *  the presets. */
+std::string manifestTurtle(const std::string& binaryName, const std::string& uiBinaryName,
+                           const std::vector<PortPreset>& presets);
+/** The plug-ins' description (ports from the parameter table of `plugin`, features,
+ *  extensions) and their editor's. Leaves the parameter values as they were. */
 std::string pluginsTurtle(plug::IPluginBase& plugin);
 /** The presets as port values for every plug-in of the bundle. */
 std::string presetsTurtle(const plug::IPluginBase& plugin, const std::vector<PortPreset>& presets);
