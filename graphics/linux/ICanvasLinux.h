@@ -97,6 +97,8 @@ private:
   void HandleMotion(void* event);
   void HandleKey(void* event, bool press);
   void HandleParentConfigure(int width, int height);
+  /** Takes the keyboard while an overlay wants keys and gives it back after. */
+  void FollowOverlayFocus();
   void ToUnits(int px, int py, float& x, float& y) const;
 
   // Clipboard (ICanvasLinuxClipboard.cpp).
@@ -142,6 +144,9 @@ private:
   ECursor mCursor = ECursor::Arrow;
 
   std::string mClipboard;
+
+  bool mHoldsFocus = false;
+  unsigned long mFocusBefore = 0;
 };
 
 } // namespace plug::graphics

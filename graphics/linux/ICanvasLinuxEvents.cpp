@@ -1,6 +1,10 @@
 // The native view's X events, turned into the context's pointer and key calls.
 #include "graphics/linux/ICanvasLinux.h"
 
+#include "graphics/IMessageBoxControl.h"
+#include "graphics/IPopupMenuControl.h"
+#include "graphics/ITextEntryControl.h"
+
 #include "graphics/linux/XDisplay.h"
 #include "graphics/linux/XKeys.h"
 
@@ -41,6 +45,36 @@ void ICanvasLinux::HandleEvents()
     }
     HandleEvent(&event);
   }
+  FollowOverlayFocus();
+}
+
+void ICanvasLinux::FollowOverlayFocus()
+{
+  // The keyboard stays the host's (its shortcuts keep working after a click on a knob) and
+  // comes here only while a menu, a field or a box wants keys; then it goes back.
+  ICanvas& g = *this;
+  const bool wantsKeys = (g.GetPopupMenuControl() && g.GetPopupMenuControl()->IsOpen()) ||
+                         (g.GetTextEntryControl() && g.GetTextEntryControl()->IsOpen()) ||
+                         (g.GetMessageBoxControl() && g.GetMessageBoxControl()->IsOpen());
+  if (wantsKeys == mHoldsFocus || mClosed)
+    return;
+  Display* d = mX->display;
+  x11::ErrorTrap trap(d);
+  if (wantsKeys)
+  {
+    Window before = 0;
+    int revert = 0;
+    XGetInputFocus(d, &before, &revert);
+    mFocusBefore = before;
+    XSetInputFocus(d, mWindow, RevertToParent, CurrentTime);
+  }
+  else if (mFocusBefore != mWindow)
+  {
+    // A window that went meanwhile cannot take it back; the trap swallows that.
+    XSetInputFocus(d, mFocusBefore, RevertToParent, CurrentTime);
+  }
+  trap.Sync();
+  mHoldsFocus = wantsKeys;
 }
 
 void ICanvasLinux::HandleEvent(void* data)
@@ -134,12 +168,6 @@ void ICanvasLinux::HandleButton(void* data, bool press)
   {
     OnMouseUp(x, y, mod);
     return;
-  }
-  {
-    // Keys go where the user clicked; a window that cannot take the focus just does not.
-    x11::ErrorTrap trap(mX->display);
-    XSetInputFocus(mX->display, mWindow, RevertToParent, CurrentTime);
-    trap.Sync();
   }
   const bool dbl = int(b.button) == mLastClickButton && b.time - mLastClickTime <= kDoubleClickMs &&
                    std::abs(b.x - mLastClickPX) <= kDoubleClickPixels &&
