@@ -270,3 +270,15 @@ TEST_F(JalvGtkEditor, ShowsTheEditorTakesAClickAndADragIntoItsPortsAndClosesClea
   ASSERT_TRUE(jalv->quit());
   expectCleanExit();
 }
+
+TEST_F(JalvGtkEditor, TheHostsKeyboardShortcutsStillWorkAfterAClickInTheEditor)
+{
+  // A click on a switch needs no keyboard; the host's Quit key must still reach the host once
+  // the editor has taken the click.
+  Screenshots shots(*screen, editorWindow, home.path);
+  ASSERT_TRUE(shots.waitFor([&] { return near(shots.at(kBypassDot), accent(), 12); }, 15s));
+  ASSERT_TRUE(click(kBypassPill));
+  ASSERT_TRUE(shots.waitFor([&] { return dimGrey(shots.at(kBypassDot)); }, 5s));
+  ASSERT_TRUE(jalv->keyOverMenuBar("ctrl+q"));
+  expectCleanExit();
+}
