@@ -113,6 +113,12 @@ bool BackgroundTool::waitFor(const std::string& needle, std::chrono::millisecond
   return pump(limit, [&] { return mOutput.find(needle) != std::string::npos; });
 }
 
+bool BackgroundTool::waitFor(const std::regex& pattern, std::smatch& match,
+                             std::chrono::milliseconds limit)
+{
+  return pump(limit, [&] { return std::regex_search(mOutput, match, pattern); });
+}
+
 bool BackgroundTool::waitExit(std::chrono::milliseconds limit)
 {
   return pump(limit, [&] { return mOut < 0 && !running(); });

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ public:
   /** Collects output until it contains `needle`; false when the program exits or `limit` passes
    * first. */
   bool waitFor(const std::string& needle, std::chrono::milliseconds limit);
+  /** The same for a pattern, which `match` receives when found. */
+  bool waitFor(const std::regex& pattern, std::smatch& match, std::chrono::milliseconds limit);
   /** Collects output until the program has exited and closed it; false after `limit`. */
   bool waitExit(std::chrono::milliseconds limit);
   const std::string& output() const { return mOutput; }
