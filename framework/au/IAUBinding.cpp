@@ -28,6 +28,8 @@ IAUBinding::IAUBinding(const Config& config)
 
 IAUBinding::~IAUBinding()
 {
+  mLifetime.reset();
+  StopIdleTimer();
   for (CFStringRef name : mUnitNames)
     if (name)
       CFRelease(name);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -113,6 +114,16 @@ public:
    *  the selector's parameter block (AUEntryParams.h). Unknown selectors answer 0x80008002. */
   static ComponentResult DispatchEntry(SInt16 selector, void* block, IAUBinding* unit);
 
+  // Main run loop ---------------------------------------------------------------------------
+
+  /** Puts the 20 ms idle timer on the host's main run loop, where it ticks for the unit's
+   *  life on the thread that spins the loop. The factory calls it when the host opens the
+   *  unit; a second call does nothing. Main thread. */
+  void StartIdleTimer();
+  /** Expires when the unit is destroyed: its view may outlive it when a host disposes of the
+   *  unit first. Main thread. */
+  std::weak_ptr<const void> GetLifetime() const noexcept { return mLifetime; }
+
   // Editor -> host notifications (main thread) ----------------------------------------------
 
   void BeginInformHostOfParamChange(int paramIdx) override;
@@ -204,6 +215,7 @@ private:
   int EffectiveChannels(ERoute direction, int bus) const;
   AudioStreamBasicDescription StreamFormat(ERoute direction, int bus) const;
   CFStringRef UnitName(int paramIdx);
+  void StopIdleTimer();
 
   AudioComponentInstance mInstance = nullptr;
   std::vector<InputBus> mInputBuses;
@@ -241,6 +253,9 @@ private:
 
   std::mutex mUnitNameMutex;
   std::vector<CFStringRef> mUnitNames;
+
+  CFRunLoopTimerRef mIdleTimer = nullptr;
+  std::shared_ptr<const void> mLifetime = std::make_shared<char>(0);
 };
 
 } // namespace plug

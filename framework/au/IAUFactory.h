@@ -62,6 +62,7 @@ struct IAUFactory
       else
         plug = new Plug();
       plug->SetComponentInstance(instance);
+      plug->StartIdleTimer();
       return plug;
     }
     catch (...)

@@ -396,16 +396,36 @@ bool ICanvasLinux::Tick()
   if (!IsOpen())
     return false;
   ++mTicks;
-  CurrentGuard current(*this);
-  if (!current.ok || !EnsureFramebuffer() || !DrawFrameIfDirty())
-    return false;
-  ++mFramesDrawn;
-  mHasPicture = true;
-  Present();
-  return true;
+  // The host may destroy its window (and ours with it) before we hear of it: a frame for a
+  // window that is gone must not end the host through Xlib's default error handler.
+  x11::ErrorTrap trap(mX->display);
+  bool drawn = false;
+  {
+    CurrentGuard current(*this);
+    drawn = current.ok && EnsureFramebuffer() && DrawFrameIfDirty();
+  }
+  if (drawn)
+  {
+    ++mFramesDrawn;
+    mHasPicture = true;
+    PresentUntrapped();
+  }
+  if (trap.Sync() != 0)
+    mClosed = true;
+  return drawn && !mClosed;
 }
 
 void ICanvasLinux::Present()
+{
+  if (!IsOpen())
+    return;
+  x11::ErrorTrap trap(mX->display);
+  PresentUntrapped();
+  if (trap.Sync() != 0)
+    mClosed = true;
+}
+
+void ICanvasLinux::PresentUntrapped()
 {
   if (!IsOpen() || !mHasPicture || !mTarget.Framebuffer())
     return;

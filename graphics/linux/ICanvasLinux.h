@@ -109,7 +109,9 @@ private:
   struct CurrentGuard;
   bool EnsureFramebuffer();
   void DeleteFramebuffer();
+  /** Shows the last frame; an X error (the window is gone) closes the view. */
   void Present();
+  void PresentUntrapped();
   double NowMs() const;
 
   std::unique_ptr<X> mX;

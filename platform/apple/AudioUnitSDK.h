@@ -12,6 +12,7 @@
 #include "platform/apple/AUComponent.h"
 #include "platform/apple/AudioUnitProperties.h"
 #include "platform/apple/AudioUnitUtilities.h"
+#include "platform/apple/CFRunLoop.h"
 #include "platform/apple/Components.h"
 #include "platform/apple/CoreAudioTypes.h"
 #include "platform/apple/CoreFoundation.h"

@@ -160,6 +160,27 @@ extern "C"
     return nullptr;
   }
 
+  CFBundleRef CFBundleCreate(CFAllocatorRef, CFURLRef bundleURL)
+  {
+    const auto* u = as<const __CFURL>(bundleURL, kURLTypeID);
+    if (!u)
+      return nullptr;
+    // Directory URLs end in a slash; registered paths may not.
+    auto trimmed = [](std::string path)
+    {
+      while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+      return path;
+    };
+    const std::string wanted = trimmed(utf8(u->path));
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    for (const auto& [identifier, bundle] : r.bundles)
+      if (bundle->path && trimmed(utf8(bundle->path)) == wanted)
+        return bundle.get();
+    return nullptr;
+  }
+
   CFURLRef CFBundleCopyBundleURL(CFBundleRef bundle)
   {
     const auto* b = as<const __CFBundle>(bundle, kBundleTypeID);

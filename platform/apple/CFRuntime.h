@@ -20,6 +20,8 @@ enum CFTypeIDs : CFTypeID
   kArrayTypeID,
   kURLTypeID,
   kBundleTypeID,
+  kRunLoopTypeID,
+  kRunLoopTimerTypeID,
 };
 
 // Every CF object starts with this header. Immortal objects (constant strings, bundles)

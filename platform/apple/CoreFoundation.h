@@ -192,5 +192,8 @@ extern "C"
   CFStringRef CFBundleGetIdentifier(CFBundleRef bundle);
   CFTypeRef CFBundleGetValueForInfoDictionaryKey(CFBundleRef bundle, CFStringRef key);
   CFURLRef CFBundleCopyBundleURL(CFBundleRef bundle);
+  /** The bundle at a file URL, or null when none is there. Bundles live as long as the process:
+   *  the result may be released or not. */
+  CFBundleRef CFBundleCreate(CFAllocatorRef allocator, CFURLRef bundleURL);
 
 } // extern "C"

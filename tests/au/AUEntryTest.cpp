@@ -1,10 +1,10 @@
 // The component entry, host identification and the remaining read-only properties.
 #include "AUHost.h"
+#include "au/OstraTapeDelayAU.h"
 #include "framework/au/AUEntryParams.h"
 #include "framework/au/AUHostIdentity.h"
 #include "platform/apple/StandInEnvironment.h"
 #include "plugin/OstraTapeDelay.h"
-#include "plugin/OstraTapeDelayAU.h"
 
 #include <gtest/gtest.h>
 

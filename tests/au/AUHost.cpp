@@ -1,6 +1,8 @@
 #include "AUHost.h"
 
-#include "plugin/OstraTapeDelayAU.h"
+#include "au/OstraTapeDelayAU.h"
+#include "platform/apple/StandInEnvironment.h"
+#include "plugin/Identity.h"
 
 #include <cstring>
 
@@ -17,6 +19,8 @@ AudioComponent TapeDelayComponent()
   static const AudioComponent component = []
   {
     const AudioComponentDescription desc = Description();
+    // The system finds the component in its bundle, and so knows where the bundle is.
+    ostra::apple::registerBundle(ostratapedelay::plugin::kBundleId.data(), kBundlePath, "1.0.0");
     return AudioComponentRegister(&desc, CFSTR("Corvana: OstraTape-delay"), 0x10000,
                                   OstraTapeDelay_Factory);
   }();

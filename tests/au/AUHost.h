@@ -18,6 +18,9 @@ namespace au_test
 constexpr OSType kSubtype = 0x4F735464;      // 'OsTd'
 constexpr OSType kManufacturer = 0x4372766E; // 'Crvn'
 
+/** Where the system found the unit's bundle. */
+constexpr const char* kBundlePath = "/Library/Audio/Plug-Ins/Components/OstraTape-delay.component";
+
 AudioComponentDescription Description(OSType subtype = kSubtype);
 /** The registered OstraTape-delay component (registered once per process). */
 AudioComponent TapeDelayComponent();

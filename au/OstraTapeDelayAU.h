@@ -3,7 +3,8 @@
 #include "platform/apple/AudioUnitSDK.h"
 
 /** The unit's exported entry points, named in its bundle's component description. Host's
- *  main thread. */
+ *  main thread. Linking them also registers the bundle's view factory class
+ *  (OstraTapeDelayView.h). */
 extern "C"
 {
   /** Version-2 factory: a plug-in interface whose Open constructs an OstraTapeDelay. */
