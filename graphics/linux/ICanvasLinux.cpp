@@ -331,8 +331,12 @@ void ICanvasLinux::Destroy()
       if (mClosed || !mWindow || !glXMakeCurrent(d, mWindow, mX->context))
         glXMakeContextCurrent(d, 0, 0, mX->context);
       trap.Sync();
+      // The software renderer's threads may still run a frame's shaders: they end before
+      // the shaders go.
+      glFinish();
       OnViewDestroyed();
       DeleteFramebuffer();
+      glFinish();
       glXMakeCurrent(d, 0, nullptr);
       glXDestroyContext(d, mX->context);
     }

@@ -20,16 +20,25 @@ extern char** environ;
 namespace ostra::test
 {
 
-inline pid_t spawn(const std::vector<std::string>& args)
+/** Starts a program; `quiet` sends its output nowhere, so a server that outlives a crashed
+ *  test never holds the test runner's output open. */
+inline pid_t spawn(const std::vector<std::string>& args, bool quiet = false)
 {
   std::vector<char*> argv;
   for (const std::string& a : args)
     argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (quiet)
+  {
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  }
   pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-    return -1;
-  return pid;
+  const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return failed ? -1 : pid;
 }
 
 /** Runs a program to its end, calling `pump` meanwhile; false when it failed or took longer
@@ -80,7 +89,7 @@ public:
                                      "-nolisten", "tcp",        "-noreset"};
     if (!withGlx)
       args.insert(args.end(), {"-extension", "GLX"});
-    mPid = spawn(args);
+    mPid = spawn(args, true);
     close(fds[1]);
     if (mPid < 0)
     {
