@@ -1,5 +1,6 @@
 #include "lv2/SuilEditor.h"
 
+#include <lv2/atom/atom.h>
 #include <lv2/instance-access/instance-access.h>
 
 #include <chrono>
@@ -14,9 +15,11 @@ namespace
 constexpr const char* kUiUri = "urn:corvana:ostratape-delay#ui";
 }
 
-SuilEditor::SuilEditor(LilvHost& host, Instance& instance, Display*, Window parent)
+SuilEditor::SuilEditor(LilvHost& host, Instance& instance, Display*, Window parent,
+                       float scaleFactor)
   : mHost(host)
   , mInstance(instance)
+  , mScaleFactor(scaleFactor)
 {
   mSuilHost = suil_host_new(&SuilEditor::write, &SuilEditor::portIndex, nullptr, nullptr);
   mDataAccess.data_access = lilv_instance_get_descriptor(instance.raw())->extension_data;
@@ -28,7 +31,16 @@ SuilEditor::SuilEditor(LilvHost& host, Instance& instance, Display*, Window pare
   mTouchFeature = {LV2_UI__touch, &mTouch};
   mResizeFeature = {LV2_UI__resize, &mResize};
   for (const LV2_Feature* const* f = host.features(); *f; ++f)
-    mFeatures.push_back(*f);
+    if (scaleFactor <= 0.f || std::strcmp((*f)->URI, LV2_OPTIONS__options) != 0)
+      mFeatures.push_back(*f);
+  if (scaleFactor > 0.f)
+  {
+    mOptions = {{LV2_OPTIONS_INSTANCE, 0, host.map(LV2_UI__scaleFactor), sizeof(float),
+                 host.map(LV2_ATOM__Float), &mScaleFactor},
+                {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+    mOptionsFeature = {LV2_OPTIONS__options, mOptions.data()};
+    mFeatures.push_back(&mOptionsFeature);
+  }
   for (const LV2_Feature* f :
        {&mParentFeature, &mInstanceFeature, &mDataFeature, &mTouchFeature, &mResizeFeature})
     mFeatures.push_back(f);

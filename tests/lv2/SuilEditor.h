@@ -32,8 +32,10 @@ struct HostEvent
 class SuilEditor
 {
 public:
-  /** Opens the editor of `instance` inside `parent` (a window on `display`). */
-  SuilEditor(LilvHost& host, Instance& instance, Display* display, Window parent);
+  /** Opens the editor of `instance` inside `parent` (a window on `display`), telling it the
+   *  host's ui:scaleFactor when `scaleFactor` is above 0. */
+  SuilEditor(LilvHost& host, Instance& instance, Display* display, Window parent,
+             float scaleFactor = 0.f);
   ~SuilEditor();
   SuilEditor(const SuilEditor&) = delete;
   SuilEditor& operator=(const SuilEditor&) = delete;
@@ -67,7 +69,9 @@ private:
   LV2UI_Touch mTouch{};
   LV2UI_Resize mResize{};
   LV2_Feature mParentFeature{}, mInstanceFeature{}, mDataFeature{}, mTouchFeature{},
-      mResizeFeature{};
+      mResizeFeature{}, mOptionsFeature{};
+  float mScaleFactor = 0.f;
+  std::vector<LV2_Options_Option> mOptions;
   std::vector<const LV2_Feature*> mFeatures;
 };
 

@@ -125,6 +125,17 @@ TEST_F(SuilEditorTest, OpensInTheHostsWindowAndFollowsTheHostsPortValues)
   EXPECT_TRUE(editor.events.empty());
 }
 
+TEST_F(SuilEditorTest, TheHostsScaleFactorSizesTheEditor)
+{
+  SuilEditor editor(host, *instance, display, parent, 1.5f);
+  ASSERT_TRUE(editor.open());
+  EXPECT_EQ(editor.resizeWidth, 1500);
+  EXPECT_EQ(editor.resizeHeight, 684);
+  XWindowAttributes attributes{};
+  ASSERT_TRUE(XGetWindowAttributes(display, editor.widget(), &attributes));
+  EXPECT_EQ(attributes.width, 1500);
+}
+
 TEST_F(SuilEditorTest, ADragReachesTheHostAsOneGestureWithValuesInOrder)
 {
   SuilEditor editor(host, *instance, display, parent);

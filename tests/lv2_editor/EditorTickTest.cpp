@@ -1,5 +1,6 @@
-// Who runs the plug-in's idle tick: the host's worker while no editor is open, the host's
-// UI thread at 20 ms of its own clock while one is, and never both.
+// The instance's editor side: who runs the plug-in's idle tick (the host's worker while no
+// editor is open, the host's UI thread at 20 ms of its own clock while one is, never both),
+// and what of the editor reaches the host.
 #include "EditorHostStub.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ using Clock = std::chrono::steady_clock;
 using ostratapedelay::lv2::EditorLock;
 using ostratapedelay::lv2::Lv2Instance;
 
-struct TickFixture : ::testing::Test
+struct EditorSide : ::testing::Test
 {
   void SetUp() override
   {
@@ -48,7 +49,7 @@ struct TickFixture : ::testing::Test
   Clock::time_point now = Clock::time_point{} + 1h;
 };
 
-TEST_F(TickFixture, TheUiThreadTicksEvery20MsHoweverOftenTheHostCallsIdle)
+TEST_F(EditorSide, TheUiThreadTicksEvery20MsHoweverOftenTheHostCallsIdle)
 {
   ASSERT_TRUE(open());
   const auto before = ticks();
@@ -67,7 +68,7 @@ TEST_F(TickFixture, TheUiThreadTicksEvery20MsHoweverOftenTheHostCallsIdle)
   EXPECT_GE(ticks() - beforeStall, 1u);
 }
 
-TEST_F(TickFixture, TheWorkersTickStandsAsideWhileTheEditorIsOpenAndReturnsAfter)
+TEST_F(EditorSide, TheWorkersTickStandsAsideWhileTheEditorIsOpenAndReturnsAfter)
 {
   instance->work();
   instance->work();
@@ -88,7 +89,7 @@ TEST_F(TickFixture, TheWorkersTickStandsAsideWhileTheEditorIsOpenAndReturnsAfter
   EXPECT_EQ(ticks(), opened + 1);
 }
 
-TEST_F(TickFixture, NeitherTheWorkerNorAnOfflineRunEverWaitsForTheUiThread)
+TEST_F(EditorSide, NeitherTheWorkerNorAnOfflineRunEverWaitsForTheUiThread)
 {
   // An offline render without a worker ticks inside run().
   auto offline = host.make(false);
@@ -124,7 +125,7 @@ TEST_F(TickFixture, NeitherTheWorkerNorAnOfflineRunEverWaitsForTheUiThread)
   EXPECT_GE(offline->effect().GetTimer().NTicks(), 1u);
 }
 
-TEST_F(TickFixture, OnlyTheUiThreadsEditsReachTheHostAsGestures)
+TEST_F(EditorSide, OnlyTheUiThreadsEditsReachTheHostAsGestures)
 {
   ASSERT_TRUE(open());
   auto& fx = instance->effect();
@@ -144,6 +145,39 @@ TEST_F(TickFixture, OnlyTheUiThreadsEditsReachTheHostAsGestures)
   std::thread other([&] { fx.DirtyParametersFromUI(); });
   other.join();
   EXPECT_EQ(stub.events.size(), 3u);
+}
+
+TEST_F(EditorSide, SizeChangesGoBothWaysBetweenTheEditorAndTheHostsWindow)
+{
+  int askedWidth = 0, askedHeight = 0;
+  stub.host.resize = [](void* c, int width, int height)
+  {
+    auto* self = static_cast<EditorHostStub*>(c);
+    self->add('s', width, float(height));
+    return true;
+  };
+  ASSERT_TRUE(open());
+  auto& fx = instance->effect();
+
+  // The size menu asks the host for the new window size.
+  fx.applyEditorScale(1.5f);
+  for (const auto& e : stub.events)
+    if (e.kind == 's')
+    {
+      askedWidth = e.param;
+      askedHeight = int(e.value);
+    }
+  EXPECT_EQ(askedWidth, 1500);
+  EXPECT_EQ(askedHeight, 684);
+
+  // The host's resize of its window reaches the editor, corrected to the editor's aspect.
+  {
+    EditorLock lock(Lv2Instance::editorAccess(), instance.get());
+    Lv2Instance::editorAccess().parentResized(instance.get(), 800, 500);
+  }
+  EXPECT_FLOAT_EQ(fx.ui()->GetDrawScale(), 0.8f);
+  EXPECT_EQ(fx.GetEditorWidth(), 800);
+  EXPECT_EQ(fx.GetEditorHeight(), 365);
 }
 
 } // namespace
