@@ -88,6 +88,13 @@ void AUEditorView::open(unsigned long parent)
                                { plugin->OnParentWindowResize(width, height); });
   setNativeWindow(mCanvas->GetXWindow());
   setFrameSize({double(mCanvas->WindowWidth()), double(mCanvas->WindowHeight())});
+  // The corner grip and the size menu change this view's frame, which the host follows.
+  mPlugin.SetViewResizeFunc(
+      [this](int width, int height)
+      {
+        setFrameSize({double(width), double(height)});
+        return true;
+      });
 
   const CFTimeInterval period = 1.0 / std::max(mCanvas->FPS(), 1);
   CFRunLoopTimerContext context{0, this, nullptr, nullptr, nullptr};
@@ -102,7 +109,10 @@ void AUEditorView::close()
 {
   stopFrames();
   if (isOpen())
+  {
     mPlugin.closeEditor();
+    mPlugin.SetViewResizeFunc(nullptr);
+  }
   if (const auto it = holders().find(&mPlugin); it != holders().end() && it->second == this)
     holders().erase(it);
   mCanvas = nullptr;

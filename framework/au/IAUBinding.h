@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -129,6 +130,17 @@ public:
   void BeginInformHostOfParamChange(int paramIdx) override;
   void InformHostOfParamChange(int paramIdx, double normalized) override;
   void EndInformHostOfParamChange(int paramIdx) override;
+
+  /** How the open editor's view takes a new size the editor asks for (its frame, which the
+   *  host follows); empty while no view is open. Main thread. */
+  void SetViewResizeFunc(std::function<bool(int width, int height)> func)
+  {
+    mViewResize = std::move(func);
+  }
+  bool EditorResize(int width, int height) override
+  {
+    return mViewResize && mViewResize(width, height);
+  }
 
   /** Tells hosts that parameter names, ranges or texts changed: the listeners of the
    *  parameter-list and parameter-info properties. Main thread. */
@@ -256,6 +268,7 @@ private:
 
   CFRunLoopTimerRef mIdleTimer = nullptr;
   std::shared_ptr<const void> mLifetime = std::make_shared<char>(0);
+  std::function<bool(int, int)> mViewResize;
 };
 
 } // namespace plug

@@ -220,6 +220,19 @@ TEST(AUView, TheHostsWindowSizeScalesTheEditor)
   EXPECT_EQ(s.plugin->GetEditorHeight(), 342);
 }
 
+TEST(AUView, TheEditorsSizeMenuResizesTheViewTheHostEmbeds)
+{
+  OSTRA_SESSION(s);
+  AUEditorView* view = s.open();
+  ASSERT_TRUE(view->isOpen()) << view->error();
+  s.plugin->applyEditorScale(1.5f);
+  EXPECT_EQ(view->frame().size.width, 1500.0);
+  EXPECT_EQ(view->frame().size.height, 684.0);
+  view->removeFromSuperview();
+  // Closed, the editor asks nobody.
+  EXPECT_FALSE(s.plugin->EditorResize(1000, 456));
+}
+
 TEST(AUView, ClosingAndReopeningTwentyTimesLeavesNothingOpenEvenWithAMenuOrFieldUp)
 {
   OSTRA_SESSION(s);
