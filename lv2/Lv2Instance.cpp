@@ -417,15 +417,17 @@ LV2_State_Status Lv2Instance::restore(LV2_State_Retrieve_Function retrieve, LV2_
   // state to go back to, so a refused chunk changes nothing.
   plug::IByteChunk previous;
   const bool havePrevious = mEffect->SerializeState(previous);
-  if (mEffect->UnserializeState(chunk, 0) < 0)
+  const bool restored = mEffect->UnserializeState(chunk, 0) >= 0;
+  if (!restored && havePrevious)
+    mEffect->UnserializeState(previous, 0);
   {
-    if (havePrevious)
-      mEffect->UnserializeState(previous, 0);
+    // The open editor's controls are the UI thread's: they hear of the values under its
+    // lock. (A host restores between the UI's calls, never inside one, so this never waits
+    // on itself.)
+    std::lock_guard<std::mutex> lock(mEditorLock);
     mEffect->OnRestoreState();
-    return LV2_STATE_ERR_UNKNOWN;
   }
-  mEffect->OnRestoreState();
-  return LV2_STATE_SUCCESS;
+  return restored ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
 }
 
 // Options -------------------------------------------------------------------------------------

@@ -63,7 +63,8 @@ public:
 
   /** Stores the state chunk under kStateChunkUri as an atom:Chunk. */
   LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle);
-  /** Applies a saved chunk; a damaged one is refused and leaves the effect as it was. */
+  /** Applies a saved chunk; a damaged one is refused and leaves the effect as it was. With
+   *  the editor open, its controls learn the values once the UI thread's call ends. */
   LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
   /** Worker thread: the effect's idle tick. */
