@@ -195,15 +195,40 @@ TEST(Lv2Tools, CmakeInstallPutsTheBundleWhereHostsFindIt)
     EXPECT_NE(list.output.find(std::string(uri) + "\n"), std::string::npos) << list.output;
 }
 
-TEST(Lv2Tools, OnlyTheDescriptorIsExported)
+std::vector<std::string> toolLines(const std::vector<std::string>& args, bool lastWord)
 {
-  const ToolResult run =
-      runTool({"nm", "-D", "--defined-only", bundleDir() + "/ostratape-delay.so"}, {}, 30s);
-  ASSERT_EQ(run.exitCode, 0) << run.output;
-  std::vector<std::string> symbols;
-  std::istringstream lines(run.output);
-  for (std::string line; std::getline(lines, line);)
+  const ToolResult run = runTool(args, {}, 30s);
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  std::vector<std::string> lines;
+  std::istringstream text(run.output);
+  for (std::string line; std::getline(text, line);)
     if (!line.empty())
-      symbols.push_back(line.substr(line.rfind(' ') + 1));
-  EXPECT_EQ(symbols, std::vector<std::string>{"lv2_descriptor"});
+      lines.push_back(lastWord ? line.substr(line.rfind(' ') + 1) : line);
+  return lines;
+}
+
+TEST(Lv2Tools, EachBinaryExportsOnlyItsDescriptorAndOnlyTheEditorNeedsX11AndOpenGL)
+{
+  const std::string plugin = bundleDir() + "/ostratape-delay.so";
+  const std::string ui = bundleDir() + "/ostratape-delay_ui.so";
+  EXPECT_EQ(toolLines({"nm", "-D", "--defined-only", plugin}, true),
+            std::vector<std::string>{"lv2_descriptor"});
+  EXPECT_EQ(toolLines({"nm", "-D", "--defined-only", ui}, true),
+            std::vector<std::string>{"lv2ui_descriptor"});
+
+  // A host that never shows the editor never loads the display libraries.
+  auto needs = [](const std::vector<std::string>& lines, const std::string& library)
+  {
+    for (const auto& line : lines)
+      if (line.find("NEEDED") != std::string::npos && line.find(library) != std::string::npos)
+        return true;
+    return false;
+  };
+  const auto pluginNeeds = toolLines({"readelf", "-d", plugin}, false);
+  const auto uiNeeds = toolLines({"readelf", "-d", ui}, false);
+  for (const char* library : {"libX11", "libGL"})
+  {
+    EXPECT_FALSE(needs(pluginNeeds, library)) << library;
+    EXPECT_TRUE(needs(uiNeeds, library)) << library;
+  }
 }
