@@ -51,14 +51,15 @@ struct EditorAccess
 {
   void (*lock)(LV2_Handle instance);
   void (*unlock)(LV2_Handle instance);
-  /** Opens the editor through host->makeCanvas; null when no view could be made. `host`
-   *  must stay valid until close. */
+  /** Opens the editor through host->makeCanvas, taking it from any host that had it; null
+   *  when no view could be made. `host` must stay valid until close. */
   plug::graphics::ICanvas* (*open)(LV2_Handle instance, const EditorHost* host);
-  /** Closes the editor (with any menu, field or box on it) and forgets the host. */
-  void (*close)(LV2_Handle instance);
+  /** Closes the editor (with any menu, field or box on it) and forgets the host; nothing
+   *  when a later open gave the editor to another host. */
+  void (*close)(LV2_Handle instance, const EditorHost* host);
   /** The idle tick every 20 ms of the UI thread's clock, then one step of the view. False
-   *  once the view's window is gone. */
-  bool (*idle)(LV2_Handle instance);
+   *  once the view's window is gone or the editor went to another host. */
+  bool (*idle)(LV2_Handle instance, const EditorHost* host);
   /** A control port's value as the host sees it: the controls follow. */
   void (*portEvent)(LV2_Handle instance, std::uint32_t port, float value);
   /** The host gave the editor's window a new size in device pixels. */

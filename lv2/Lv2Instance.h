@@ -80,8 +80,10 @@ public:
   void lockEditor() { mEditorLock.lock(); }
   void unlockEditor() { mEditorLock.unlock(); }
   plug::graphics::ICanvas* openEditor(const EditorHost& host);
-  void closeEditor();
-  bool editorIdle();
+  /** Closes the editor when `host` has it (any host when null). */
+  void closeEditor(const EditorHost* host = nullptr);
+  /** False once the view is gone or the editor went to another host than `host`. */
+  bool editorIdle(const EditorHost* host = nullptr);
   void editorPortEvent(std::uint32_t port, float value);
   void editorParentResized(int width, int height);
   /** The clock the editor's idle tick is paced by (tests give their own). */

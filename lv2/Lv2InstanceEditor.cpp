@@ -40,8 +40,10 @@ plug::graphics::ICanvas* Lv2Instance::openEditor(const EditorHost& host)
   return canvas;
 }
 
-void Lv2Instance::closeEditor()
+void Lv2Instance::closeEditor(const EditorHost* host)
 {
+  if (host && host != mEditorHost)
+    return;
   Lv2Effect& fx = *mEffect;
   if (fx.ui())
     fx.closeEditor();
@@ -52,9 +54,9 @@ void Lv2Instance::closeEditor()
   mEditorOpen.store(false);
 }
 
-bool Lv2Instance::editorIdle()
+bool Lv2Instance::editorIdle(const EditorHost* host)
 {
-  if (!mEditorHost || !mEffect->ui())
+  if (!mEditorHost || !mEffect->ui() || (host && host != mEditorHost))
     return false;
   const auto now = mEditorClock();
   int ticks = 0;
@@ -99,8 +101,9 @@ const EditorAccess& Lv2Instance::editorAccess() noexcept
       [](LV2_Handle h) { static_cast<Lv2Instance*>(h)->unlockEditor(); },
       [](LV2_Handle h, const EditorHost* host) -> plug::graphics::ICanvas*
       { return host ? static_cast<Lv2Instance*>(h)->openEditor(*host) : nullptr; },
-      [](LV2_Handle h) { static_cast<Lv2Instance*>(h)->closeEditor(); },
-      [](LV2_Handle h) { return static_cast<Lv2Instance*>(h)->editorIdle(); },
+      [](LV2_Handle h, const EditorHost* host) { static_cast<Lv2Instance*>(h)->closeEditor(host); },
+      [](LV2_Handle h, const EditorHost* host)
+      { return host && static_cast<Lv2Instance*>(h)->editorIdle(host); },
       [](LV2_Handle h, std::uint32_t port, float value)
       { static_cast<Lv2Instance*>(h)->editorPortEvent(port, value); },
       [](LV2_Handle h, int width, int height)

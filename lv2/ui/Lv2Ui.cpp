@@ -96,7 +96,7 @@ std::unique_ptr<Lv2Ui> Lv2Ui::create(LV2UI_Write_Function write, LV2UI_Controlle
     if (!access->open(instance, &host) || !ui->mView)
     {
       error = ui->mViewError.empty() ? "the editor could not open" : ui->mViewError;
-      access->close(instance);
+      access->close(instance, &ui->mHost);
       ui->mView = nullptr;
       ui->mAccess = nullptr; // nothing left to close
       return nullptr;
@@ -115,14 +115,14 @@ Lv2Ui::~Lv2Ui()
   if (!mAccess)
     return;
   EditorLock lock(*mAccess, mInstance);
-  mAccess->close(mInstance);
+  mAccess->close(mInstance, &mHost);
   mView = nullptr;
 }
 
 int Lv2Ui::idle()
 {
   EditorLock lock(*mAccess, mInstance);
-  return mAccess->idle(mInstance) ? 0 : 1;
+  return mAccess->idle(mInstance, &mHost) ? 0 : 1;
 }
 
 void Lv2Ui::portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,

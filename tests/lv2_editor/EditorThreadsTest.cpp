@@ -126,7 +126,7 @@ TEST(EditorThreads, UiIdleAndPresetsWorkerStateAndAudioRunAtOnce)
         for (; uiOpened && !stop; ++uiRounds)
         {
           EditorLock lock(access, instance.get());
-          access.idle(instance.get());
+          access.idle(instance.get(), &stub.host);
           auto& fx = instance->effect();
           auto& editor = fx.editorDelegate();
           editor.BeginInformHostOfParamChangeFromUI(plugin::kMix);
@@ -147,7 +147,7 @@ TEST(EditorThreads, UiIdleAndPresetsWorkerStateAndAudioRunAtOnce)
           }
         }
         EditorLock lock(access, instance.get());
-        access.close(instance.get());
+        access.close(instance.get(), &stub.host);
         events = stub.events;
         canvases = stub.canvasesMade;
         for (const auto& event : events)

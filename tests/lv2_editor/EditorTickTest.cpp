@@ -180,5 +180,24 @@ TEST_F(EditorSide, SizeChangesGoBothWaysBetweenTheEditorAndTheHostsWindow)
   EXPECT_EQ(fx.GetEditorHeight(), 365);
 }
 
+TEST_F(EditorSide, ASecondUiTakesTheEditorOverAndTheFirstClosesNothingOfIt)
+{
+  const auto& access = Lv2Instance::editorAccess();
+  ASSERT_TRUE(open());
+  EditorHostStub second;
+  EditorLock lock(access, instance.get());
+  ASSERT_NE(access.open(instance.get(), &second.host), nullptr);
+  EXPECT_EQ(second.canvasesMade, 1);
+
+  // The first UI hears its editor is gone; closing it leaves the second's open.
+  EXPECT_FALSE(access.idle(instance.get(), &stub.host));
+  access.close(instance.get(), &stub.host);
+  EXPECT_NE(instance->effect().ui(), nullptr);
+  EXPECT_TRUE(access.idle(instance.get(), &second.host));
+
+  access.close(instance.get(), &second.host);
+  EXPECT_EQ(instance->effect().ui(), nullptr);
+}
+
 } // namespace
 } // namespace ostra::lv2test
