@@ -27,7 +27,7 @@ struct GripEditor : Editor<TestPlugin>
   GripEditor()
     : Editor<TestPlugin>(
           1000, 456, 1.f,
-          [this](ICanvas* g)
+          [](ICanvas* g)
           {
             g->EnableMouseOver(true);
             g->AttachPanelBackground(COLOR_BLACK); // never a mouse-over target itself
@@ -96,7 +96,7 @@ struct KnobEditor : Editor<TestPlugin>
 {
   explicit KnobEditor(float track)
     : Editor<TestPlugin>(400, 200, 1.f,
-                         [this, track](ICanvas* g)
+                         [track](ICanvas* g)
                          {
                            IVectorStyle style;
                            style.showLabel = style.showValue = false;

@@ -19,7 +19,7 @@ struct PillEditor : Editor<RealPlugin>
 {
   PillEditor()
     : Editor<RealPlugin>(1000, 456, 1.f,
-                         [this](ICanvas* g)
+                         [](ICanvas* g)
                          {
                            g->AttachControl(new PillToggleControl(
                                IRECT(866, 47, 972, 77), p::kBypass, "ACTIVE", "BYPASSED",

@@ -94,7 +94,7 @@ struct CaptionEditor : Editor<TypedPlugin>
   CaptionEditor()
     : Editor<TypedPlugin>(
           400, 456, 1.f,
-          [this](ICanvas* g)
+          [](ICanvas* g)
           {
             g->EnableMouseOver(true);
             g->AttachPanelBackground(COLOR_BLACK);
