@@ -130,7 +130,8 @@ TEST(AUView, TheUnitsIdleTickRunsOnTheMainRunLoopUntilTheUnitGoes)
     const auto before = plugin->GetTimer().NTicks();
     RunMainLoop(220);
     const auto ticks = plugin->GetTimer().NTicks() - before;
-    EXPECT_GE(ticks, 5u); // every 20 ms, late ticks skipped
+    // Every 20 ms; a loaded machine delays some, and late ones are skipped, not piled up.
+    EXPECT_GE(ticks, 3u);
     EXPECT_LE(ticks, 12u);
   }
   // Nothing of the unit is left on the loop.
@@ -180,9 +181,15 @@ TEST(AUView, TheEditorOpensInTheHostsWindowAndADragReachesTheHostInOneGesture)
   plug::graphics::ICanvasLinux* canvas = view->canvas();
   const int frames = canvas->Ticks();
   const auto ticks = s.plugin->GetTimer().NTicks();
-  RunMainLoop(200);
+  // Software-rendered frames are slow (more so under a sanitizer), so the loop spins until
+  // both have come a few times, within a generous limit.
+  for (int i = 0; i < 50; ++i)
+  {
+    RunMainLoop(100);
+    if (canvas->Ticks() > frames + 3 && s.plugin->GetTimer().NTicks() > ticks + 2)
+      break;
+  }
   EXPECT_GT(canvas->Ticks(), frames + 3);
-  // Software-rendered frames are slow here; late idle ticks are skipped, not piled up.
   EXPECT_GT(s.plugin->GetTimer().NTicks(), ticks + 2);
   EXPECT_GE(canvas->FramesDrawn(), 1);
 
@@ -276,7 +283,8 @@ TEST(AUView, ClosingAndReopeningTwentyTimesLeavesNothingOpenEvenWithAMenuOrField
   }
   // The unit's idle tick is all that is left on the loop.
   const auto ticks = s.plugin->GetTimer().NTicks();
-  RunMainLoop(100);
+  for (int i = 0; i < 20 && s.plugin->GetTimer().NTicks() <= ticks + 2; ++i)
+    RunMainLoop(50);
   EXPECT_GT(s.plugin->GetTimer().NTicks(), ticks + 2);
 }
 
