@@ -412,7 +412,13 @@ bool ICanvasLinux::Tick()
   {
     ++mFramesDrawn;
     mHasPicture = true;
-    PresentUntrapped();
+    // The software renderer fails badly when a window goes during its present, so a window
+    // that went while the frame was drawn gets none (the remaining gap is a round trip).
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(mX->display, mWindow, &attributes))
+      PresentUntrapped();
+    else
+      mClosed = true;
   }
   if (trap.Sync() != 0)
     mClosed = true;
