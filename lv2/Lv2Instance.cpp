@@ -2,6 +2,7 @@
 
 #include "framework/IByteChunk.h"
 #include "framework/ITimeInfo.h"
+#include "lv2/Features.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
@@ -21,15 +22,6 @@ namespace
 // A host chunk larger than this is not ours: the real one is a few hundred bytes.
 constexpr std::size_t kMaxStateBytes = 1u << 20;
 
-const void* findFeature(const LV2_Feature* const* features, const char* uri)
-{
-  if (!features)
-    return nullptr;
-  for (; *features; ++features)
-    if ((*features)->URI && std::strcmp((*features)->URI, uri) == 0)
-      return (*features)->data;
-  return nullptr;
-}
 } // namespace
 
 std::unique_ptr<Lv2Instance> Lv2Instance::create(const Variant& variant, double sampleRate,

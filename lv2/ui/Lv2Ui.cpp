@@ -1,6 +1,7 @@
 #include "lv2/ui/Lv2Ui.h"
 
 #include "graphics/linux/ICanvasLinux.h"
+#include "lv2/Features.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/data-access/data-access.h>
@@ -16,16 +17,6 @@ namespace ostratapedelay::lv2
 
 namespace
 {
-const void* findFeature(const LV2_Feature* const* features, const char* uri)
-{
-  if (!features)
-    return nullptr;
-  for (; *features; ++features)
-    if ((*features)->URI && std::strcmp((*features)->URI, uri) == 0)
-      return (*features)->data;
-  return nullptr;
-}
-
 /** The host's ui:scaleFactor, or 0 when it gives none. */
 float hostScaleFactor(const LV2_Feature* const* features)
 {
