@@ -3,7 +3,7 @@
 #include "cli/CliError.h"
 #include "framework/EParamSource.h"
 #include "framework/IAPIBase.h"
-#include "framework/IPluginBase.h"
+#include "framework/IEffectBase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -111,7 +111,7 @@ std::string storedLabel(plug::IParam& param)
   return label;
 }
 
-int findParam(const plug::IPluginBase& plugin, std::string_view name)
+int findParam(const plug::IEffectBase& plugin, std::string_view name)
 {
   name = trim(name);
   for (int i = 0; i < plugin.NParams(); ++i)
@@ -120,7 +120,7 @@ int findParam(const plug::IPluginBase& plugin, std::string_view name)
   return -1;
 }
 
-std::string paramNameList(const plug::IPluginBase& plugin)
+std::string paramNameList(const plug::IEffectBase& plugin)
 {
   std::string list;
   for (int i = 0; i < plugin.NParams(); ++i)
@@ -153,7 +153,7 @@ std::string numberWithLabel(plug::IParam& param, double value)
 }
 } // namespace
 
-ParamAssignment parseParamAssignment(plug::IPluginBase& plugin, std::string_view text)
+ParamAssignment parseParamAssignment(plug::IEffectBase& plugin, std::string_view text)
 {
   const auto equals = text.find('=');
   if (equals == std::string_view::npos)
@@ -207,7 +207,7 @@ ParamAssignment parseParamAssignment(plug::IPluginBase& plugin, std::string_view
   return result;
 }
 
-void applyParamAssignments(plug::IPluginBase& plugin, const std::vector<std::string>& texts,
+void applyParamAssignments(plug::IEffectBase& plugin, const std::vector<std::string>& texts,
                            std::ostream& notes)
 {
   std::vector<ParamAssignment> parsed;

@@ -7,7 +7,7 @@
 
 namespace plug
 {
-class IPluginBase;
+class IEffectBase;
 class IParam;
 } // namespace plug
 
@@ -31,10 +31,10 @@ std::string storedLabel(plug::IParam& param);
 
 /** Index of the parameter whose name equals `name` ignoring case and surrounding spaces,
  *  or -1. */
-int findParam(const plug::IPluginBase& plugin, std::string_view name);
+int findParam(const plug::IEffectBase& plugin, std::string_view name);
 
 /** "Bypass, Time L, ..." in index order, for error messages. */
-std::string paramNameList(const plug::IPluginBase& plugin);
+std::string paramNameList(const plug::IEffectBase& plugin);
 
 /**
  * Parses "Name=value" in the parameter's display units: a display text of the parameter
@@ -47,14 +47,14 @@ std::string paramNameList(const plug::IPluginBase& plugin);
  * Throws CliError for a missing '=', an unknown name (listing the valid ones) or a value
  * that does not parse (naming the parameter). Main thread.
  */
-ParamAssignment parseParamAssignment(plug::IPluginBase& plugin, std::string_view text);
+ParamAssignment parseParamAssignment(plug::IEffectBase& plugin, std::string_view text);
 
 /**
  * Parses every assignment first (so nothing is applied when one is bad), then stores the
  * values in order as host changes (IParam::Set, then OnParamChange with the host source),
  * writing each note to `notes` as "note: ...". Throws CliError. Main thread.
  */
-void applyParamAssignments(plug::IPluginBase& plugin, const std::vector<std::string>& texts,
+void applyParamAssignments(plug::IEffectBase& plugin, const std::vector<std::string>& texts,
                            std::ostream& notes);
 
 /** A value as shown to users, with the unit unless a display text shows it: "375.0 ms",

@@ -3,7 +3,7 @@
 #include "cli/CliError.h"
 #include "cli/NumberFormat.h"
 #include "cli/ParamArgs.h"
-#include "framework/IPluginBase.h"
+#include "framework/IEffectBase.h"
 #include "plugin/OstraTapeDelay.h"
 
 #include <CLI/CLI.hpp>
@@ -57,7 +57,7 @@ std::string plainNumber(plug::IParam& param, double value)
 
 } // namespace
 
-void printParams(plug::IPluginBase& plugin, std::ostream& out)
+void printParams(plug::IEffectBase& plugin, std::ostream& out)
 {
   out << std::left << std::setw(3) << "#" << std::setw(14) << "Name" << std::setw(8) << "Kind"
       << std::setw(20) << "Range" << std::setw(10) << "Default" << std::setw(6) << "Unit"

@@ -8,7 +8,7 @@ class App;
 }
 namespace plug
 {
-class IPluginBase;
+class IEffectBase;
 }
 
 namespace ostratapedelay::cli
@@ -16,7 +16,7 @@ namespace ostratapedelay::cli
 
 /** Prints the plug-in's parameters: index, name, kind, range, default, unit, shape and
  *  display texts, one line each. Main thread. */
-void printParams(plug::IPluginBase& plugin, std::ostream& out);
+void printParams(plug::IEffectBase& plugin, std::ostream& out);
 
 /** `ostratape params` on a fresh plug-in; returns the exit status. */
 int runParams(std::ostream& out, std::ostream& err);

@@ -88,7 +88,7 @@ void loadFoundPreset(CliPlugin& plugin, const FoundPreset& found)
     throw CliError(*plugin.told);
 }
 
-void applyPresetValues(plug::IPluginBase& target, const std::string& text, PresetArgument kind)
+void applyPresetValues(plug::IEffectBase& target, const std::string& text, PresetArgument kind)
 {
   CliPlugin scratch;
   loadFoundPreset(scratch, findPreset(scratch, text, kind));

@@ -6,7 +6,7 @@
 
 namespace plug
 {
-class IPluginBase;
+class IEffectBase;
 }
 
 namespace ostratapedelay::cli
@@ -58,7 +58,7 @@ void loadFoundPreset(CliPlugin& plugin, const FoundPreset& found);
  * findPreset), as host changes, leaving everything else of `target` alone. Throws CliError.
  * Main thread, before processing.
  */
-void applyPresetValues(plug::IPluginBase& target, const std::string& text,
+void applyPresetValues(plug::IEffectBase& target, const std::string& text,
                        PresetArgument kind = PresetArgument::kNameOrFile);
 
 } // namespace ostratapedelay::cli

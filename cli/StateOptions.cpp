@@ -2,7 +2,7 @@
 
 #include "cli/ParamArgs.h"
 #include "cli/PresetLookup.h"
-#include "framework/IPluginBase.h"
+#include "framework/IEffectBase.h"
 #include "plugin/Parameters.h"
 
 #include <CLI/CLI.hpp>
@@ -51,7 +51,7 @@ namespace
 
 // A value that the other settings make irrelevant is most likely a mistake on the command
 // line ("Time L=375" while Sync is on), so say so.
-void noteIneffectiveSets(plug::IPluginBase& plugin, const std::vector<std::string>& sets,
+void noteIneffectiveSets(plug::IEffectBase& plugin, const std::vector<std::string>& sets,
                          std::ostream& notes)
 {
   using namespace ostratapedelay::plugin;
@@ -76,7 +76,7 @@ void noteIneffectiveSets(plug::IPluginBase& plugin, const std::vector<std::strin
 
 } // namespace
 
-void applyStateOptions(plug::IPluginBase& plugin, const StateOptions& options, std::ostream& notes)
+void applyStateOptions(plug::IEffectBase& plugin, const StateOptions& options, std::ostream& notes)
 {
   if (!options.preset.empty())
     applyPresetValues(plugin, options.preset);

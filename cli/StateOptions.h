@@ -12,7 +12,7 @@ class App;
 }
 namespace plug
 {
-class IPluginBase;
+class IEffectBase;
 }
 
 namespace ostratapedelay::cli
@@ -38,6 +38,6 @@ void addStateOptions(CLI::App& command, StateOptions& options);
 /** Applies the options to a plug-in at its defaults: the --preset values (a user preset,
  *  a factory preset or a preset file) or the --preset-file values, then the --set values in order,
  * with notes for constrained values on `notes`. Throws CliError. Main thread, before processing. */
-void applyStateOptions(plug::IPluginBase& plugin, const StateOptions& options, std::ostream& notes);
+void applyStateOptions(plug::IEffectBase& plugin, const StateOptions& options, std::ostream& notes);
 
 } // namespace ostratapedelay::cli

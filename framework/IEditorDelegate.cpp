@@ -7,7 +7,7 @@ namespace plug
 {
 
 IEditorDelegate::IEditorDelegate(const Config& config)
-  : IPluginBase(config)
+  : IEffectBase(config)
   , mEditorSize(config.plugWidth, config.plugHeight)
 {
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "framework/IAtomicSize.h"
+#include "framework/IEffectBase.h"
 #include "framework/IMidiMsg.h"
-#include "framework/IPluginBase.h"
 
 #include <atomic>
 
@@ -28,7 +28,7 @@ public:
  * controls while an editor is open, and always tells the plug-in through OnParamChangeUI.
  * With no editor open nothing touches a control. Main thread only.
  */
-class IEditorDelegate : public IPluginBase
+class IEditorDelegate : public IEffectBase
 {
 public:
   explicit IEditorDelegate(const Config& config);

@@ -1,6 +1,6 @@
 #include "plugin/Parameters.h"
 
-#include "framework/IPluginBase.h"
+#include "framework/IEffectBase.h"
 #include "plugin/NoteValues.h"
 
 namespace ostratapedelay::plugin
@@ -8,7 +8,7 @@ namespace ostratapedelay::plugin
 
 using plug::IParam;
 
-void initParameters(plug::IPluginBase& plugin)
+void initParameters(plug::IEffectBase& plugin)
 {
   auto param = [&plugin](EParams idx) -> IParam& { return *plugin.GetParam(idx); };
   const IParam::ShapePowCurve cubic(3.0);

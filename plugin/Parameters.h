@@ -2,7 +2,7 @@
 
 namespace plug
 {
-class IPluginBase;
+class IEffectBase;
 }
 
 namespace ostratapedelay::plugin
@@ -35,6 +35,6 @@ enum EParams : int
 /** Initialises the plug-in's kNumParams parameters in index order: names, ranges, steps,
  *  shapes, labels and display texts. The plug-in must have been configured with at least
  *  kNumParams parameters. Main thread, during construction; allocates. */
-void initParameters(plug::IPluginBase& plugin);
+void initParameters(plug::IEffectBase& plugin);
 
 } // namespace ostratapedelay::plugin

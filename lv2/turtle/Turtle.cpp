@@ -135,7 +135,7 @@ void writeSwitchPort(std::ostream& out, int index, const char* symbol, const cha
       << "    ]";
 }
 
-void writePlugin(std::ostream& out, plug::IPluginBase& plugin, const Variant& variant)
+void writePlugin(std::ostream& out, plug::IEffectBase& plugin, const Variant& variant)
 {
   out << "<" << variant.uri << ">\n"
       << "    a lv2:Plugin , lv2:DelayPlugin , doap:Project ;\n"
@@ -267,7 +267,7 @@ std::string manifestTurtle(const std::string& binaryName, const std::string& uiB
   return out.str();
 }
 
-std::string pluginsTurtle(plug::IPluginBase& plugin)
+std::string pluginsTurtle(plug::IEffectBase& plugin)
 {
   std::ostringstream out;
   out << kPrefixes;
@@ -285,7 +285,7 @@ std::string pluginsTurtle(plug::IPluginBase& plugin)
   return out.str();
 }
 
-std::string presetsTurtle(const plug::IPluginBase& plugin, const std::vector<PortPreset>& presets)
+std::string presetsTurtle(const plug::IEffectBase& plugin, const std::vector<PortPreset>& presets)
 {
   std::ostringstream out;
   out << kPrefixes;

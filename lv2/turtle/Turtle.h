@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/IPluginBase.h"
+#include "framework/IEffectBase.h"
 
 #include <string>
 #include <vector>
@@ -32,9 +32,9 @@ std::string manifestTurtle(const std::string& binaryName, const std::string& uiB
                            const std::vector<PortPreset>& presets);
 /** The plug-ins' description (ports from the parameter table of `plugin`, features,
  *  extensions) and their editor's. Leaves the parameter values as they were. */
-std::string pluginsTurtle(plug::IPluginBase& plugin);
+std::string pluginsTurtle(plug::IEffectBase& plugin);
 /** The presets as port values for every plug-in of the bundle. */
-std::string presetsTurtle(const plug::IPluginBase& plugin, const std::vector<PortPreset>& presets);
+std::string presetsTurtle(const plug::IEffectBase& plugin, const std::vector<PortPreset>& presets);
 
 /** The factory presets read back through the effect's own state reader. Allocates. */
 std::vector<PortPreset> factoryPortPresets();

@@ -1,5 +1,5 @@
 // The default state form: a bare list of parameter doubles, and the reset notifications.
-#include "framework/IPluginBase.h"
+#include "framework/IEffectBase.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +15,11 @@ namespace
 using Call = std::tuple<char, int, EParamSource, int>;
 
 // A plug-in with n parameters 0..100 (each default 10 + i) that records its notifications.
-class RecordingPlugin : public IPluginBase
+class RecordingPlugin : public IEffectBase
 {
 public:
   explicit RecordingPlugin(int n)
-    : IPluginBase(
+    : IEffectBase(
           [n]
           {
             Config config;
@@ -69,13 +69,13 @@ TEST(PluginBaseSerialize, WritesDoublesInIndexOrderAndRoundTripsThroughTheStateO
   IByteChunk chunk;
   chunk.AppendString("prefix");
   const int start = chunk.ByteCount();
-  ASSERT_TRUE(static_cast<IPluginBase&>(source).SerializeState(chunk));
+  ASSERT_TRUE(static_cast<IEffectBase&>(source).SerializeState(chunk));
   ASSERT_EQ(chunk.ByteCount(), start + 40);
   double written[5] = {};
   EXPECT_EQ(chunk.ReadBytes(written, 40, start), start + 40);
   EXPECT_EQ(std::vector<double>(written, written + 5), source.Values());
 
-  EXPECT_EQ(static_cast<IPluginBase&>(target).UnserializeState(chunk, start), start + 40);
+  EXPECT_EQ(static_cast<IEffectBase&>(target).UnserializeState(chunk, start), start + 40);
   EXPECT_EQ(target.Values(), source.Values());
   EXPECT_EQ(target.calls, target.ResetCalls());
 }

@@ -1,7 +1,7 @@
 // Arbitrary bytes as a parameter state and as chunk fields: reads must stay inside the
 // chunk, report -1 cleanly, and leave every parameter inside its range.
 #include "framework/IByteChunk.h"
-#include "framework/IPluginBase.h"
+#include "framework/IEffectBase.h"
 
 #include <cmath>
 #include <cstdint>
@@ -11,11 +11,11 @@
 namespace
 {
 
-class FuzzPlugin : public plug::IPluginBase
+class FuzzPlugin : public plug::IEffectBase
 {
 public:
   FuzzPlugin()
-    : IPluginBase(MakeConfig())
+    : IEffectBase(MakeConfig())
   {
     GetParam(0)->InitBool("Bool", false);
     GetParam(1)->InitEnum("Enum", 3, 19);

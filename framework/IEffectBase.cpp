@@ -1,9 +1,9 @@
-#include "framework/IPluginBase.h"
+#include "framework/IEffectBase.h"
 
 namespace plug
 {
 
-IPluginBase::IPluginBase(const Config& config)
+IEffectBase::IEffectBase(const Config& config)
   : mConfig(config)
 {
   const int n = config.nParams > 0 ? config.nParams : 0;
@@ -12,19 +12,19 @@ IPluginBase::IPluginBase(const Config& config)
     mParams.push_back(std::make_unique<IParam>());
 }
 
-IPluginBase::~IPluginBase() = default;
+IEffectBase::~IEffectBase() = default;
 
-IParam* IPluginBase::GetParam(int idx) noexcept
+IParam* IEffectBase::GetParam(int idx) noexcept
 {
   return idx >= 0 && idx < NParams() ? mParams[static_cast<std::size_t>(idx)].get() : nullptr;
 }
 
-const IParam* IPluginBase::GetParam(int idx) const noexcept
+const IParam* IEffectBase::GetParam(int idx) const noexcept
 {
   return idx >= 0 && idx < NParams() ? mParams[static_cast<std::size_t>(idx)].get() : nullptr;
 }
 
-bool IPluginBase::SerializeParams(IByteChunk& chunk) const
+bool IEffectBase::SerializeParams(IByteChunk& chunk) const
 {
   for (const auto& param : mParams)
   {
@@ -36,7 +36,7 @@ bool IPluginBase::SerializeParams(IByteChunk& chunk) const
   return true;
 }
 
-int IPluginBase::UnserializeParams(const IByteChunk& chunk, int startPos)
+int IEffectBase::UnserializeParams(const IByteChunk& chunk, int startPos)
 {
   int pos = startPos;
   if (startPos >= 0)
@@ -58,7 +58,7 @@ int IPluginBase::UnserializeParams(const IByteChunk& chunk, int startPos)
   return pos;
 }
 
-void IPluginBase::OnParamReset(EParamSource source)
+void IEffectBase::OnParamReset(EParamSource source)
 {
   for (int i = 0; i < NParams(); ++i)
   {

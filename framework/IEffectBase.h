@@ -20,14 +20,14 @@ namespace plug
  * uses for state (one at a time); they store values atomically, so the audio thread sees
  * each value either old or new.
  */
-class IPluginBase
+class IEffectBase
 {
 public:
   /** Creates config.nParams default parameters for the plug-in to initialise. */
-  explicit IPluginBase(const Config& config);
-  virtual ~IPluginBase();
-  IPluginBase(const IPluginBase&) = delete;
-  IPluginBase& operator=(const IPluginBase&) = delete;
+  explicit IEffectBase(const Config& config);
+  virtual ~IEffectBase();
+  IEffectBase(const IEffectBase&) = delete;
+  IEffectBase& operator=(const IEffectBase&) = delete;
 
   const Config& GetConfig() const noexcept { return mConfig; }
 
